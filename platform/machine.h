@@ -1,0 +1,113 @@
+// The machine image: one simulated Windows server kept in a host directory
+// as plain, diffable files. Everything of the Windows stand-in reads and
+// writes its state through this header; nothing outside platform/ and tools/
+// should need it.
+//
+// Layout of an image (a contract for every part of the stand-in):
+//   machine.ini           settings: [environment] [folders] [disk] [accounts] ...
+//   drive_c/              drive C: (drive_d/ is D:, and so on)
+//   unc/SERVER/SHARE/     \\SERVER\SHARE
+//   registry/HKLM.reg     hives in Windows registry export syntax (UTF-8)
+//   security.sddl         access lists, one object a line
+//   services.ini          services and their states
+//   shell.log             what the shell was asked to do
+// Every file of the image is replaced atomically (WriteFileAtomically).
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace machine {
+
+// A machine image could not be selected or one of its files is malformed.
+class MachineError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// An INI file: sections and keys match without regard to case and keep their
+// case and order; comments (';' or '#') and blank lines are kept on save.
+// Errors name the file and line.
+class IniFile {
+ public:
+  static IniFile Parse(std::string_view text, const std::string& fileNameForErrors);
+  static IniFile Load(const std::filesystem::path& path);  // missing file: empty
+  std::string Serialize() const;
+  void Save(const std::filesystem::path& path) const;  // atomically
+
+  bool HasSection(std::string_view section) const;
+  const std::string* Get(std::string_view section, std::string_view key) const;
+  std::string GetOr(std::string_view section, std::string_view key,
+                    std::string_view fallback) const;
+  void Set(std::string_view section, std::string_view key, std::string_view value);
+  bool Remove(std::string_view section, std::string_view key);
+  bool RemoveSection(std::string_view section);
+  std::vector<std::string> Sections() const;
+  // Keys and values of one section in file order.
+  std::vector<std::pair<std::string, std::string>> Entries(std::string_view section) const;
+
+ private:
+  struct Line {
+    std::string key;  // empty for comments and blank lines
+    std::string value;
+    std::string raw;  // comment or blank text as read
+  };
+  struct Section {
+    std::string name;
+    std::vector<Line> lines;
+  };
+  Section* FindSection(std::string_view name);
+  const Section* FindSection(std::string_view name) const;
+  std::vector<Line> preamble_;
+  std::vector<Section> sections_;
+};
+
+class Machine {
+ public:
+  explicit Machine(std::filesystem::path root);  // throws MachineError without machine.ini
+
+  const std::filesystem::path& Root() const { return root_; }
+  std::filesystem::path File(std::string_view relative) const { return root_ / relative; }
+
+  // machine.ini as loaded at selection; SaveSettings writes it back.
+  IniFile& Settings() { return settings_; }
+  const IniFile& Settings() const { return settings_; }
+  void SaveSettings() const;
+
+  // Serialises the stand-in's changes to the image's files within this process.
+  std::recursive_mutex& Lock() { return lock_; }
+
+ private:
+  std::filesystem::path root_;
+  IniFile settings_;
+  std::recursive_mutex lock_;
+};
+
+// Selects the image for the process: explicitly, or from QUAVER_MACHINE.
+// Selecting seeds the process environment from [environment] and sets the
+// current directory to C:\.
+void SelectMachine(const std::filesystem::path& root);
+// Selects from QUAVER_MACHINE when it is set; returns false when it is not.
+bool SelectMachineFromEnvironment();
+void DeselectMachine();
+// The selected image or null. RequireMachine throws MachineError with a text
+// telling how to select one; there is never a silent default.
+Machine* CurrentMachine();
+Machine& RequireMachine();
+
+// Writes bytes to a temporary file beside the target and renames it over the
+// target, so a crash never leaves a half-written file. Creates missing parent
+// directories. Throws MachineError on failure.
+void WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+std::string ReadWholeFile(const std::filesystem::path& path);  // throws MachineError
+
+// Creates a new image with the folders and machine.ini of a fresh server.
+// Registry, services and accounts add their defaults to it as they arrive.
+void CreateImage(const std::filesystem::path& root);
+
+}  // namespace machine

@@ -1,0 +1,14 @@
+// The one place the system gets its Windows declarations from. A Windows
+// build takes the SDK's; the Linux build takes the stand-in's subset, which
+// declares exactly what the simulated server implements.
+#pragma once
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include "platform/win/types.h"
+#include "platform/win/errors.h"
+#include "platform/win/fileapi.h"
+#include "platform/win/stringapi.h"
+#include "platform/win/processenv.h"
+#endif
