@@ -8,6 +8,53 @@
 #define GENERIC_EXECUTE 0x20000000u
 #define GENERIC_ALL 0x10000000u
 
+// Access rights; winsecurity.h declares the same values.
+#ifndef FILE_READ_DATA
+#define FILE_READ_DATA 0x00000001u
+#endif
+#ifndef FILE_WRITE_DATA
+#define FILE_WRITE_DATA 0x00000002u
+#endif
+#ifndef FILE_APPEND_DATA
+#define FILE_APPEND_DATA 0x00000004u
+#endif
+#ifndef FILE_READ_EA
+#define FILE_READ_EA 0x00000008u
+#endif
+#ifndef FILE_WRITE_EA
+#define FILE_WRITE_EA 0x00000010u
+#endif
+#ifndef FILE_EXECUTE
+#define FILE_EXECUTE 0x00000020u
+#endif
+#ifndef FILE_READ_ATTRIBUTES
+#define FILE_READ_ATTRIBUTES 0x00000080u
+#endif
+#ifndef FILE_WRITE_ATTRIBUTES
+#define FILE_WRITE_ATTRIBUTES 0x00000100u
+#endif
+#ifndef DELETE
+#define DELETE 0x00010000u
+#endif
+#ifndef READ_CONTROL
+#define READ_CONTROL 0x00020000u
+#endif
+#ifndef SYNCHRONIZE
+#define SYNCHRONIZE 0x00100000u
+#endif
+#ifndef FILE_GENERIC_READ
+#define FILE_GENERIC_READ 0x00120089u
+#endif
+#ifndef FILE_GENERIC_WRITE
+#define FILE_GENERIC_WRITE 0x00120116u
+#endif
+#ifndef FILE_GENERIC_EXECUTE
+#define FILE_GENERIC_EXECUTE 0x001200A0u
+#endif
+#ifndef FILE_ALL_ACCESS
+#define FILE_ALL_ACCESS 0x001F01FFu
+#endif
+
 #define FILE_SHARE_READ 0x00000001u
 #define FILE_SHARE_WRITE 0x00000002u
 #define FILE_SHARE_DELETE 0x00000004u
@@ -24,6 +71,7 @@
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010u
 #define FILE_ATTRIBUTE_ARCHIVE 0x00000020u
 #define FILE_ATTRIBUTE_NORMAL 0x00000080u
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400u
 #define INVALID_FILE_ATTRIBUTES (static_cast<DWORD>(-1))
 
 #define FILE_BEGIN 0
@@ -48,13 +96,11 @@ typedef struct _WIN32_FIND_DATAW {
 } WIN32_FIND_DATAW, *PWIN32_FIND_DATAW, *LPWIN32_FIND_DATAW;
 
 HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
-                          LPSECURITY_ATTRIBUTES lpSecurityAttributes,
-                          DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
-                          HANDLE hTemplateFile);
+                          LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
+                          DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
 HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
-                          LPSECURITY_ATTRIBUTES lpSecurityAttributes,
-                          DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
-                          HANDLE hTemplateFile);
+                          LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
+                          DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
 BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
                      LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped);
 BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,

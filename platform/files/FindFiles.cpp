@@ -1,0 +1,181 @@
+// FindFirstFileW / FindNextFileW / FindClose over a folder of the image.
+// The search takes a snapshot of the matching names when it starts.
+//
+// Deviations from Windows: there are no 8.3 short names (cAlternateFileName
+// is empty and patterns match long names only); of the DOS wildcard rules
+// only "*.*" meaning "everything" is kept; the creation time is the host's
+// modification time.
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "platform/handles.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+#include "platform/win/errors.h"
+#include "platform/win/fileapi.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Entry {
+  std::u16string name;
+  fs::path host;
+};
+
+class FindObject : public machine::HandleObject {
+ public:
+  explicit FindObject(std::vector<Entry> entries) : entries(std::move(entries)) {}
+  std::vector<Entry> entries;
+  size_t next = 0;
+  std::mutex lock;
+};
+
+template <typename T>
+T Fail(DWORD error, T result) {
+  SetLastError(error);
+  return result;
+}
+
+// '*' matches any run of code units (dots included), '?' exactly one; letters
+// match without regard to case.
+bool Matches(std::u16string_view pattern, std::u16string_view name) {
+  size_t p = 0, n = 0, starP = std::u16string_view::npos, starN = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && pattern[p] == u'*') {
+      starP = p++;
+      starN = n;
+    } else if (p < pattern.size() && (pattern[p] == u'?' || machine::UpperCase(pattern[p]) ==
+                                                                machine::UpperCase(name[n]))) {
+      ++p;
+      ++n;
+    } else if (starP != std::u16string_view::npos) {
+      p = starP + 1;
+      n = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == u'*') ++p;
+  return p == pattern.size();
+}
+
+// Host names that cannot be Windows names (a separator, a colon, ...) are
+// not shown rather than shown wrongly.
+bool RepresentableName(std::u16string_view name) {
+  if (name.empty() || name.size() >= MAX_PATH) return false;
+  return std::none_of(name.begin(), name.end(), [](char16_t c) {
+    return c < 0x20 || std::u16string_view(u"\\/:*?\"<>|").find(c) != std::u16string_view::npos;
+  });
+}
+
+FILETIME FileTimeOf(const timespec& t) {
+  // 100-nanosecond intervals since 1601-01-01.
+  const uint64_t ticks = (static_cast<uint64_t>(t.tv_sec) + 11644473600ull) * 10000000ull +
+                         static_cast<uint64_t>(t.tv_nsec) / 100;
+  return {static_cast<DWORD>(ticks & 0xFFFFFFFFu), static_cast<DWORD>(ticks >> 32)};
+}
+
+void Fill(const Entry& entry, WIN32_FIND_DATAW& data) {
+  std::memset(&data, 0, sizeof data);
+  struct stat st {};
+  struct stat link {};
+  const bool known = ::stat(entry.host.c_str(), &st) == 0;
+  const bool isLink = ::lstat(entry.host.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
+  const bool isDir = known && S_ISDIR(st.st_mode);
+  data.dwFileAttributes = isDir ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+  if (isLink) data.dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+  if (known) {
+    data.ftLastWriteTime = FileTimeOf(st.st_mtim);
+    data.ftCreationTime = data.ftLastWriteTime;
+    data.ftLastAccessTime = FileTimeOf(st.st_atim);
+    if (!isDir) {
+      const auto size = static_cast<uint64_t>(st.st_size);
+      data.nFileSizeHigh = static_cast<DWORD>(size >> 32);
+      data.nFileSizeLow = static_cast<DWORD>(size & 0xFFFFFFFFu);
+    }
+  }
+  std::copy(entry.name.begin(), entry.name.end(), data.cFileName);
+}
+
+std::vector<Entry> Collect(const machine::ResolvedPath& folder, std::u16string_view pattern) {
+  std::vector<Entry> found;
+  DIR* dir = ::opendir(folder.host.c_str());
+  if (dir != nullptr) {
+    while (const dirent* e = ::readdir(dir)) {
+      const std::string hostName = e->d_name;
+      if (hostName == "." || hostName == "..") continue;
+      const std::u16string name = machine::FromUtf8(hostName);
+      if (RepresentableName(name) && Matches(pattern, name)) {
+        found.push_back({name, folder.host / hostName});
+      }
+    }
+    ::closedir(dir);
+  }
+  std::sort(found.begin(), found.end(), [](const Entry& a, const Entry& b) {
+    return machine::CompareNoCase(a.name, b.name) < 0;
+  });
+  // Every folder but a root lists itself and its parent first.
+  if (!folder.isRoot) {
+    std::vector<Entry> dots;
+    if (Matches(pattern, u"..")) dots.push_back({u"..", folder.host.parent_path()});
+    if (Matches(pattern, u".")) dots.insert(dots.begin(), {u".", folder.host});
+    found.insert(found.begin(), dots.begin(), dots.end());
+  }
+  return found;
+}
+
+}  // namespace
+
+HANDLE WINAPI FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData) {
+  if (lpFileName == nullptr || lpFindFileData == nullptr) {
+    return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+  }
+  const std::u16string_view text(lpFileName);
+  // A pattern naming a folder with a trailing separator (or a root) has no name to match.
+  if (!text.empty() && (text.back() == u'\\' || text.back() == u'/')) {
+    return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
+  }
+  std::u16string full;
+  if (const DWORD error =
+          machine::FullWindowsPath(text, full, machine::Wildcards::AllowInLastComponent)) {
+    return Fail(error, INVALID_HANDLE_VALUE);
+  }
+  const size_t cut = full.rfind(u'\\');
+  std::u16string folderPath = full.substr(0, cut);
+  std::u16string pattern = full.substr(cut + 1);
+  if (pattern.empty()) return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
+  if (folderPath.size() == 2 && folderPath[1] == u':') folderPath += u'\\';
+  if (pattern == u"*.*") pattern = u"*";
+  machine::ResolvedPath folder;
+  if (const DWORD error = machine::ResolveWindowsPath(folderPath, folder)) {
+    return Fail(error, INVALID_HANDLE_VALUE);
+  }
+  if (!folder.exists || !folder.isDirectory)
+    return Fail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
+  auto search = std::make_shared<FindObject>(Collect(folder, pattern));
+  if (search->entries.empty()) return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
+  Fill(search->entries[0], *lpFindFileData);
+  search->next = 1;
+  return machine::RegisterHandle(search);
+}
+
+BOOL WINAPI FindNextFileW(HANDLE hFindFile, LPWIN32_FIND_DATAW lpFindFileData) {
+  const auto search = machine::LookupHandle<FindObject>(hFindFile);
+  if (!search) return Fail(ERROR_INVALID_HANDLE, FALSE);
+  if (lpFindFileData == nullptr) return Fail(ERROR_INVALID_PARAMETER, FALSE);
+  std::lock_guard<std::mutex> guard(search->lock);
+  if (search->next >= search->entries.size()) return Fail(ERROR_NO_MORE_FILES, FALSE);
+  Fill(search->entries[search->next++], *lpFindFileData);
+  return TRUE;
+}
+
+BOOL WINAPI FindClose(HANDLE hFindFile) {
+  if (!machine::UnregisterHandleOf<FindObject>(hFindFile)) return Fail(ERROR_INVALID_HANDLE, FALSE);
+  return TRUE;
+}
