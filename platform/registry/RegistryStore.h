@@ -1,0 +1,114 @@
+// The registry of the selected machine image: three hives kept as registry
+// export text in registry/HKLM.reg, HKCU.reg and HKU.reg (UTF-8, LF line
+// ends, so that a person can read and diff them).
+//
+// A hive is read on first use and read again whenever its file changed on
+// disk (another process wrote it); every change is written back at once and
+// atomically, so a second process never sees half a hive. A missing file is
+// an empty hive. HKEY_LOCAL_MACHINE always holds SOFTWARE and SYSTEM, which,
+// as on Windows, can be neither deleted nor added to at that level.
+//
+// Callers hold the machine's lock around every use of the store.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/registry/RegFileText.h"
+#include "platform/registry/RegistryTree.h"
+
+namespace machine {
+class Machine;
+}
+
+namespace machine::registry {
+
+enum class Hive { LocalMachine = 0, CurrentUser = 1, Users = 2 };
+inline constexpr size_t kHiveCount = 3;
+
+struct HiveInfo {
+  Hive hive;
+  const char* fileName;          // below registry/
+  std::u16string_view rootName;  // in export files: HKEY_LOCAL_MACHINE
+  std::u16string_view shortName;  // HKLM
+  std::u16string_view objectName;  // for the security functions: MACHINE
+};
+const HiveInfo& InfoOf(Hive hive);
+
+// A key addressed from a hive's root by its names.
+struct KeyPath {
+  Hive hive = Hive::LocalMachine;
+  std::vector<std::u16string> names;
+};
+
+// "HKEY_LOCAL_MACHINE\SOFTWARE\x", "HKLM\SOFTWARE\x", and HKEY_CLASSES_ROOT /
+// HKCR, which lead to HKEY_LOCAL_MACHINE\SOFTWARE\Classes. False for an
+// unknown root or an empty name inside the path.
+bool ParseRootedPath(std::u16string_view path, KeyPath& result);
+// The security functions' names: "MACHINE\SOFTWARE\x", "CURRENT_USER\...",
+// "USERS\...", "CLASSES_ROOT\...".
+bool ParseObjectName(std::u16string_view objectName, KeyPath& result);
+std::u16string ObjectName(const KeyPath& path);
+std::u16string RootedName(const KeyPath& path);  // HKEY_LOCAL_MACHINE\...
+
+class Store {
+ public:
+  // The store of the selected machine, created or replaced when another
+  // image was selected; null without a selected machine.
+  static Store* Current();
+
+  const std::filesystem::path& MachineRoot() const { return root_; }
+  // Identifies this store: handles opened in another store are invalid.
+  uint64_t Id() const { return id_; }
+
+  // The hive's root, re-read first when its file changed. Throws
+  // MachineError when the file is malformed.
+  RegNode& Root(Hive hive);
+  // Counts the re-reads of a hive: nodes of an older reading are stale.
+  uint64_t Generation(Hive hive) const { return hives_[Index(hive)].generation; }
+  // The key at the path, or null.
+  std::shared_ptr<RegNode> Find(const KeyPath& path);
+  // Writes the hive's file atomically. Throws MachineError.
+  void Save(Hive hive);
+  // Drops what is in memory: the next use reads the file again.
+  void Invalidate(Hive hive) { hives_[Index(hive)].loaded = false; }
+
+  // Applies a parsed export file: checks every key first and changes nothing
+  // when one is refused, then saves each hive it touched. Throws MachineError
+  // naming fileNameForErrors and the line.
+  void Apply(const RegFile& file, const std::string& fileNameForErrors);
+  // Export text of the key at `path` and its subtree, named by `shownPath`.
+  std::u16string Export(const KeyPath& path, const std::u16string& shownPath,
+                        std::u16string_view newline);
+
+ private:
+  struct HiveState {
+    std::shared_ptr<RegNode> root;
+    bool loaded = false;
+    uint64_t generation = 0;
+    std::string stamp;  // size and write time of the file as last read or written
+  };
+
+  explicit Store(std::filesystem::path root);
+  static size_t Index(Hive hive) { return static_cast<size_t>(hive); }
+  std::filesystem::path FileOf(Hive hive) const;
+  std::string StampOf(Hive hive) const;
+  void Load(Hive hive);
+  std::u16string HiveText(Hive hive);
+
+  std::filesystem::path root_;
+  uint64_t id_;
+  std::array<HiveState, kHiveCount> hives_;
+};
+
+// HKEY_LOCAL_MACHINE's own level is fixed: its keys are hives of their own.
+bool IsFixedLevel(const KeyPath& parent);
+// A hive's root, the keys of that fixed level and HKEY_CLASSES_ROOT's key.
+bool CannotBeDeleted(const KeyPath& path);
+
+}  // namespace machine::registry

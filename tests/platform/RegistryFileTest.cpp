@@ -1,0 +1,253 @@
+// The hives on disk: written at once, read again when another process
+// changed them, every value surviving the text form; import and export of
+// registry export files, the real Windows editor's included.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <tuple>
+
+#include "platform/machine.h"
+#include "platform/registry/RegFileText.h"
+#include "platform/registry/RegistryObjects.h"
+#include "platform/win.h"
+#include "tests/platform/RegistryTestSupport.h"
+#include "tests/support/TempMachine.h"
+
+namespace quaver::test {
+namespace {
+
+using Snapshot = std::map<std::u16string, std::tuple<DWORD, Bytes>>;  // "key path|value" -> value
+
+void TakeSnapshot(HKEY key, const std::u16string& path, Snapshot& snapshot) {
+  char16_t name[512];
+  for (DWORD i = 0;; ++i) {
+    DWORD length = 512, type = 0, size = 0;
+    if (RegEnumValueW(key, i, name, &length, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) break;
+    std::u16string valueName(name, length);
+    snapshot[path + u"|" + valueName] = {type, *QueryValue(key, valueName.c_str())};
+  }
+  for (DWORD i = 0;; ++i) {
+    DWORD length = 512;
+    if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+      break;
+    }
+    std::u16string childName(name, length);
+    snapshot[path + u"\\" + childName] = {};  // empty keys count too
+    ScopedKey child;
+    ASSERT_EQ(RegOpenKeyExW(key, childName.c_str(), 0, KEY_READ, child.out()), ERROR_SUCCESS);
+    TakeSnapshot(child.get(), path + u"\\" + childName, snapshot);
+  }
+}
+
+Snapshot SnapshotOf(HKEY root, const char16_t* path) {
+  Snapshot snapshot;
+  ScopedKey key;
+  EXPECT_EQ(RegOpenKeyExW(root, path, 0, KEY_READ, key.out()), ERROR_SUCCESS);
+  if (key.get()) TakeSnapshot(key.get(), u"", snapshot);
+  return snapshot;
+}
+
+// Makes the next registry call read the hives from disk, as a new process would.
+void ReadHivesAgain(const TempMachine& image) {
+  { TempMachine other; }
+  machine::SelectMachine(image.Root());
+}
+
+class RegistryFiles : public TempMachineTest {};
+
+TEST_F(RegistryFiles, ChangesReachTheHiveFileAtOnce) {
+  ScopedKey key(MakeKey(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Vendor"));
+  SetValue(key.get(), u"Answer", REG_DWORD, Dword(42));
+  std::string hive = image.ReadHostFile("registry/HKLM.reg");
+  EXPECT_EQ(hive.rfind("Windows Registry Editor Version 5.00\n", 0), 0u);
+  EXPECT_NE(hive.find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor]\n\"Answer\"=dword:0000002a\n"),
+            std::string::npos)
+      << hive;
+  ScopedKey user(MakeKey(HKEY_CURRENT_USER, u"Software\\Vendor"));
+  EXPECT_NE(image.ReadHostFile("registry/HKCU.reg").find("[HKEY_CURRENT_USER\\Software\\Vendor]"),
+            std::string::npos);
+}
+
+TEST_F(RegistryFiles, ChangesOfAnotherProcessAreSeen) {
+  ScopedKey kept(MakeKey(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Kept"));
+  ScopedKey dropped(MakeKey(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Dropped"));
+  image.WriteHostFile("registry/HKLM.reg",
+                      "Windows Registry Editor Version 5.00\n\n"
+                      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kept]\n\"FromElsewhere\"=\"yes\"\n\n"
+                      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Added]\n");
+  EXPECT_EQ(QueryValue(kept.get(), u"FromElsewhere"), Utf16(u"yes"));
+  Bytes data = Dword(1);
+  EXPECT_EQ(RegSetValueExW(dropped.get(), u"X", 0, REG_DWORD, data.data(), 4), ERROR_KEY_DELETED);
+  ScopedKey added;
+  EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Added", 0, KEY_READ, added.out()),
+            ERROR_SUCCESS);
+}
+
+TEST_F(RegistryFiles, MalformedHiveNamesFileAndLine) {
+  image.WriteHostFile("registry/HKLM.reg",
+                      "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n"
+                      "\"Count\"=dword:12345678901\n");
+  ScopedKey key;
+  EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\A", 0, KEY_READ, key.out()), ERROR_BADDB);
+  EXPECT_NE(machine::registry::LastStoreError().find("HKLM.reg:4: dword:"), std::string::npos)
+      << machine::registry::LastStoreError();
+}
+
+TEST_F(RegistryFiles, EveryKindOfValueSurvivesTheHiveFile) {
+  ScopedKey key(MakeKey(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Odd ]Key[ Ω"));
+  ScopedKey(MakeKey(key.get(), u"Empty"));
+  Bytes longBinary;
+  for (int i = 0; i < 300; ++i) longBinary.push_back(static_cast<uint8_t>(i));
+  struct Case {
+    const char16_t* name;
+    DWORD type;
+    Bytes data;
+  };
+  const Case cases[] = {
+      {u"", REG_SZ, Utf16(u"default")},
+      {u"plain", REG_SZ, Utf16(u"C:\\Program Files\\\"quoted\"")},
+      {u"lines", REG_SZ, Utf16(u"one\r\ntwo")},
+      {u"unterminated", REG_SZ, Utf16(u"abc", false)},
+      {u"no data", REG_SZ, {}},
+      {u"inner zero", REG_SZ, Utf16(std::u16string(u"a\0b", 3))},
+      {u"odd bytes", REG_SZ, {0x41, 0x00, 0x42}},
+      {u"expand", REG_EXPAND_SZ, Utf16(u"%SystemRoot%\\system32")},
+      {u"multi", REG_MULTI_SZ, Utf16(std::u16string(u"a\0bc\0", 5))},
+      {u"binary", REG_BINARY, longBinary},
+      {u"dword", REG_DWORD, Dword(0xFFFFFFFF)},
+      {u"short dword", REG_DWORD, {1, 2, 3}},
+      {u"qword", REG_QWORD, {1, 2, 3, 4, 5, 6, 7, 8}},
+      {u"none", REG_NONE, {}},
+      {u"own type", 0x12345, {9}},
+      {u"name \"with\" \\ = [and]\nbreak", REG_DWORD, Dword(1)},
+      {u"unicode \u20AC\U0001F600", REG_SZ, Utf16(u"\u03A9\U0001F600")},
+  };
+  for (const Case& c : cases) SetValue(key.get(), c.name, c.type, c.data);
+  Snapshot before = SnapshotOf(HKEY_LOCAL_MACHINE, u"SOFTWARE");
+
+  ReadHivesAgain(image);
+  EXPECT_EQ(SnapshotOf(HKEY_LOCAL_MACHINE, u"SOFTWARE"), before);
+  EXPECT_EQ(before.size(), std::size(cases) + 2);
+}
+
+TEST_F(RegistryFiles, RealExportRoundTrip) {
+  std::optional<std::string> fixture = ReadSharedFixture("complex-regedit5.reg");
+  if (!fixture) GTEST_SKIP() << "../shared/fixtures is not present";
+  machine::registry::ImportRegFile(*fixture, "complex-regedit5.reg");
+
+  Snapshot imported = SnapshotOf(HKEY_CURRENT_USER, u"Software\\regashii");
+  const std::u16string key = u"\\complex|";
+  EXPECT_EQ(imported.at(key + u"dword-255"), std::make_tuple(DWORD{REG_DWORD}, Dword(255)));
+  EXPECT_EQ(imported.at(key + u"sz-sp\\ec\"ial"),
+            std::make_tuple(DWORD{REG_SZ}, Utf16(u"sp\\ec\"ial")));
+  EXPECT_EQ(imported.at(key + u"multi-sz-a-b"),
+            std::make_tuple(DWORD{REG_MULTI_SZ}, Utf16(std::u16string(u"a\0b\0", 4))));
+  EXPECT_EQ(imported.at(key + u"expand-sz"), std::make_tuple(DWORD{REG_EXPAND_SZ}, Bytes{0, 0}));
+  EXPECT_EQ(imported.at(key + u"qword-255"),
+            std::make_tuple(DWORD{REG_QWORD}, Bytes{0xFF, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(imported.at(key + u"binary-a-b"), std::make_tuple(DWORD{REG_BINARY}, Bytes{0x61, 0x62}));
+  EXPECT_EQ(imported.size(), 14u);  // thirteen values and their key
+
+  std::u16string exported;
+  ASSERT_TRUE(machine::registry::ExportKeyText(u"HKCU\\Software\\regashii", u"\r\n", exported));
+  machine::registry::ImportRegFile(
+      "Windows Registry Editor Version 5.00\n\n[-HKEY_CURRENT_USER\\Software\\regashii]\n", "drop");
+  ScopedKey gone;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\regashii", 0, KEY_READ, gone.out()),
+            ERROR_FILE_NOT_FOUND);
+
+  machine::registry::ImportRegFile(machine::registry::EncodeUtf16File(exported), "exported.reg");
+  EXPECT_EQ(SnapshotOf(HKEY_CURRENT_USER, u"Software\\regashii"), imported);
+  ReadHivesAgain(image);
+  EXPECT_EQ(SnapshotOf(HKEY_CURRENT_USER, u"Software\\regashii"), imported);
+}
+
+TEST_F(RegistryFiles, Regedit4FilesAreAnsi) {
+  machine::registry::ImportRegFile(
+      "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Old]\r\n\"Caf\xE9\"=\"na\xEFve\"\r\n"
+      "\"Path\"=hex(2):25,41,25,00\r\n",
+      "old.reg");
+  ScopedKey key;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Old", 0, KEY_READ, key.out()), ERROR_SUCCESS);
+  EXPECT_EQ(QueryValue(key.get(), u"Café"), Utf16(u"naïve"));
+  DWORD type = 0;
+  EXPECT_EQ(QueryValue(key.get(), u"Path", &type), Utf16(u"%A%"));
+  EXPECT_EQ(type, REG_EXPAND_SZ);
+}
+
+TEST_F(RegistryFiles, ImportDeletesAndContinuesLines) {
+  ScopedKey old(MakeKey(HKEY_LOCAL_MACHINE, u"SOFTWARE\\App\\Old\\Deeper"));
+  ScopedKey app(MakeKey(HKEY_LOCAL_MACHINE, u"SOFTWARE\\App"));
+  SetValue(app.get(), u"Stale", REG_DWORD, Dword(1));
+  machine::registry::ImportRegFile(
+      "Windows Registry Editor Version 5.00\r\n\r\n"
+      "; a comment\r\n"
+      "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\App\\Old]\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\App]\r\n"
+      "\"Stale\"=-\r\n"
+      "\"Long\"=hex:01,02,\\\r\n"
+      "  03,04\r\n",
+      "change.reg");
+  EXPECT_EQ(QueryValue(app.get(), u"Stale"), std::nullopt);
+  EXPECT_EQ(QueryValue(app.get(), u"Long"), (Bytes{1, 2, 3, 4}));
+  ScopedKey gone;
+  EXPECT_EQ(RegOpenKeyExW(app.get(), u"Old", 0, KEY_READ, gone.out()), ERROR_FILE_NOT_FOUND);
+}
+
+struct BadFile {
+  const char* text;
+  const char* error;
+};
+
+class RegistryFileErrors : public RegistryFiles, public ::testing::WithParamInterface<BadFile> {};
+
+TEST_P(RegistryFileErrors, NothingIsImportedAndTheLineIsNamed) {
+  std::string text = std::string("Windows Registry Editor Version 5.00\n\n") +
+                     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\First]\n\"ok\"=dword:1\n" + GetParam().text;
+  try {
+    machine::registry::ImportRegFile(text, "bad.reg");
+    ADD_FAILURE() << "imported";
+  } catch (const machine::MachineError& error) {
+    EXPECT_NE(std::string(error.what()).find(GetParam().error), std::string::npos) << error.what();
+  }
+  ScopedKey first;
+  EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\First", 0, KEY_READ, first.out()),
+            ERROR_FILE_NOT_FOUND);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RegistryFileErrors,
+    ::testing::Values(BadFile{"\"x\"=dword:xyz\n", "bad.reg:5: dword:"},
+                      BadFile{"\"x\"=hex:1,zz\n", "bad.reg:5: bad hex byte \"zz\""},
+                      BadFile{"\"x\"=\"C:\\Windows\"\n", "bad.reg:5: unknown escape"},
+                      BadFile{"\"x\"=\"open\n", "bad.reg:5: missing closing quote"},
+                      BadFile{"\"x\"=word:1\n", "bad.reg:5: unknown value data"},
+                      BadFile{"[HKEY_LOCAL_MACHINE\\SOFTWARE\\B\n", "bad.reg:5: key line without"},
+                      BadFile{"[HKEY_NOWHERE\\B]\n", "bad.reg:5: unknown root key"},
+                      BadFile{"[HKEY_LOCAL_MACHINE\\NewHive]\n", "bad.reg:5: no new keys"},
+                      BadFile{"[-HKEY_LOCAL_MACHINE\\SOFTWARE]\n", "bad.reg:5: this key cannot be deleted"},
+                      BadFile{"junk\n", "bad.reg:5: unexpected text"}));
+
+TEST_F(RegistryFiles, FileWithoutHeaderIsRefused) {
+  EXPECT_THROW(machine::registry::ImportRegFile("[HKEY_LOCAL_MACHINE\\SOFTWARE\\X]\n", "plain.txt"),
+               machine::MachineError);
+}
+
+TEST_F(RegistryFiles, ExportIsReadableText) {
+  ScopedKey key(MakeKey(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Shown"));
+  SetValue(key.get(), nullptr, REG_SZ, Utf16(u"x"));
+  SetValue(key.get(), u"Dir", REG_EXPAND_SZ, Utf16(u"%A%"));
+  ScopedKey(MakeKey(key.get(), u"Sub"));
+  std::u16string text;
+  ASSERT_TRUE(machine::registry::ExportKeyText(u"hklm\\software\\shown", u"\n", text));
+  EXPECT_EQ(text,
+            u"Windows Registry Editor Version 5.00\n\n"
+            u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Shown]\n"
+            u"@=\"x\"\n"
+            u"\"Dir\"=hex(2):25,00,41,00,25,00,00,00\n\n"
+            u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Shown\\Sub]\n\n");
+  EXPECT_FALSE(machine::registry::ExportKeyText(u"HKLM\\SOFTWARE\\Missing", u"\n", text));
+}
+
+}  // namespace
+}  // namespace quaver::test
