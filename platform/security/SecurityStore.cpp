@@ -1,0 +1,204 @@
+#include "platform/security/SecurityStore.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "platform/security/Sddl.h"
+#include "platform/text.h"
+
+namespace winsec {
+
+namespace {
+
+constexpr char kFileName[] = "security.sddl";
+
+const char kHeader[] =
+    "# Access lists of the simulated server, one object a line:\n"
+    "#   file|key <full name> <security descriptor in SDDL>\n"
+    "# Only what was set on the object itself is kept; inherited entries are\n"
+    "# worked out from the parent when the object is read.\n";
+
+const char* KindName(ObjectKind kind) { return kind == ObjectKind::File ? "file" : "key"; }
+
+bool IsEmpty(const SecurityRecord& record) {
+  return !record.owner && !record.group && !record.dacl.present && !record.sacl.present;
+}
+
+[[noreturn]] void Malformed(const std::string& file, size_t line, const std::string& why) {
+  throw machine::MachineError(file + ":" + std::to_string(line) + ": " + why);
+}
+
+AclPart ParsedDefault(const char* sddl) {
+  SecurityRecord record;
+  std::string error;
+  ParseSddl(sddl, record, error);
+  return record.dacl;
+}
+
+}  // namespace
+
+std::optional<std::u16string> ParentObjectName(ObjectKind kind, std::u16string_view name) {
+  if (kind == ObjectKind::File) {
+    if (name.size() <= 3 && name.size() >= 2 && name[1] == u':') return std::nullopt;
+    if (name.substr(0, 2) == u"\\\\") {
+      size_t server = name.find(u'\\', 2);
+      size_t share = server == std::u16string_view::npos ? server : name.find(u'\\', server + 1);
+      if (share == std::u16string_view::npos) return std::nullopt;
+    }
+  }
+  size_t slash = name.rfind(u'\\');
+  if (slash == std::u16string_view::npos || slash == 0) return std::nullopt;
+  std::u16string parent(name.substr(0, slash));
+  if (kind == ObjectKind::File && parent.size() == 2 && parent[1] == u':') parent += u'\\';
+  return parent;
+}
+
+AclPart RootDefaultDacl(ObjectKind kind) {
+  static const AclPart files =
+      ParsedDefault("D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICIIO;GA;;;CO)(A;OICI;0x1200a9;;;BU)");
+  static const AclPart keys =
+      ParsedDefault("D:P(A;CI;KA;;;BA)(A;CI;KA;;;SY)(A;CIIO;GA;;;CO)(A;CI;KR;;;BU)");
+  return kind == ObjectKind::File ? files : keys;
+}
+
+SecurityStore SecurityStore::Load(const machine::Machine& image) {
+  std::filesystem::path path = image.File(kFileName);
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) return SecurityStore();
+  return Parse(machine::ReadWholeFile(path), kFileName);
+}
+
+SecurityStore SecurityStore::Parse(std::string_view text, const std::string& fileNameForErrors) {
+  SecurityStore store;
+  size_t lineNumber = 0;
+  while (!text.empty()) {
+    size_t newline = text.find('\n');
+    std::string_view line = text.substr(0, newline);
+    text.remove_prefix(newline == std::string_view::npos ? text.size() : newline + 1);
+    ++lineNumber;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.find_first_not_of(" \t") == std::string_view::npos || line[0] == '#') continue;
+    size_t firstSpace = line.find(' ');
+    size_t lastSpace = line.rfind(' ');
+    if (firstSpace == std::string_view::npos || lastSpace <= firstSpace + 1)
+      Malformed(fileNameForErrors, lineNumber, "expected \"file|key <name> <SDDL>\"");
+    std::string_view kindText = line.substr(0, firstSpace);
+    if (kindText != "file" && kindText != "key")
+      Malformed(fileNameForErrors, lineNumber,
+                "unknown object kind '" + std::string(kindText) + "'");
+    ObjectKind kind = kindText == "file" ? ObjectKind::File : ObjectKind::RegistryKey;
+    std::u16string name =
+        machine::FromUtf8(line.substr(firstSpace + 1, lastSpace - firstSpace - 1));
+    if (store.FindEntry(kind, name) != nullptr)
+      Malformed(fileNameForErrors, lineNumber, "the object appears twice");
+    SecurityRecord record;
+    std::string error;
+    if (!ParseSddl(line.substr(lastSpace + 1), record, error))
+      Malformed(fileNameForErrors, lineNumber, error);
+    store.entries_.push_back({kind, std::move(name), std::move(record)});
+  }
+  return store;
+}
+
+std::string SecurityStore::Serialize() const {
+  std::vector<const Entry*> sorted;
+  for (const Entry& entry : entries_) {
+    if (!IsEmpty(entry.record)) sorted.push_back(&entry);
+  }
+  std::sort(sorted.begin(), sorted.end(), [](const Entry* a, const Entry* b) {
+    if (a->kind != b->kind) return a->kind < b->kind;
+    return machine::CompareNoCase(a->name, b->name) < 0;
+  });
+  std::string text = kHeader;
+  for (const Entry* entry : sorted) {
+    RightsStyle style = entry->kind == ObjectKind::File ? RightsStyle::File : RightsStyle::Key;
+    text += std::string(KindName(entry->kind)) + " " + machine::ToUtf8(entry->name) + " " +
+            FormatSddl(entry->record, style) + "\n";
+  }
+  return text;
+}
+
+void SecurityStore::Save(const machine::Machine& image) const {
+  machine::WriteFileAtomically(image.File(kFileName), Serialize());
+}
+
+SecurityStore::Entry* SecurityStore::FindEntry(ObjectKind kind, std::u16string_view name) {
+  for (Entry& entry : entries_) {
+    if (entry.kind == kind && machine::EqualNoCase(entry.name, name)) return &entry;
+  }
+  return nullptr;
+}
+
+const SecurityStore::Entry* SecurityStore::FindEntry(ObjectKind kind,
+                                                     std::u16string_view name) const {
+  return const_cast<SecurityStore*>(this)->FindEntry(kind, name);
+}
+
+const SecurityRecord* SecurityStore::Find(ObjectKind kind, std::u16string_view name) const {
+  const Entry* entry = FindEntry(kind, name);
+  return entry ? &entry->record : nullptr;
+}
+
+SecurityRecord& SecurityStore::Edit(ObjectKind kind, std::u16string_view name) {
+  if (Entry* entry = FindEntry(kind, name)) return entry->record;
+  entries_.push_back({kind, std::u16string(name), SecurityRecord()});
+  return entries_.back().record;
+}
+
+bool SecurityStore::Remove(ObjectKind kind, std::u16string_view name) {
+  auto it = std::find_if(entries_.begin(), entries_.end(), [&](const Entry& entry) {
+    return entry.kind == kind && machine::EqualNoCase(entry.name, name);
+  });
+  if (it == entries_.end()) return false;
+  entries_.erase(it);
+  return true;
+}
+
+bool SecurityStore::RemoveWithDescendants(ObjectKind kind, std::u16string_view name) {
+  std::u16string prefix(name);
+  if (prefix.empty() || prefix.back() != u'\\') prefix += u'\\';
+  auto below = [&](const Entry& entry) {
+    if (entry.kind != kind) return false;
+    if (machine::EqualNoCase(entry.name, name)) return true;
+    return entry.name.size() > prefix.size() &&
+           machine::EqualNoCase(std::u16string_view(entry.name).substr(0, prefix.size()), prefix);
+  };
+  size_t before = entries_.size();
+  entries_.erase(std::remove_if(entries_.begin(), entries_.end(), below), entries_.end());
+  return entries_.size() != before;
+}
+
+AclPart SecurityStore::EffectiveList(ObjectKind kind, std::u16string_view name, bool isContainer,
+                                     AclPart SecurityRecord::*list) const {
+  const SecurityRecord* record = Find(kind, name);
+  const AclPart* stored = record && (record->*list).present ? &(record->*list) : nullptr;
+  if (stored && (stored->isNull || stored->isProtected)) return *stored;
+  std::optional<std::u16string> parent = ParentObjectName(kind, name);
+  if (!parent) {
+    if (stored) return *stored;
+    return list == &SecurityRecord::dacl ? RootDefaultDacl(kind) : AclPart();
+  }
+  AclPart fromParent = EffectiveList(kind, *parent, true, list);
+  if (!fromParent.present || fromParent.isNull) return stored ? *stored : fromParent;
+  std::vector<Ace> aces;
+  if (stored) {
+    for (const Ace& ace : stored->aces) {
+      if (!ace.Inherited()) aces.push_back(ace);
+    }
+  }
+  for (Ace& ace : InheritedEntries(fromParent.aces, isContainer)) aces.push_back(std::move(ace));
+  return AclPart::Of(std::move(aces));
+}
+
+SecurityRecord SecurityStore::Effective(ObjectKind kind, std::u16string_view name,
+                                        bool isContainer) const {
+  SecurityRecord effective;
+  const SecurityRecord* record = Find(kind, name);
+  effective.owner = record && record->owner ? *record->owner : AdministratorsSid();
+  effective.group = record && record->group ? *record->group : SystemSid();
+  effective.dacl = EffectiveList(kind, name, isContainer, &SecurityRecord::dacl);
+  effective.sacl = EffectiveList(kind, name, isContainer, &SecurityRecord::sacl);
+  return effective;
+}
+
+}  // namespace winsec

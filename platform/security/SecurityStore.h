@@ -1,0 +1,91 @@
+// security.sddl of a machine image: the access lists set on its files,
+// folders and registry keys, one object a line:
+//
+//   file C:\inetpub\wwwroot D:P(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;S-1-5-32-568)
+//   key MACHINE\SOFTWARE\Corvane\Quaver D:P(A;CI;GA;;;BA)
+//
+// The first word is the kind ("file" or "key"), the last word the security
+// descriptor in SDDL (Sddl.h, which never holds a space), and everything
+// between them, exactly, the object's full name: a full Windows path, or a
+// registry key in the security functions' form (MACHINE\..., USERS\...,
+// CURRENT_USER\...; CLASSES_ROOT\... is kept as MACHINE\SOFTWARE\Classes\...).
+// Names match without regard to case. Lines starting with '#' and blank
+// lines are ignored; the file is written sorted, with a header comment.
+//
+// A line holds what was set on the object itself: owner, group, and for each
+// list its explicit entries and whether it is protected. Inherited entries
+// are not stored; they are worked out when the object is read, from the
+// parent's list as it is at that moment, so changing a folder's list
+// reaches everything below it at once, as Windows' propagation does.
+//
+// What an object shows (Effective):
+// - owner BUILTIN\Administrators and group SYSTEM unless its line sets them;
+// - a protected or null list as stored;
+// - otherwise its explicit entries followed by what its parent passes on
+//   (Windows' inheritance rules, SecurityModel.h; CREATOR OWNER entries
+//   are passed on but never become entries for the object's owner); under
+//   a null list the object has a null list too unless it has entries of
+//   its own;
+// - a drive or share root, and a registry root (MACHINE, USERS,
+//   CURRENT_USER), without a line has the protected default list of a fresh
+//   server: for files Administrators and SYSTEM full control, CREATOR OWNER
+//   full control on what is created below, Users read and execute; for keys
+//   Administrators and SYSTEM full control, CREATOR OWNER full control on
+//   subkeys, Users read;
+// - the system (audit) list is absent unless set.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/machine.h"
+#include "platform/security/SecurityModel.h"
+
+namespace winsec {
+
+enum class ObjectKind { File, RegistryKey };
+
+class SecurityStore {
+ public:
+  // Reads security.sddl of the image (missing: empty). Throws MachineError
+  // naming the file and line of a malformed line.
+  static SecurityStore Load(const machine::Machine& image);
+  static SecurityStore Parse(std::string_view text, const std::string& fileNameForErrors);
+  std::string Serialize() const;
+  // Writes security.sddl atomically. Throws MachineError.
+  void Save(const machine::Machine& image) const;
+
+  const SecurityRecord* Find(ObjectKind kind, std::u16string_view name) const;
+  // The object's line, added empty when there is none.
+  SecurityRecord& Edit(ObjectKind kind, std::u16string_view name);
+  bool Remove(ObjectKind kind, std::u16string_view name);
+  // Also removes the lines of everything below the object.
+  bool RemoveWithDescendants(ObjectKind kind, std::u16string_view name);
+
+  // What the object shows, after defaults and inheritance.
+  SecurityRecord Effective(ObjectKind kind, std::u16string_view name, bool isContainer) const;
+
+ private:
+  struct Entry {
+    ObjectKind kind;
+    std::u16string name;
+    SecurityRecord record;
+  };
+  Entry* FindEntry(ObjectKind kind, std::u16string_view name);
+  const Entry* FindEntry(ObjectKind kind, std::u16string_view name) const;
+  AclPart EffectiveList(ObjectKind kind, std::u16string_view name, bool isContainer,
+                        AclPart SecurityRecord::*list) const;
+
+  std::vector<Entry> entries_;
+};
+
+// The name one level up: C:\a\b -> C:\a, C:\a -> C:\, MACHINE\SOFTWARE ->
+// MACHINE; nullopt for a root.
+std::optional<std::u16string> ParentObjectName(ObjectKind kind, std::u16string_view name);
+
+// The protected default list of a root without a line.
+AclPart RootDefaultDacl(ObjectKind kind);
+
+}  // namespace winsec
