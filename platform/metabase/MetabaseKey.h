@@ -1,0 +1,72 @@
+// One key of the metabase tree with its numbered properties. Property data
+// is held in the form GetData hands out, so reads copy bytes and nothing
+// else; the helpers below translate to and from typed values.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/win.h"
+
+namespace metabase {
+
+struct Property {
+  DWORD id = 0;
+  DWORD attributes = METADATA_NO_ATTRIBUTES;
+  DWORD userType = 0;
+  DWORD dataType = STRING_METADATA;
+  std::vector<uint8_t> data;
+};
+
+class Key {
+ public:
+  explicit Key(std::u16string name) : name_(std::move(name)) {}
+
+  const std::u16string& Name() const { return name_; }
+  void Rename(std::u16string name) { name_ = std::move(name); }
+
+  // Subkeys keep the order they were added in; names match ignoring case.
+  Key* FindChild(std::u16string_view name);
+  const Key* FindChild(std::u16string_view name) const;
+  Key& AddChild(std::u16string name);
+  bool RemoveChild(std::u16string_view name);
+  const std::vector<std::unique_ptr<Key>>& Children() const { return children_; }
+
+  // Properties are kept in ascending identifier order.
+  const Property* FindProperty(DWORD id) const;
+  void SetProperty(Property property);
+  bool RemoveProperty(DWORD id);
+  const std::vector<Property>& Properties() const { return properties_; }
+
+  std::unique_ptr<Key> Clone() const;
+
+ private:
+  std::u16string name_;
+  std::vector<Property> properties_;
+  std::vector<std::unique_ptr<Key>> children_;
+};
+
+// Metabase paths use '/' (a '\' separates too); empty pieces are ignored,
+// so "", "/" and "//" all name the key the path starts from.
+std::vector<std::u16string> SplitPath(std::u16string_view path);
+// "/" for no pieces, otherwise "/a/b".
+std::u16string JoinPath(const std::vector<std::u16string>& pieces);
+
+// Typed values in the stored form.
+std::vector<uint8_t> EncodeString(std::u16string_view text);
+std::vector<uint8_t> EncodeMultiString(const std::vector<std::u16string>& strings);
+std::vector<uint8_t> EncodeDword(DWORD value);
+std::u16string DecodeString(const std::vector<uint8_t>& data);
+std::vector<std::u16string> DecodeMultiString(const std::vector<uint8_t>& data);
+DWORD DecodeDword(const std::vector<uint8_t>& data);
+
+// Brings the data a caller passes to SetData into the stored form: strings
+// end at their first terminator (or at the length given), a multi-string at
+// its first empty string, a DWORD is its four bytes. E_INVALIDARG for a
+// type the metabase does not know or data it cannot hold.
+HRESULT NormalizeData(DWORD dataType, const uint8_t* data, DWORD length,
+                      std::vector<uint8_t>& stored);
+
+}  // namespace metabase

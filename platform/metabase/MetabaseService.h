@@ -1,0 +1,126 @@
+// The metabase of the simulated server: one per process, shared by every
+// admin base object, as the IIS Admin service is shared by every client on
+// Windows. It is bound to the selected machine image and kept in
+// C:\Windows\System32\inetsrv\MetaBase.xml; every change is written through
+// at once (atomically), and a file changed behind its back (by the machine
+// tool, or a test) is read again before the next call. Backups are files
+// "<name>.MD<version>" in C:\Windows\System32\inetsrv\MetaBack\.
+//
+// The methods are those of IMSAdminBaseW with the COM plumbing removed;
+// they answer the same HRESULTs. Safe to call from several threads.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/metabase/MetabaseKey.h"
+#include "platform/win.h"
+
+namespace metabase {
+
+inline constexpr char16_t kMetabaseFile[] = u"C:\\Windows\\System32\\inetsrv\\MetaBase.xml";
+inline constexpr char16_t kBackupFolder[] = u"C:\\Windows\\System32\\inetsrv\\MetaBack";
+
+// The host file of a Windows path in the selected image, also when folders
+// on the way do not exist yet; empty without a selected image.
+std::filesystem::path HostPathOf(std::u16string_view windowsPath);
+
+struct BackupInfo {
+  std::u16string name;
+  DWORD version = 0;
+  FILETIME time = {};
+};
+
+class MetabaseService {
+ public:
+  static MetabaseService& Instance();
+
+  // `owner` marks the handle so that Release of the admin base object that
+  // opened it can close it, as the service's client rundown does.
+  HRESULT OpenKey(METADATA_HANDLE base, std::u16string_view path, DWORD access,
+                  METADATA_HANDLE& opened, const void* owner);
+  HRESULT CloseKey(METADATA_HANDLE handle);
+  void CloseHandlesOf(const void* owner);
+
+  HRESULT AddKey(METADATA_HANDLE handle, std::u16string_view path);
+  HRESULT DeleteKey(METADATA_HANDLE handle, std::u16string_view path);
+  HRESULT DeleteChildKeys(METADATA_HANDLE handle, std::u16string_view path);
+  HRESULT EnumKeys(METADATA_HANDLE handle, std::u16string_view path, DWORD index,
+                   std::u16string& name);
+  HRESULT RenameKey(METADATA_HANDLE handle, std::u16string_view path,
+                    std::u16string_view newName);
+
+  HRESULT SetData(METADATA_HANDLE handle, std::u16string_view path,
+                  const METADATA_RECORD& record);
+  HRESULT GetData(METADATA_HANDLE handle, std::u16string_view path, METADATA_RECORD& record,
+                  DWORD& required);
+  HRESULT DeleteData(METADATA_HANDLE handle, std::u16string_view path, DWORD id,
+                     DWORD dataType);
+  HRESULT EnumData(METADATA_HANDLE handle, std::u16string_view path, METADATA_RECORD& record,
+                   DWORD index, DWORD& required);
+  // Paths relative to the handle's key, each "/.../" ("/" for that key).
+  HRESULT GetDataPaths(METADATA_HANDLE handle, std::u16string_view path, DWORD id,
+                       DWORD dataType, std::vector<std::u16string>& paths);
+
+  HRESULT SaveData();
+  HRESULT Backup(std::u16string_view name, DWORD version, DWORD flags);
+  HRESULT Restore(std::u16string_view name, DWORD version, DWORD flags);
+  HRESULT EnumBackups(std::u16string_view name, DWORD index, BackupInfo& found);
+  HRESULT DeleteBackup(std::u16string_view name, DWORD version);
+
+ private:
+  MetabaseService() = default;
+
+  struct Handle {
+    std::vector<std::u16string> path;
+    bool write = false;
+    const void* owner = nullptr;
+  };
+  struct FileStamp {
+    bool exists = false;
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type time{};
+    bool operator==(const FileStamp& other) const;
+  };
+  // The key a handle and a relative path name; null when it does not exist.
+  struct Target {
+    std::vector<std::u16string> path;
+    Key* key = nullptr;
+  };
+
+  HRESULT Sync();
+  HRESULT Load();
+  HRESULT Persist();
+  void ReplaceTree(std::unique_ptr<Key> root);
+  std::filesystem::path MetabaseHostPath() const;
+  std::filesystem::path BackupHostFolder() const;
+  FileStamp StampOf(const std::filesystem::path& file) const;
+
+  HRESULT Resolve(METADATA_HANDLE handle, std::u16string_view path, bool forWrite,
+                  Target& target);
+  Key* Find(const std::vector<std::u16string>& path);
+  bool Conflicts(const std::vector<std::u16string>& path, bool write) const;
+  bool HasWriteHandle() const;
+  const Property* FindInherited(const std::vector<std::u16string>& path, DWORD id);
+  HRESULT FillRecord(const Property& property, bool inherited, METADATA_RECORD& record,
+                     DWORD& required) const;
+
+  std::vector<BackupInfo> ListBackups(std::u16string_view name) const;
+  std::filesystem::path BackupFile(std::u16string_view name, DWORD version) const;
+  HRESULT WriteBackup(std::u16string_view name, DWORD version);
+
+  std::mutex lock_;
+  std::filesystem::path boundRoot_;
+  FileStamp stamp_;
+  std::unique_ptr<Key> root_;
+  HRESULT loadResult_ = S_OK;
+  std::map<METADATA_HANDLE, Handle> handles_;
+  METADATA_HANDLE nextHandle_ = 1;
+};
+
+}  // namespace metabase
