@@ -12,6 +12,7 @@
 #include "platform/files/CurrentDirectory.h"
 #include "platform/files/HostErrors.h"
 #include "platform/paths.h"
+#include "platform/security/ObjectSecurity.h"
 #include "platform/win/errors.h"
 #include "platform/win/fileapi.h"
 
@@ -37,13 +38,20 @@ bool IsCurrentDirectory(const std::filesystem::path& host) {
 
 }  // namespace
 
-BOOL WINAPI CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/) {
+BOOL WINAPI CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes) {
   if (lpPathName == nullptr) return Fail(ERROR_INVALID_PARAMETER, FALSE);
   machine::ResolvedPath path;
   if (const DWORD error = machine::ResolveWindowsPath(lpPathName, path)) return Fail(error, FALSE);
   if (path.exists) return Fail(ERROR_ALREADY_EXISTS, FALSE);
   if (::mkdir(path.host.c_str(), 0755) != 0) {
     return Fail(machine::files::FromErrno(errno, ERROR_PATH_NOT_FOUND), FALSE);
+  }
+  // A new folder never inherits an old one's recorded access list.
+  const DWORD error = winsec::RecordNewObjectSecurity(winsec::ObjectKind::File, path.windows,
+                                                      lpSecurityAttributes);
+  if (error != ERROR_SUCCESS) {
+    ::rmdir(path.host.c_str());
+    return Fail(error, FALSE);
   }
   return TRUE;
 }
@@ -64,6 +72,7 @@ BOOL WINAPI RemoveDirectoryW(LPCWSTR lpPathName) {
     const int error = errno == EEXIST ? ENOTEMPTY : errno;
     return Fail(machine::files::FromErrno(error), FALSE);
   }
+  winsec::ForgetObjectSecurity(winsec::ObjectKind::File, path.windows);
   return TRUE;
 }
 
@@ -74,6 +83,7 @@ BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
   if (!path.exists) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
   if (path.isDirectory) return Fail(ERROR_ACCESS_DENIED, FALSE);
   if (::unlink(path.host.c_str()) != 0) return Fail(machine::files::FromErrno(errno), FALSE);
+  winsec::ForgetObjectSecurity(winsec::ObjectKind::File, path.windows);
   return TRUE;
 }
 

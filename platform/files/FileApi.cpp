@@ -19,6 +19,7 @@
 #include "platform/files/HostErrors.h"
 #include "platform/handles.h"
 #include "platform/paths.h"
+#include "platform/security/ObjectSecurity.h"
 #include "platform/text.h"
 #include "platform/win/errors.h"
 
@@ -95,7 +96,7 @@ DWORD CheckDisposition(DWORD disposition, const machine::ResolvedPath& path) {
 }  // namespace
 
 HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwShareMode*/,
-                          LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/,
+                          LPSECURITY_ATTRIBUTES lpSecurityAttributes,
                           DWORD dwCreationDisposition, DWORD /*dwFlagsAndAttributes*/,
                           HANDLE /*hTemplateFile*/) {
   if (lpFileName == nullptr || dwCreationDisposition < CREATE_NEW ||
@@ -117,6 +118,15 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwS
   if (fd < 0) {
     const DWORD error = errno == EEXIST ? ERROR_FILE_EXISTS : machine::files::FromErrno(errno);
     return Fail(error, INVALID_HANDLE_VALUE);
+  }
+  // Security attributes apply only to a file this call creates, as on Windows.
+  if (!path.exists) {
+    if (const DWORD error = winsec::RecordNewObjectSecurity(winsec::ObjectKind::File,
+                                                            path.windows, lpSecurityAttributes)) {
+      ::close(fd);
+      ::unlink(path.host.c_str());
+      return Fail(error, INVALID_HANDLE_VALUE);
+    }
   }
   HANDLE handle = machine::RegisterHandle(
       std::make_shared<FileObject>(fd, rights.read, rights.write, rights.append));

@@ -151,7 +151,8 @@ HANDLE WINAPI FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileDa
   std::u16string pattern = full.substr(cut + 1);
   if (pattern.empty()) return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
   if (folderPath.size() == 2 && folderPath[1] == u':') folderPath += u'\\';
-  if (pattern == u"*.*") pattern = u"*";
+  // assign() rather than = u"*": GCC 12 warns falsely (-Wrestrict) on the literal form at -O2.
+  if (pattern == u"*.*") pattern.assign(1, u'*');
   machine::ResolvedPath folder;
   if (const DWORD error = machine::ResolveWindowsPath(folderPath, folder)) {
     return Fail(error, INVALID_HANDLE_VALUE);
