@@ -4,7 +4,8 @@
 // should need it.
 //
 // Layout of an image (a contract for every part of the stand-in):
-//   machine.ini           settings: [environment] [folders] [disk] [accounts] ...
+//   machine.ini           settings: [environment] [folders] [disk], and the
+//                         accounts (format in platform/security/Accounts.h)
 //   drive_c/              drive C: (drive_d/ is D:, and so on)
 //   unc/SERVER/SHARE/     \\SERVER\SHARE
 //   registry/HKLM.reg     hives in Windows registry export syntax (UTF-8)

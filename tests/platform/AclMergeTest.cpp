@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 
 #include "platform/win.h"
 #include "tests/platform/SecurityTestSupport.h"
@@ -71,6 +72,9 @@ struct MergeCase {
   DWORD inheritance;
   const char* after;
 };
+
+// Keeps test listings readable: gtest would otherwise dump the raw bytes.
+void PrintTo(const MergeCase& c, std::ostream* out) { *out << c.name; }
 
 // The trustee of every case is BUILTIN\Users (BU).
 const MergeCase kMergeCases[] = {
@@ -174,6 +178,8 @@ struct RightsCase {
   const char* trustee;
   ACCESS_MASK expected;
 };
+
+void PrintTo(const RightsCase& c, std::ostream* out) { *out << c.name; }
 
 const RightsCase kRightsCases[] = {
     {"DirectEntry", "(A;;FR;;;BU)", "BU", FILE_GENERIC_READ},

@@ -72,6 +72,9 @@ std::string WindowsErrorText(DWORD error) {
       {183, "Cannot create a file when that file already exists."},
       {206, "The filename or extension is too long."},
       {267, "The directory name is invalid."},
+      {1060, "The specified service does not exist as an installed service."},
+      {1332, "No mapping between account names and security IDs was done."},
+      {1722, "The RPC server is unavailable."},
   };
   const auto it = texts.find(error);
   const std::string text = it != texts.end() ? it->second : "Windows error";
