@@ -16,5 +16,5 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
 if [ -f fuzz/run-all.sh ]; then
-  bash fuzz/run-all.sh
+  FUZZ_SECONDS="${FUZZ_SECONDS:-30}" bash fuzz/run-all.sh
 fi
