@@ -41,6 +41,7 @@
 #define ERROR_DIRECTORY 267L
 #define ERROR_INVALID_FLAGS 1004L
 #define ERROR_NO_UNICODE_TRANSLATION 1113L
+#define RPC_S_SERVER_UNAVAILABLE 1722L
 #define ERROR_CANT_RESOLVE_FILENAME 1921L
 
 // The last error is kept per thread, as on Windows.

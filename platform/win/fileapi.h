@@ -1,59 +1,8 @@
 // File and directory functions of the Win32 API (fileapi.h, handleapi.h).
 #pragma once
 
+#include "platform/win/accessrights.h"
 #include "platform/win/types.h"
-
-#define GENERIC_READ 0x80000000u
-#define GENERIC_WRITE 0x40000000u
-#define GENERIC_EXECUTE 0x20000000u
-#define GENERIC_ALL 0x10000000u
-
-// Access rights; winsecurity.h declares the same values.
-#ifndef FILE_READ_DATA
-#define FILE_READ_DATA 0x00000001u
-#endif
-#ifndef FILE_WRITE_DATA
-#define FILE_WRITE_DATA 0x00000002u
-#endif
-#ifndef FILE_APPEND_DATA
-#define FILE_APPEND_DATA 0x00000004u
-#endif
-#ifndef FILE_READ_EA
-#define FILE_READ_EA 0x00000008u
-#endif
-#ifndef FILE_WRITE_EA
-#define FILE_WRITE_EA 0x00000010u
-#endif
-#ifndef FILE_EXECUTE
-#define FILE_EXECUTE 0x00000020u
-#endif
-#ifndef FILE_READ_ATTRIBUTES
-#define FILE_READ_ATTRIBUTES 0x00000080u
-#endif
-#ifndef FILE_WRITE_ATTRIBUTES
-#define FILE_WRITE_ATTRIBUTES 0x00000100u
-#endif
-#ifndef DELETE
-#define DELETE 0x00010000u
-#endif
-#ifndef READ_CONTROL
-#define READ_CONTROL 0x00020000u
-#endif
-#ifndef SYNCHRONIZE
-#define SYNCHRONIZE 0x00100000u
-#endif
-#ifndef FILE_GENERIC_READ
-#define FILE_GENERIC_READ 0x00120089u
-#endif
-#ifndef FILE_GENERIC_WRITE
-#define FILE_GENERIC_WRITE 0x00120116u
-#endif
-#ifndef FILE_GENERIC_EXECUTE
-#define FILE_GENERIC_EXECUTE 0x001200A0u
-#endif
-#ifndef FILE_ALL_ACCESS
-#define FILE_ALL_ACCESS 0x001F01FFu
-#endif
 
 #define FILE_SHARE_READ 0x00000001u
 #define FILE_SHARE_WRITE 0x00000002u

@@ -4,6 +4,7 @@
 // from its header.
 #pragma once
 
+#include "platform/win/accessrights.h"
 #include "platform/win/types.h"
 
 typedef void* PVOID;
@@ -41,9 +42,6 @@ typedef ULONG* PULONG;
 #ifndef ERROR_BAD_DESCRIPTOR_FORMAT
 #define ERROR_BAD_DESCRIPTOR_FORMAT 1361L
 #endif
-#ifndef RPC_S_SERVER_UNAVAILABLE
-#define RPC_S_SERVER_UNAVAILABLE 1722L
-#endif
 
 typedef DWORD ACCESS_MASK;
 typedef ACCESS_MASK* PACCESS_MASK;
@@ -54,105 +52,6 @@ typedef DWORD SECURITY_INFORMATION;
 typedef DWORD* PSECURITY_INFORMATION;
 typedef WORD SECURITY_DESCRIPTOR_CONTROL;
 typedef WORD* PSECURITY_DESCRIPTOR_CONTROL;
-
-// ---- Access rights ----------------------------------------------------------
-
-#ifndef DELETE
-#define DELETE 0x00010000u
-#endif
-#ifndef READ_CONTROL
-#define READ_CONTROL 0x00020000u
-#endif
-#ifndef WRITE_DAC
-#define WRITE_DAC 0x00040000u
-#endif
-#ifndef WRITE_OWNER
-#define WRITE_OWNER 0x00080000u
-#endif
-#ifndef SYNCHRONIZE
-#define SYNCHRONIZE 0x00100000u
-#endif
-#ifndef STANDARD_RIGHTS_REQUIRED
-#define STANDARD_RIGHTS_REQUIRED 0x000F0000u
-#endif
-#ifndef STANDARD_RIGHTS_READ
-#define STANDARD_RIGHTS_READ READ_CONTROL
-#endif
-#ifndef STANDARD_RIGHTS_WRITE
-#define STANDARD_RIGHTS_WRITE READ_CONTROL
-#endif
-#ifndef STANDARD_RIGHTS_EXECUTE
-#define STANDARD_RIGHTS_EXECUTE READ_CONTROL
-#endif
-#ifndef STANDARD_RIGHTS_ALL
-#define STANDARD_RIGHTS_ALL 0x001F0000u
-#endif
-#ifndef SPECIFIC_RIGHTS_ALL
-#define SPECIFIC_RIGHTS_ALL 0x0000FFFFu
-#endif
-#ifndef ACCESS_SYSTEM_SECURITY
-#define ACCESS_SYSTEM_SECURITY 0x01000000u
-#endif
-#ifndef MAXIMUM_ALLOWED
-#define MAXIMUM_ALLOWED 0x02000000u
-#endif
-// GENERIC_READ ... GENERIC_ALL come from fileapi.h.
-
-#ifndef FILE_READ_DATA
-#define FILE_READ_DATA 0x0001u
-#endif
-#ifndef FILE_LIST_DIRECTORY
-#define FILE_LIST_DIRECTORY 0x0001u
-#endif
-#ifndef FILE_WRITE_DATA
-#define FILE_WRITE_DATA 0x0002u
-#endif
-#ifndef FILE_ADD_FILE
-#define FILE_ADD_FILE 0x0002u
-#endif
-#ifndef FILE_APPEND_DATA
-#define FILE_APPEND_DATA 0x0004u
-#endif
-#ifndef FILE_ADD_SUBDIRECTORY
-#define FILE_ADD_SUBDIRECTORY 0x0004u
-#endif
-#ifndef FILE_READ_EA
-#define FILE_READ_EA 0x0008u
-#endif
-#ifndef FILE_WRITE_EA
-#define FILE_WRITE_EA 0x0010u
-#endif
-#ifndef FILE_EXECUTE
-#define FILE_EXECUTE 0x0020u
-#endif
-#ifndef FILE_TRAVERSE
-#define FILE_TRAVERSE 0x0020u
-#endif
-#ifndef FILE_DELETE_CHILD
-#define FILE_DELETE_CHILD 0x0040u
-#endif
-#ifndef FILE_READ_ATTRIBUTES
-#define FILE_READ_ATTRIBUTES 0x0080u
-#endif
-#ifndef FILE_WRITE_ATTRIBUTES
-#define FILE_WRITE_ATTRIBUTES 0x0100u
-#endif
-#ifndef FILE_ALL_ACCESS
-#define FILE_ALL_ACCESS (STANDARD_RIGHTS_REQUIRED | SYNCHRONIZE | 0x1FFu)
-#endif
-#ifndef FILE_GENERIC_READ
-#define FILE_GENERIC_READ \
-  (STANDARD_RIGHTS_READ | FILE_READ_DATA | FILE_READ_ATTRIBUTES | FILE_READ_EA | SYNCHRONIZE)
-#endif
-#ifndef FILE_GENERIC_WRITE
-#define FILE_GENERIC_WRITE                                                           \
-  (STANDARD_RIGHTS_WRITE | FILE_WRITE_DATA | FILE_WRITE_ATTRIBUTES | FILE_WRITE_EA | \
-   FILE_APPEND_DATA | SYNCHRONIZE)
-#endif
-#ifndef FILE_GENERIC_EXECUTE
-#define FILE_GENERIC_EXECUTE \
-  (STANDARD_RIGHTS_EXECUTE | FILE_READ_ATTRIBUTES | FILE_EXECUTE | SYNCHRONIZE)
-#endif
 
 typedef struct _GENERIC_MAPPING {
   ACCESS_MASK GenericRead;

@@ -7,6 +7,7 @@
 // services' own access lists are not checked; what a handle was opened for is.
 #pragma once
 
+#include "platform/win/accessrights.h"
 #include "platform/win/types.h"
 
 struct SC_HANDLE__;
@@ -96,9 +97,6 @@ typedef struct _SERVICE_STATUS {
 #endif
 #ifndef ERROR_DATABASE_DOES_NOT_EXIST
 #define ERROR_DATABASE_DOES_NOT_EXIST 1065L
-#endif
-#ifndef RPC_S_SERVER_UNAVAILABLE
-#define RPC_S_SERVER_UNAVAILABLE 1722L
 #endif
 
 SC_HANDLE WINAPI OpenSCManagerW(LPCWSTR lpMachineName, LPCWSTR lpDatabaseName,
