@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "core/CSPObject.h"
 #include "core/CSPPtr.h"
@@ -167,15 +168,9 @@ class CSPMap : public CSPObject {
   }
 
   void Swap(CSPMap& other) {
-    Pair** otherItems = other.items;
-    uint32_t otherCapacity = other.capacity;
-    uint32_t otherCount = other.count;
-    other.items = items;
-    other.capacity = capacity;
-    other.count = count;
-    items = otherItems;
-    capacity = otherCapacity;
-    count = otherCount;
+    std::swap(items, other.items);
+    std::swap(capacity, other.capacity);
+    std::swap(count, other.count);
   }
 
   Pair** items = nullptr;
