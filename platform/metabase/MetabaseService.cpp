@@ -162,6 +162,14 @@ HRESULT MetabaseService::Resolve(METADATA_HANDLE handle, std::u16string_view pat
   return S_OK;
 }
 
+HRESULT MetabaseService::ResolveExisting(METADATA_HANDLE handle, std::u16string_view path,
+                                         bool forWrite, Target& target) {
+  HRESULT hr = Sync();
+  if (SUCCEEDED(hr)) hr = Resolve(handle, path, forWrite, target);
+  if (FAILED(hr)) return hr;
+  return target.key != nullptr ? S_OK : Win32(ERROR_PATH_NOT_FOUND);
+}
+
 bool MetabaseService::Conflicts(const std::vector<std::u16string>& path, bool write) const {
   for (const auto& [number, handle] : handles_) {
     if ((write || handle.write) && OnSameLine(path, handle.path)) return true;
@@ -231,11 +239,8 @@ HRESULT MetabaseService::AddKey(METADATA_HANDLE handle, std::u16string_view path
 
 HRESULT MetabaseService::DeleteKey(METADATA_HANDLE handle, std::u16string_view path) {
   std::lock_guard<std::mutex> hold(lock_);
-  HRESULT hr = Sync();
   Target target;
-  if (SUCCEEDED(hr)) hr = Resolve(handle, path, true, target);
-  if (FAILED(hr)) return hr;
-  if (target.key == nullptr) return Win32(ERROR_PATH_NOT_FOUND);
+  if (const HRESULT hr = ResolveExisting(handle, path, true, target); FAILED(hr)) return hr;
   // Deviation: a handle cannot delete its own key; Windows would leave it
   // pointing at nothing.
   if (SplitPath(path).empty()) return E_INVALIDARG;
@@ -246,11 +251,8 @@ HRESULT MetabaseService::DeleteKey(METADATA_HANDLE handle, std::u16string_view p
 
 HRESULT MetabaseService::DeleteChildKeys(METADATA_HANDLE handle, std::u16string_view path) {
   std::lock_guard<std::mutex> hold(lock_);
-  HRESULT hr = Sync();
   Target target;
-  if (SUCCEEDED(hr)) hr = Resolve(handle, path, true, target);
-  if (FAILED(hr)) return hr;
-  if (target.key == nullptr) return Win32(ERROR_PATH_NOT_FOUND);
+  if (const HRESULT hr = ResolveExisting(handle, path, true, target); FAILED(hr)) return hr;
   while (!target.key->Children().empty()) {
     target.key->RemoveChild(target.key->Children().front()->Name());
   }
@@ -260,11 +262,8 @@ HRESULT MetabaseService::DeleteChildKeys(METADATA_HANDLE handle, std::u16string_
 HRESULT MetabaseService::EnumKeys(METADATA_HANDLE handle, std::u16string_view path, DWORD index,
                                   std::u16string& name) {
   std::lock_guard<std::mutex> hold(lock_);
-  HRESULT hr = Sync();
   Target target;
-  if (SUCCEEDED(hr)) hr = Resolve(handle, path, false, target);
-  if (FAILED(hr)) return hr;
-  if (target.key == nullptr) return Win32(ERROR_PATH_NOT_FOUND);
+  if (const HRESULT hr = ResolveExisting(handle, path, false, target); FAILED(hr)) return hr;
   if (index >= target.key->Children().size()) return Win32(ERROR_NO_MORE_ITEMS);
   name = target.key->Children()[index]->Name();
   return S_OK;
@@ -273,11 +272,8 @@ HRESULT MetabaseService::EnumKeys(METADATA_HANDLE handle, std::u16string_view pa
 HRESULT MetabaseService::RenameKey(METADATA_HANDLE handle, std::u16string_view path,
                                    std::u16string_view newName) {
   std::lock_guard<std::mutex> hold(lock_);
-  HRESULT hr = Sync();
   Target target;
-  if (SUCCEEDED(hr)) hr = Resolve(handle, path, true, target);
-  if (FAILED(hr)) return hr;
-  if (target.key == nullptr) return Win32(ERROR_PATH_NOT_FOUND);
+  if (const HRESULT hr = ResolveExisting(handle, path, true, target); FAILED(hr)) return hr;
   if (SplitPath(path).empty() || !IsValidName(newName)) return E_INVALIDARG;
   std::vector<std::u16string> parentPath(target.path.begin(), target.path.end() - 1);
   const Key* sibling = Find(parentPath)->FindChild(newName);
@@ -364,11 +360,8 @@ HRESULT MetabaseService::GetData(METADATA_HANDLE handle, std::u16string_view pat
 HRESULT MetabaseService::DeleteData(METADATA_HANDLE handle, std::u16string_view path, DWORD id,
                                     DWORD dataType) {
   std::lock_guard<std::mutex> hold(lock_);
-  HRESULT hr = Sync();
   Target target;
-  if (SUCCEEDED(hr)) hr = Resolve(handle, path, true, target);
-  if (FAILED(hr)) return hr;
-  if (target.key == nullptr) return Win32(ERROR_PATH_NOT_FOUND);
+  if (const HRESULT hr = ResolveExisting(handle, path, true, target); FAILED(hr)) return hr;
   const Property* property = target.key->FindProperty(id);
   if (property == nullptr || !MatchesType(*property, dataType, ALL_METADATA_USER_TYPE)) {
     return MD_ERROR_DATA_NOT_FOUND;
@@ -380,11 +373,8 @@ HRESULT MetabaseService::DeleteData(METADATA_HANDLE handle, std::u16string_view 
 HRESULT MetabaseService::EnumData(METADATA_HANDLE handle, std::u16string_view path,
                                   METADATA_RECORD& record, DWORD index, DWORD& required) {
   std::lock_guard<std::mutex> hold(lock_);
-  HRESULT hr = Sync();
   Target target;
-  if (SUCCEEDED(hr)) hr = Resolve(handle, path, false, target);
-  if (FAILED(hr)) return hr;
-  if (target.key == nullptr) return Win32(ERROR_PATH_NOT_FOUND);
+  if (const HRESULT hr = ResolveExisting(handle, path, false, target); FAILED(hr)) return hr;
   // Deviation: only the key's own data is enumerated, whatever the
   // attributes ask for.
   DWORD seen = 0;
@@ -399,11 +389,8 @@ HRESULT MetabaseService::GetDataPaths(METADATA_HANDLE handle, std::u16string_vie
                                       DWORD dataType, std::vector<std::u16string>& paths) {
   if (dataType >= INVALID_END_METADATA) return E_INVALIDARG;
   std::lock_guard<std::mutex> hold(lock_);
-  HRESULT hr = Sync();
   Target target;
-  if (SUCCEEDED(hr)) hr = Resolve(handle, path, false, target);
-  if (FAILED(hr)) return hr;
-  if (target.key == nullptr) return Win32(ERROR_PATH_NOT_FOUND);
+  if (const HRESULT hr = ResolveExisting(handle, path, false, target); FAILED(hr)) return hr;
   // Relative to the handle's key, in the keys' own spelling.
   std::u16string relative = u"/";
   const Key* key = handle == METADATA_MASTER_ROOT_HANDLE ? root_.get()

@@ -103,6 +103,9 @@ class MetabaseService {
 
   HRESULT Resolve(METADATA_HANDLE handle, std::u16string_view path, bool forWrite,
                   Target& target);
+  // Sync, then Resolve; a missing key is ERROR_PATH_NOT_FOUND.
+  HRESULT ResolveExisting(METADATA_HANDLE handle, std::u16string_view path, bool forWrite,
+                          Target& target);
   Key* Find(const std::vector<std::u16string>& path);
   bool Conflicts(const std::vector<std::u16string>& path, bool write) const;
   bool HasWriteHandle() const;
