@@ -1,18 +1,13 @@
 // Connections, the IIS version, saving and backups.
 #include "iis/IISHelper.h"
 
+#include "iis/ComRef.h"
 #include "system/RegKey.h"
 
 namespace {
 
 // In-process server, in-process handler, local server and remote server.
 constexpr DWORD kClassContext = 0x17;
-
-template <class T>
-void ReleaseRef(T*& reference) {
-  if (reference != nullptr) reference->Release();
-  reference = nullptr;
-}
 
 }  // namespace
 
@@ -49,10 +44,39 @@ bool IISHelper::Connect(uint32_t flags) {
   // A metabase that cannot be created is not a failure by itself: the
   // result only says whether any connection exists.
   if ((flags & ConnectMetabase) != 0 && CreateMetabase()) connections |= ConnectMetabase;
+  if ((flags & ConnectAppHost) != 0) {
+    appHostConnected = CreateAppHost((flags & ConnectReadOnly) != 0);
+    if (appHostConnected) {
+      connections |= ConnectAppHost;
+    } else {
+      connections &= ~ConnectAppHost;
+    }
+  }
   if (metabase == nullptr && !appHostConnected) {
     CoUninitialize();
     return false;
   }
+  return true;
+}
+
+// One admin manager at a time: the kind asked for replaces the other.
+bool IISHelper::CreateAppHost(bool readOnly) {
+  void* object = nullptr;
+  if (readOnly) {
+    if (FAILED(CoCreateInstance(CLSID_AppHostAdminManager, nullptr, kClassContext,
+                                IID_IAppHostAdminManager, &object))) {
+      return false;
+    }
+    ReplaceRef(readOnlyManager, static_cast<IAppHostAdminManager*>(object));
+    ReleaseRef(writableManager);
+    return true;
+  }
+  if (FAILED(CoCreateInstance(CLSID_AppHostWritableAdminManager, nullptr, kClassContext,
+                              IID_IAppHostWritableAdminManager, &object))) {
+    return false;
+  }
+  ReplaceRef(writableManager, static_cast<IAppHostWritableAdminManager*>(object));
+  ReleaseRef(readOnlyManager);
   return true;
 }
 
@@ -102,6 +126,7 @@ bool IISHelper::Save(uint32_t target) {
 
 bool IISHelper::Backup(const CSPWString& name) {
   if (metabase == nullptr && !appHostConnected) return false;
+  if (!BackupConfigFile(name, FileBackup::Take)) return false;
   if (metabase == nullptr) return true;
   CloseOpenKey();
   return SUCCEEDED(metabase->Backup(name, MD_BACKUP_NEXT_VERSION,
@@ -110,6 +135,7 @@ bool IISHelper::Backup(const CSPWString& name) {
 
 bool IISHelper::Restore(const CSPWString& name) {
   if (metabase == nullptr && !appHostConnected) return false;
+  if (!BackupConfigFile(name, FileBackup::Restore)) return false;
   if (metabase == nullptr) return true;
   CloseOpenKey();
   return SUCCEEDED(metabase->Restore(name, MD_BACKUP_HIGHEST_VERSION, 0));
@@ -117,6 +143,7 @@ bool IISHelper::Restore(const CSPWString& name) {
 
 bool IISHelper::DeleteBackup(const CSPWString& name) {
   if (metabase == nullptr && !appHostConnected) return false;
+  if (!BackupConfigFile(name, FileBackup::Delete)) return false;
   if (metabase == nullptr) return true;
   CloseOpenKey();
   return SUCCEEDED(metabase->DeleteBackup(name, MD_BACKUP_HIGHEST_VERSION));

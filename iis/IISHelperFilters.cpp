@@ -196,3 +196,9 @@ bool IISHelper::RemoveFilter(const CSPWString& filterName, const CSPWString& sit
   }
   return true;
 }
+
+// The application host's filters ("system.webServer/isapiFilters"): the
+// first entry of the name at every location.
+bool IISHelper::RemoveAppHostFilter(const CSPWString& filterName) {
+  return RemoveNamedEntryEverywhere(u"system.webServer/isapiFilters", u"filter", filterName);
+}

@@ -49,3 +49,18 @@ bool IISHelper::AddWebServiceRestriction(const CSPWString& group, const CSPWStri
 bool IISHelper::RemoveWebServiceRestriction(const CSPWString& group) {
   return RewriteRestrictions(group, group, CSPWString());
 }
+
+// Every entry of the group at every location of the application host. An
+// empty group is no group: entries that carry none would all match it.
+bool IISHelper::RemoveAppHostRestriction(const CSPWString& group) {
+  CSPList<CSPWString> locations;
+  if (!LocationsShallowestFirst(locations)) return false;
+  if (group.GetLength() == 0) return true;
+  for (uint32_t i = 0; i < locations.GetCount(); ++i) {
+    if (!OpenSection(u"system.webServer/security/isapiCgiRestriction", locations.GetAt(i))) {
+      return false;
+    }
+    ClearAllMatches(group, u"groupId", nullptr);
+  }
+  return true;
+}

@@ -43,6 +43,23 @@ std::string IisTestImage::MetabaseFile() const {
   return machine::ReadWholeFile(metabase::HostPathOf(metabase::kMetabaseFile));
 }
 
+void IisTestImage::InstallAppHost(std::string_view config) const {
+  const std::u16string dll = u"%windir%\\system32\\inetsrv\\nativerd.dll";
+  EXPECT_EQ(com::RegisterInprocClass(CLSID_AppHostAdminManager, u"AppHostAdminManager", dll,
+                                     u"Both"),
+            ERROR_SUCCESS);
+  EXPECT_EQ(com::RegisterInprocClass(CLSID_AppHostWritableAdminManager,
+                                     u"AppHostWritableAdminManager", dll, u"Both"),
+            ERROR_SUCCESS);
+  WriteAppHostConfig(config);
+}
+
+void IisTestImage::WriteAppHostConfig(std::string_view config) const {
+  WriteHostFile(kAppHostConfigFile, config);
+}
+
+std::string IisTestImage::AppHostConfig() const { return ReadHostFile(kAppHostConfigFile); }
+
 std::unique_ptr<metabase::Key> IisTestImage::Load() const {
   return metabase::ParseMetabaseXml(MetabaseFile(), "MetaBase.xml");
 }

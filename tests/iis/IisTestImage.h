@@ -1,6 +1,7 @@
 // A temporary machine image with IIS: the InetStp version in the registry,
 // the metabase class registered, and a metabase written from XML, plus
-// readers that look at the metabase file behind IISHelper's back.
+// readers that look at the metabase file behind IISHelper's back. IIS 7 and
+// later images get the application host with InstallAppHost.
 //
 //   IisTestImage image(6);
 //   image.WriteMetabase(R"(<Key name="LM"><Key name="W3SVC">...</Key></Key>)");
@@ -33,6 +34,12 @@ class IisTestImage : public TempMachine {
   void WriteDefaultMetabase() const;
   std::string MetabaseFile() const;  // the file's bytes
 
+  // Registers the application-host admin managers and writes
+  // applicationHost.config.
+  void InstallAppHost(std::string_view config) const;
+  void WriteAppHostConfig(std::string_view config) const;
+  std::string AppHostConfig() const;  // the file's bytes
+
   // What the file holds now; empty texts and lists when absent.
   bool Has(std::string_view path, DWORD id) const;
   bool HasKey(std::string_view path) const;
@@ -47,6 +54,9 @@ class IisTestImage : public TempMachine {
   const metabase::Property* Find(const metabase::Key& root, std::string_view path,
                                  DWORD id) const;
 };
+
+inline constexpr char kAppHostConfigFile[] =
+    "drive_c/Windows/System32/inetsrv/config/applicationHost.config";
 
 // One string property of the fixture XML.
 std::string StringProperty(DWORD id, std::string_view value, std::string_view userType = "Server",

@@ -140,13 +140,20 @@ void AddInetStp(RegText& reg, const Release& release) {
       .String("SetupString", "IIS " + version)
       .String("VersionString", "Version " + version);
   if (release.major >= 7) {
+    // The role services whose modules applicationHost.config lists.
     reg.Key("LOCAL_MACHINE\\SOFTWARE\\Microsoft\\InetStp\\Components")
         .Dword("W3SVC", 1)
         .Dword("WAS", 1)
         .Dword("StaticContent", 1)
         .Dword("DefaultDocument", 1)
+        .Dword("DirectoryBrowse", 1)
+        .Dword("HttpErrors", 1)
+        .Dword("HttpLogging", 1)
+        .Dword("RequestFiltering", 1)
+        .Dword("HttpCompressionStatic", 1)
         .Dword("ISAPIFilter", 1)
-        .Dword("ISAPIExtensions", 1);
+        .Dword("ISAPIExtensions", 1)
+        .Dword("CGI", 1);
   }
 }
 

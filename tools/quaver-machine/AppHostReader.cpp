@@ -1,0 +1,202 @@
+#include "tools/quaver-machine/AppHostReader.h"
+
+#include <pugixml.hpp>
+
+#include "platform/paths.h"
+#include "platform/text.h"
+#include "tools/quaver-machine/Tool.h"
+
+namespace quaver_machine {
+namespace {
+
+constexpr char16_t kAppHostPath[] = u"MACHINE/WEBROOT/APPHOST";
+constexpr char16_t kConfigFile[] = u"%windir%\\System32\\inetsrv\\config\\applicationHost.config";
+
+class Text16 {
+ public:
+  explicit Text16(const std::string& utf8) {
+    const std::u16string wide = machine::FromUtf8(utf8);
+    bstr_ = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+  }
+  explicit Text16(const std::u16string& wide)
+      : bstr_(SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()))) {}
+  ~Text16() { SysFreeString(bstr_); }
+  Text16(const Text16&) = delete;
+  Text16& operator=(const Text16&) = delete;
+  BSTR get() const { return bstr_; }
+
+ private:
+  BSTR bstr_;
+};
+
+std::string Take(BSTR text) {
+  std::string utf8 = text ? machine::ToUtf8(std::u16string_view(text, SysStringLen(text))) : "";
+  SysFreeString(text);
+  return utf8;
+}
+
+VARIANT Index(DWORD index) {
+  VARIANT variant;
+  VariantInit(&variant);
+  variant.vt = VT_UI4;
+  variant.ulVal = index;
+  return variant;
+}
+
+void Collect(pugi::xml_node group, const std::string& prefix, std::vector<std::string>& names) {
+  for (auto child : group.children()) {
+    const std::string name = prefix + child.attribute("name").value();
+    if (std::string_view(child.name()) == "section") names.push_back(name);
+    if (std::string_view(child.name()) == "sectionGroup") Collect(child, name + "/", names);
+  }
+}
+
+}  // namespace
+
+AppHostReader::AppHostReader() {
+  const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  if (FAILED(hr)) throw CommandError("cannot initialise COM");
+  if (FAILED(CoCreateInstance(CLSID_AppHostAdminManager, nullptr, CLSCTX_ALL,
+                              IID_IAppHostAdminManager, reinterpret_cast<void**>(manager_.out())))) {
+    CoUninitialize();
+    throw CommandError("this image has no IIS application host (create it with --iis 7 or later)");
+  }
+}
+
+AppHostReader::~AppHostReader() {
+  if (manager_) manager_->Release();
+  *manager_.out() = nullptr;
+  CoUninitialize();
+}
+
+Held<IAppHostElement> AppHostReader::Section(const std::string& name,
+                                             const std::string& location) const {
+  std::u16string path = kAppHostPath;
+  if (!location.empty()) path += u"/" + machine::FromUtf8(location);
+  Text16 sectionName(name);
+  Text16 configPath(path);
+  Held<IAppHostElement> section;
+  const HRESULT hr = manager_->GetAdminSection(sectionName.get(), configPath.get(), section.out());
+  if (hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) return {};
+  if (FAILED(hr)) {
+    throw CommandError("cannot read " + name + " of applicationHost.config (HRESULT " +
+                       std::to_string(static_cast<uint32_t>(hr)) + ")");
+  }
+  return section;
+}
+
+std::vector<std::string> AppHostReader::DeclaredSections() {
+  char16_t path[MAX_PATH];
+  if (ExpandEnvironmentStringsW(kConfigFile, path, MAX_PATH) == 0) return {};
+  machine::ResolvedPath resolved;
+  if (machine::ResolveWindowsPath(path, resolved) != ERROR_SUCCESS || !resolved.exists) return {};
+  pugi::xml_document document;
+  if (!document.load_file(resolved.host.c_str())) return {};
+  std::vector<std::string> names;
+  for (auto sections : document.document_element().children("configSections")) {
+    Collect(sections, "", names);
+  }
+  return names;
+}
+
+std::string AppHostReader::Name(IAppHostElement* element) {
+  BSTR name = nullptr;
+  return SUCCEEDED(element->get_Name(&name)) ? Take(name) : std::string();
+}
+
+std::string AppHostReader::Text(IAppHostElement* element, const std::string& attribute,
+                                const std::string& fallback) {
+  Text16 name(attribute);
+  Held<IAppHostProperty> property;
+  BSTR value = nullptr;
+  if (FAILED(element->GetPropertyByName(name.get(), property.out())) || !property ||
+      FAILED(property->get_StringValue(&value))) {
+    return fallback;
+  }
+  return Take(value);
+}
+
+bool AppHostReader::IsSet(IAppHostElement* element, const std::string& attribute) {
+  Text16 name(attribute);
+  Held<IAppHostProperty> property;
+  if (FAILED(element->GetPropertyByName(name.get(), property.out())) || !property) return false;
+  Text16 metadata(std::string("isDefaultValue"));
+  VARIANT value;
+  VariantInit(&value);
+  const bool set = SUCCEEDED(property->GetMetadata(metadata.get(), &value)) &&
+                   value.vt == VT_BOOL && value.boolVal == VARIANT_FALSE;
+  VariantClear(&value);
+  return set;
+}
+
+bool AppHostReader::Locked(IAppHostElement* element) {
+  Text16 name(std::string("lockItem"));
+  VARIANT value;
+  VariantInit(&value);
+  const bool locked = SUCCEEDED(element->GetMetadata(name.get(), &value)) && value.vt == VT_BOOL &&
+                      value.boolVal == VARIANT_TRUE;
+  VariantClear(&value);
+  return locked;
+}
+
+Held<IAppHostElement> AppHostReader::Child(IAppHostElement* element, const std::string& name) {
+  Text16 childName(name);
+  Held<IAppHostElement> child;
+  if (FAILED(element->GetElementByName(childName.get(), child.out()))) return {};
+  return child;
+}
+
+std::vector<Held<IAppHostElement>> AppHostReader::Entries(IAppHostElement* element) {
+  std::vector<Held<IAppHostElement>> entries;
+  Held<IAppHostElementCollection> collection;
+  DWORD count = 0;
+  if (FAILED(element->get_Collection(collection.out())) || !collection ||
+      FAILED(collection->get_Count(&count))) {
+    return entries;
+  }
+  for (DWORD i = 0; i < count; ++i) {
+    Held<IAppHostElement> entry;
+    if (SUCCEEDED(collection->get_Item(Index(i), entry.out())) && entry) {
+      entries.push_back(std::move(entry));
+    }
+  }
+  return entries;
+}
+
+std::vector<std::string> AppHostReader::AttributeNames(IAppHostElement* element) {
+  std::vector<std::string> names;
+  Held<IAppHostPropertyCollection> properties;
+  DWORD count = 0;
+  if (FAILED(element->get_Properties(properties.out())) || !properties ||
+      FAILED(properties->get_Count(&count))) {
+    return names;
+  }
+  for (DWORD i = 0; i < count; ++i) {
+    Held<IAppHostProperty> property;
+    BSTR name = nullptr;
+    if (SUCCEEDED(properties->get_Item(Index(i), property.out())) && property &&
+        SUCCEEDED(property->get_Name(&name))) {
+      names.push_back(Take(name));
+    }
+  }
+  return names;
+}
+
+std::vector<Held<IAppHostElement>> AppHostReader::Children(IAppHostElement* element) {
+  std::vector<Held<IAppHostElement>> children;
+  Held<IAppHostChildElementCollection> collection;
+  DWORD count = 0;
+  if (FAILED(element->get_ChildElements(collection.out())) || !collection ||
+      FAILED(collection->get_Count(&count))) {
+    return children;
+  }
+  for (DWORD i = 0; i < count; ++i) {
+    Held<IAppHostElement> child;
+    if (SUCCEEDED(collection->get_Item(Index(i), child.out())) && child) {
+      children.push_back(std::move(child));
+    }
+  }
+  return children;
+}
+
+}  // namespace quaver_machine
