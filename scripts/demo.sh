@@ -37,6 +37,9 @@ qm reg query 'HKLM\SOFTWARE\Microsoft\InetStp'
 step "The web service"
 qm sc query W3SVC
 
+step "IIS modules the installer will add to (application host)"
+qm appcmd list module | sed -n 1,8p
+
 step "Access list of the web root"
 qm icacls 'C:\inetpub\wwwroot'
 
