@@ -47,6 +47,16 @@ class WideBuffer {
   char16_t* data_;
 };
 
+// Frees a SID by the means that created it.
+void ReleaseSid(PSID sid, bool onHeap) {
+  if (sid == nullptr) return;
+  if (onHeap) {
+    LocalFree(sid);
+  } else {
+    FreeSid(sid);
+  }
+}
+
 CSPWString Exactly(const char16_t* text, DWORD count) {
   CSPWString result;
   result.Append(text, count);
@@ -69,13 +79,7 @@ WSUser& WSUser::operator=(const WSUser& other) {
 WSUser::~WSUser() { Reset(); }
 
 void WSUser::Reset() {
-  if (sid != nullptr) {
-    if (sidOnHeap) {
-      LocalFree(sid);
-    } else {
-      FreeSid(sid);
-    }
-  }
+  ReleaseSid(sid, sidOnHeap);
   sid = nullptr;
   sidOnHeap = false;
   domain.Clear();
@@ -142,7 +146,9 @@ bool WSUser::SetName(const CSPString& text) { return SetNameWide(CSPWString(text
 
 bool WSUser::SetName(const char* text) { return SetNameWide(CSPWString(text)); }
 
-bool WSUser::SetName(const CSPWString& text) { return SetNameWide(text); }
+// A copy, because the text may be this object's own name or domain, which
+// the setter empties before it splits the text.
+bool WSUser::SetName(const CSPWString& text) { return SetNameWide(CSPWString(text)); }
 
 bool WSUser::SetName(const char16_t* text) { return SetNameWide(CSPWString(text)); }
 
@@ -190,9 +196,19 @@ bool WSUser::SetNameWide(const CSPWString& text) {
 }
 
 bool WSUser::SetSid(PSID psid) {
+  // A principal may be set from its own SID: that block is released only
+  // after it has been copied.
+  PSID own = nullptr;
+  bool ownOnHeap = false;
+  if (psid != nullptr && psid == sid) {
+    own = sid;
+    ownOnHeap = sidOnHeap;
+    sid = nullptr;
+  }
   Reset();
-  if (psid == nullptr) return true;
-  return TakeHeapCopy(psid) && LookupSid();
+  bool result = psid == nullptr || (TakeHeapCopy(psid) && LookupSid());
+  ReleaseSid(own, ownOnHeap);
+  return result;
 }
 
 bool WSUser::LookupSid() {

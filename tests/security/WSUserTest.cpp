@@ -125,6 +125,22 @@ TEST_F(WSUserTest, SetSidLooksTheNamesUp) {
   EXPECT_EQ(Text(user.GetName()), u"");
 }
 
+// Refreshing a principal from what it already holds: the setter must not
+// release its own input before reading it.
+TEST_F(WSUserTest, SettersAcceptWhatTheObjectHolds) {
+  InstallAccounts(winsec::IisAccounts::Iis7);
+  WSUser user;
+  ASSERT_TRUE(user.SetStandardUser(2));
+  ASSERT_TRUE(user.SetSid(user.GetSid())) << Text(user.GetLastErrorText());
+  EXPECT_EQ(SidText(user.GetSid()), "S-1-5-18");
+  EXPECT_EQ(Text(user.GetName()), u"SYSTEM");
+
+  ASSERT_TRUE(user.SetName(u"IIS_IUSRS"));
+  ASSERT_TRUE(user.SetName(user.GetName())) << Text(user.GetLastErrorText());
+  EXPECT_EQ(SidText(user.GetSid()), "S-1-5-32-568");
+  EXPECT_EQ(Text(user.GetName()), u"IIS_IUSRS");
+}
+
 TEST_F(WSUserTest, InvalidSidIsRefused) {
   BYTE bad[12] = {9, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0};
   WSUser user;
