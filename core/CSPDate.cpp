@@ -13,6 +13,12 @@ int32_t DaysBeforeMonth(int32_t month) {
   return days;
 }
 
+int64_t FloorDiv(int64_t value, int64_t divisor) {
+  int64_t quotient = value / divisor;
+  if (value % divisor < 0) --quotient;
+  return quotient;
+}
+
 // A day number known to be a Sunday.
 const int64_t kSundayDayNumber = 730478;
 
@@ -32,11 +38,16 @@ int32_t CSPDate::DaysInMonth(int32_t month, int32_t year) {
 }
 
 int64_t CSPDate::DayNumber(int32_t day, int32_t month, int32_t year) {
-  // Truncating division keeps year 0 a common year of 365 days, matching
-  // IsLeapYear, and stays consistent for years before it.
+  // The leap days before the year, counted with floor division so that the
+  // count stays right for years before 0. Year 0 is common (IsLeapYear), so
+  // it and every earlier year get back the leap day the cycles credit to it;
+  // without that, year 0 would be 366 days long and every weekday before it
+  // one day off.
   int64_t previous = static_cast<int64_t>(year) - 1;
-  int64_t number = static_cast<int64_t>(year) * 365 + previous / 4 + previous / 400 -
-                   previous / 100 + DaysBeforeMonth(month) + day - 1;
+  int64_t leapDays = FloorDiv(previous, 4) + FloorDiv(previous, 400) - FloorDiv(previous, 100);
+  if (year <= 0) ++leapDays;
+  int64_t number =
+      static_cast<int64_t>(year) * 365 + leapDays + DaysBeforeMonth(month) + day - 1;
   if (month > 2 && IsLeapYear(year)) ++number;
   return number;
 }

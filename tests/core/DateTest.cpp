@@ -66,12 +66,12 @@ INSTANTIATE_TEST_SUITE_P(Calendar, ImpossibleDate,
                                            BadDate{0, 5, 2009}, BadDate{-1, 5, 2009},
                                            BadDate{31, 4, 2009}, BadDate{32, 1, 2009}));
 
-// Walks every day across several century boundaries: each day's weekday and
-// day of the year must follow from the previous day's, so a slip in any leap
-// rule or month table shows up at the day it happens.
-TEST(CalendarWalk, ConsecutiveDaysAdvanceWeekdayAndDayOfYear) {
-  CSPDate previous(31, 12, 1599);
-  for (int32_t year = 1600; year <= 2401; ++year) {
+// Walks every day from the last day of firstYear - 1 through lastYear: each
+// day's weekday and day of the year must follow from the previous day's, so a
+// slip in any leap rule or month table shows up at the day it happens.
+void WalkDays(int32_t firstYear, int32_t lastYear) {
+  CSPDate previous(31, 12, firstYear - 1);
+  for (int32_t year = firstYear; year <= lastYear; ++year) {
     for (int32_t month = 1; month <= 12; ++month) {
       for (int32_t day = 1; day <= CSPDate::DaysInMonth(month, year); ++day) {
         CSPDate date(day, month, year);
@@ -85,6 +85,11 @@ TEST(CalendarWalk, ConsecutiveDaysAdvanceWeekdayAndDayOfYear) {
     ASSERT_EQ(previous.GetDayOfYear(), CSPDate::IsLeapYear(year) ? 366 : 365) << year;
   }
 }
+
+TEST(CalendarWalk, ConsecutiveDaysAdvanceWeekdayAndDayOfYear) { WalkDays(1600, 2401); }
+
+// Across year 0 (always common) and the cycles of the years before it.
+TEST(CalendarWalk, YearsBeforeOneKeepTheWeekdaysContinuous) { WalkDays(-801, 1); }
 
 TEST(CalendarWalk, DayNumberOfFirstJanuary2000) {
   EXPECT_EQ(CSPDate::DayNumber(1, 1, 2000), 730484);
