@@ -40,9 +40,14 @@ CSPList<CSPWString> WithNewEntry(const CSPList<CSPWString>& old, const CSPWStrin
   if (extension == u"*") {
     const CSPWString fileName = FileNameOf(executable);
     maps.Add(entry);
+    // A path without a file name (empty, or ending in "\") names no old
+    // map: every wildcard entry contains the empty text, other products'
+    // included, and would be dropped.
     for (uint32_t i = 0; i < old.GetCount(); ++i) {
       const CSPWString& e = old.GetAt(i);
-      if (!(IsWildcardEntry(e) && Contains(e, fileName))) maps.Add(e);
+      if (fileName.GetLength() == 0 || !(IsWildcardEntry(e) && Contains(e, fileName))) {
+        maps.Add(e);
+      }
     }
     return maps;
   }

@@ -88,6 +88,14 @@ TEST_F(IISHelperScriptMapsOnIis6, WildcardReplacesOnlyItsOwnFileName) {
             (Strings{"*,\"C:\\p\\f.dll\",0", kY, "*,C:\\other\\g.dll,0"}));
 }
 
+TEST_F(IISHelperScriptMapsOnIis6, WildcardWithoutFileNameKeepsOtherWildcards) {
+  image.WriteMetabase(Metabase({"*,C:\\old\\f.dll,0", kY}));
+  Connect();
+  ASSERT_TRUE(iis.AddScriptMap(u"*", u"C:\\p\\", 0, u"", u"", false));
+  EXPECT_EQ(image.List("/LM/W3SVC", MD_SCRIPT_MAPS),
+            (Strings{"*,\"C:\\p\\\",0", "*,C:\\old\\f.dll,0", kY}));
+}
+
 TEST_F(IISHelperScriptMapsOnIis6, KeyMatchingItsInheritedListKeepsNoOwnMaps) {
   const std::string added = ".x,\"C:\\p\\f.dll\",5";
   const Strings rootMaps{kY};
