@@ -164,17 +164,23 @@ void ComponentVariable::Reset() {
   elements.RemoveAll(true);
 }
 
+// Every setter starts afresh. The name is copied first because it may be
+// this node's own name, which Reset empties.
+void ComponentVariable::StartValue(const CSPString& nodeName, uint8_t newType, uint32_t newSize) {
+  CSPString newName(nodeName);
+  Reset();
+  name = newName;
+  type = newType;
+  size = newSize;
+}
+
 void ComponentVariable::SetLong(const CSPString& nodeName, int32_t value) {
   SetULong(nodeName, static_cast<uint32_t>(value));
   type = VariableType::LONG;
 }
 
 void ComponentVariable::SetULong(const CSPString& nodeName, uint32_t value) {
-  CSPString newName(nodeName);
-  Reset();
-  name = newName;
-  type = VariableType::ULONG;
-  size = 4;
+  StartValue(nodeName, VariableType::ULONG, 4);
   number = value;
 }
 
@@ -184,11 +190,7 @@ void ComponentVariable::SetLongLong(const CSPString& nodeName, int64_t value) {
 }
 
 void ComponentVariable::SetULongLong(const CSPString& nodeName, uint64_t value) {
-  CSPString newName(nodeName);
-  Reset();
-  name = newName;
-  type = VariableType::ULONGLONG;
-  size = 8;
+  StartValue(nodeName, VariableType::ULONGLONG, 8);
   number = value;
 }
 
@@ -206,78 +208,48 @@ double ComponentVariable::GetDouble() const {
 }
 
 void ComponentVariable::SetDate(const CSPString& nodeName, const CSPDate& value) {
-  CSPString newName(nodeName);
   CSPDate date(value);
-  Reset();
-  name = newName;
-  type = VariableType::DATE;
-  size = 4;
+  StartValue(nodeName, VariableType::DATE, 4);
   dateTime.GetDate() = date;
 }
 
 void ComponentVariable::SetTime(const CSPString& nodeName, const CSPTime& value) {
-  CSPString newName(nodeName);
   CSPTime time(value);
-  Reset();
-  name = newName;
-  type = VariableType::TIME;
-  size = 4;
+  StartValue(nodeName, VariableType::TIME, 4);
   dateTime.GetTime() = time;
 }
 
 void ComponentVariable::SetDateTime(const CSPString& nodeName, const CSPDateTime& value) {
-  CSPString newName(nodeName);
   CSPDateTime both(value);
-  Reset();
-  name = newName;
-  type = VariableType::DATETIME;
-  size = 8;
+  StartValue(nodeName, VariableType::DATETIME, 8);
   dateTime = both;
 }
 
 void ComponentVariable::SetBinary(const CSPString& nodeName, const CSPBuffer& value) {
-  CSPString newName(nodeName);
   CSPBuffer copy(value);
-  Reset();
-  name = newName;
-  type = VariableType::BINARY;
-  size = copy.GetSize();
+  StartValue(nodeName, VariableType::BINARY, copy.GetSize());
   bytes.Take(copy);
 }
 
 void ComponentVariable::SetString(const CSPString& nodeName, const CSPString& value) {
-  CSPString newName(nodeName);
   CSPString copy(value);
-  Reset();
-  name = newName;
-  type = VariableType::STRING;
-  size = copy.GetLength();
+  StartValue(nodeName, VariableType::STRING, copy.GetLength());
   text = copy;
 }
 
 void ComponentVariable::SetWString(const CSPString& nodeName, const CSPWString& value) {
-  CSPString newName(nodeName);
   CSPWString copy(value);
-  Reset();
-  name = newName;
-  type = VariableType::WSTRING;
   // A CSPWString holds at most 0x7FFFFFFE units, so twice that fits.
-  size = copy.GetLength() * 2;
+  StartValue(nodeName, VariableType::WSTRING, copy.GetLength() * 2);
   wideText = copy;
 }
 
 void ComponentVariable::SetMap(const CSPString& nodeName) {
-  CSPString newName(nodeName);
-  Reset();
-  name = newName;
-  type = VariableType::MAP;
+  StartValue(nodeName, VariableType::MAP, 0);
 }
 
 void ComponentVariable::SetList(const CSPString& nodeName, uint8_t listElementType) {
-  CSPString newName(nodeName);
-  Reset();
-  name = newName;
-  type = VariableType::LIST;
+  StartValue(nodeName, VariableType::LIST, 0);
   elementType = listElementType;
 }
 

@@ -176,6 +176,8 @@ class ComponentVariable {
                       uint32_t maxDepth, uint32_t depth, bool withName);
 
  private:
+  // Reset, then the name, type and size of a new value.
+  void StartValue(const CSPString& nodeName, uint8_t newType, uint32_t newSize);
   void TakeFrom(ComponentVariable& source);
   bool IsContainer() const { return type == VariableType::MAP || type == VariableType::LIST; }
   uint32_t HeaderLength(bool withName, bool packed) const;
