@@ -22,6 +22,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "core/CSPList.h"
@@ -199,6 +200,8 @@ class IISHelper {
   bool InheritedScriptMaps(const CSPWString& path, CSPList<CSPWString>& maps, bool& inheritable);
   bool DropRedundantScriptMaps(const CSPWString& path, const CSPList<CSPWString>& written);
   bool ScriptMapKeyList(const CSPWString& path, bool includeSubkeys, CSPList<CSPWString>& keys);
+  bool KeepScriptMaps(const CSPWString& path, bool includeSubkeys,
+                      const std::function<bool(const CSPWString&)>& keep);
   CSPWString ScriptMapExecutable(const CSPWString& executable) const;
   bool RewriteScriptMaps(const CSPWString& path, const CSPList<CSPWString>& maps,
                          uint32_t attributes, uint32_t userType);

@@ -2,6 +2,7 @@
 // below it, inherited by keys that set none of their own.
 #include "iis/IISHelper.h"
 
+
 namespace {
 
 const char16_t kW3svc[] = u"/LM/W3SVC";
@@ -170,8 +171,10 @@ bool IISHelper::AddScriptMap(const CSPWString& extension, const CSPWString& exec
   return true;
 }
 
-bool IISHelper::RemoveScriptMap(const CSPWString& extension, const CSPWString& path,
-                                bool includeSubkeys) {
+// Rewrites the script maps of every key of the list with only the entries
+// `keep` accepts, each key with the attributes and user type it had.
+bool IISHelper::KeepScriptMaps(const CSPWString& path, bool includeSubkeys,
+                               const std::function<bool(const CSPWString&)>& keep) {
   CSPList<CSPWString> keys;
   if (!ScriptMapKeyList(path, includeSubkeys, keys)) return false;
   for (uint32_t i = 0; i < keys.GetCount(); ++i) {
@@ -184,7 +187,7 @@ bool IISHelper::RemoveScriptMap(const CSPWString& extension, const CSPWString& p
     }
     CSPList<CSPWString> kept;
     for (uint32_t j = 0; j < old.GetCount(); ++j) {
-      if (!StartsWith(old.GetAt(j), extension + u",")) kept.Add(old.GetAt(j));
+      if (keep(old.GetAt(j))) kept.Add(old.GetAt(j));
     }
     if (!RewriteScriptMaps(keys.GetAt(i), kept, attributes, userType)) return false;
   }
@@ -192,29 +195,18 @@ bool IISHelper::RemoveScriptMap(const CSPWString& extension, const CSPWString& p
   return true;
 }
 
+bool IISHelper::RemoveScriptMap(const CSPWString& extension, const CSPWString& path,
+                                bool includeSubkeys) {
+  const CSPWString prefix = extension + u",";
+  return KeepScriptMaps(path, includeSubkeys,
+                        [&](const CSPWString& entry) { return !StartsWith(entry, prefix); });
+}
+
 bool IISHelper::RemoveWildcardScriptMap(const CSPWString& executable, const CSPWString& path,
                                         bool includeSubkeys) {
-  CSPList<CSPWString> keys;
-  if (!ScriptMapKeyList(path, includeSubkeys, keys)) return false;
-  for (uint32_t i = 0; i < keys.GetCount(); ++i) {
-    CSPList<CSPWString> old;
-    uint32_t attributes = 0;
-    uint32_t userType = 0;
-    if (!GetMultiStringData(MD_SCRIPT_MAPS, old, attributes, userType, keys.GetAt(i))) {
-      CloseKey();
-      return false;
-    }
-    // An empty executable names nothing: without this every wildcard map,
-    // other products' included, would go.
-    CSPList<CSPWString> kept;
-    for (uint32_t j = 0; j < old.GetCount(); ++j) {
-      const CSPWString& e = old.GetAt(j);
-      if (executable.GetLength() == 0 || !(IsWildcardEntry(e) && Contains(e, executable))) {
-        kept.Add(e);
-      }
-    }
-    if (!RewriteScriptMaps(keys.GetAt(i), kept, attributes, userType)) return false;
-  }
-  CloseKey();
-  return true;
+  // An empty executable names nothing: without this every wildcard map,
+  // other products' included, would go.
+  return KeepScriptMaps(path, includeSubkeys, [&](const CSPWString& entry) {
+    return executable.GetLength() == 0 || !(IsWildcardEntry(entry) && Contains(entry, executable));
+  });
 }
