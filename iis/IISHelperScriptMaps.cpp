@@ -2,7 +2,6 @@
 // below it, inherited by keys that set none of their own.
 #include "iis/IISHelper.h"
 
-
 namespace {
 
 const char16_t kW3svc[] = u"/LM/W3SVC";
