@@ -14,18 +14,9 @@ HRESULT ChildElementCollectionObject::get_Count(DWORD* pcCount) {
 HRESULT ChildElementCollectionObject::get_Item(VARIANT cIndex, IAppHostElement** ppElement) {
   if (!ppElement) return E_POINTER;
   *ppElement = nullptr;
-  VariantIndex index;
-  HRESULT hr = ReadIndex(cIndex, index);
-  if (FAILED(hr)) return hr;
   std::string name;
-  if (index.kind == VariantIndex::Number) {
-    if (index.number >= names_.size()) return HRESULT_FROM_WIN32(ERROR_INVALID_INDEX);
-    name = names_[index.number];
-  } else if (index.kind == VariantIndex::Name) {
-    name = index.name;
-  } else {
-    return E_INVALIDARG;
-  }
+  HRESULT hr = ReadNameIndex(cIndex, names_, name);
+  if (FAILED(hr)) return hr;
   ConfigElementPtr child;
   hr = element_->Child(name, child);
   if (FAILED(hr)) return hr;

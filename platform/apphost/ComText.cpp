@@ -52,4 +52,19 @@ HRESULT ReadIndex(const VARIANT& index, VariantIndex& result) {
   }
 }
 
+HRESULT ReadNameIndex(const VARIANT& index, const std::vector<std::string>& names,
+                      std::string& name) {
+  VariantIndex read;
+  const HRESULT hr = ReadIndex(index, read);
+  if (FAILED(hr)) return hr;
+  if (read.kind == VariantIndex::Number) {
+    if (read.number >= names.size()) return HRESULT_FROM_WIN32(ERROR_INVALID_INDEX);
+    name = names[read.number];
+    return S_OK;
+  }
+  if (read.kind != VariantIndex::Name) return E_INVALIDARG;
+  name = read.name;
+  return S_OK;
+}
+
 }  // namespace apphost

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/win.h"
 
@@ -26,5 +27,10 @@ struct VariantIndex {
 // E_INVALIDARG for a type that is no index; the HRESULT of
 // ERROR_INVALID_INDEX for a negative number.
 HRESULT ReadIndex(const VARIANT& index, VariantIndex& result);
+
+// The name an index stands for in a collection of named items: a number picks
+// one of `names`, a text is the name itself (the caller checks it exists).
+HRESULT ReadNameIndex(const VARIANT& index, const std::vector<std::string>& names,
+                      std::string& name);
 
 }  // namespace apphost

@@ -14,18 +14,9 @@ HRESULT PropertyCollectionObject::get_Count(DWORD* pcCount) {
 HRESULT PropertyCollectionObject::get_Item(VARIANT cIndex, IAppHostProperty** ppProperty) {
   if (!ppProperty) return E_POINTER;
   *ppProperty = nullptr;
-  VariantIndex index;
-  HRESULT hr = ReadIndex(cIndex, index);
-  if (FAILED(hr)) return hr;
   std::string name;
-  if (index.kind == VariantIndex::Number) {
-    if (index.number >= names_.size()) return HRESULT_FROM_WIN32(ERROR_INVALID_INDEX);
-    name = names_[index.number];
-  } else if (index.kind == VariantIndex::Name) {
-    name = index.name;
-  } else {
-    return E_INVALIDARG;
-  }
+  HRESULT hr = ReadNameIndex(cIndex, names_, name);
+  if (FAILED(hr)) return hr;
   const AttributeSchema* schema = nullptr;
   hr = element_->CheckProperty(name, schema);
   if (FAILED(hr)) return hr;
