@@ -2,24 +2,24 @@
 
 #include <memory>
 #include <new>
-#include <vector>
 
 #include "core/CSPThrow.h"
 #include "platform/win.h"
 
-// A value may refer back to the variable being expanded, directly (X=%X%) or
-// through others (A=%B%, B=%A%). Expanding such a reference again would never
-// end, so every value is expanded with the chain of variables it was reached
-// through, and a reference to a variable on that chain stays as it is
-// written. Within one text each reference is replaced once, all its
-// occurrences at a time; if it shows up again it came back through such a
-// cycle, and stays as written too. Nesting deeper than kMaxNesting also
-// stays unexpanded: the chain compares names by ASCII case only, and the
-// limit is the backstop for names that Windows folds more widely.
+// Every pass takes the first pair of percent signs from the start of the text,
+// replaces all occurrences of that reference and starts again from the start,
+// so references brought in by a value, or formed by a value together with the
+// text around it, are expanded in turn. Only a genuine cycle can keep this
+// going: a pass that leaves the text as it was would repeat forever, a value
+// that refers back to itself through others makes the text grow or go round.
+// The first stops at once, the others at a bound on the passes and on the
+// length the text may reach; the text is returned as it stands then.
 
 namespace {
 
-constexpr size_t kMaxNesting = 32;
+constexpr uint32_t kMaxPasses = 1024;
+// The longest value the environment itself can hold.
+constexpr uint64_t kMaxLength = 32767;
 
 CSPWString LookUp(const CSPWString& name) {
   DWORD size = 256;
@@ -41,65 +41,49 @@ CSPWString LookUp(const CSPWString& name) {
 CSPString LookUp(const CSPString& name) { return CSPString(LookUp(CSPWString(name))); }
 
 template <class S>
-bool Contains(const std::vector<S>& names, const S& name, bool noCase) {
-  for (const S& entry : names) {
-    if (noCase ? entry.CompareNoCase(name) == 0 : entry == name) return true;
+uint64_t CountOf(const S& text, const S& reference) {
+  uint64_t count = 0;
+  for (uint32_t at = text.Find(reference.GetString()); at != S::kNotFound;
+       at = text.Find(reference.GetString(), at + reference.GetLength())) {
+    ++count;
   }
-  return false;
+  return count;
+}
+
+// The length the text would have with every occurrence of reference replaced.
+template <class S>
+uint64_t LengthAfter(const S& text, const S& reference, const S& value) {
+  const uint64_t count = CountOf(text, reference);
+  return text.GetLength() - count * reference.GetLength() + count * value.GetLength();
 }
 
 template <class S>
-S Expand(const S& text, std::vector<S>& chain);
-
-template <class S>
-S ExpandedValue(const S& name, std::vector<S>& chain) {
-  if (name.GetLength() == 0) return S();
-  S value = LookUp(name);
-  if (value.GetLength() == 0) return value;
-  chain.push_back(name);
-  S expanded = Expand(value, chain);
-  chain.pop_back();
-  return expanded;
-}
-
-template <class S>
-S Expand(const S& text, std::vector<S>& chain) {
+S Expand(const S& text) {
   using C = typename S::Char;
   const C percent[] = {'%', 0};
+  const uint64_t maxLength = text.GetLength() > kMaxLength ? text.GetLength() : kMaxLength;
   S work(text);
-  std::vector<S> replaced;
-  uint32_t from = 0;
-  for (;;) {
-    const uint32_t open = work.Find(percent, from);
+  for (uint32_t pass = 0; pass < kMaxPasses; ++pass) {
+    const uint32_t open = work.Find(percent);
     if (open == S::kNotFound) break;
     const uint32_t close = work.Find(percent, open + 1);
     if (close == S::kNotFound) break;
     const S name = work.Mid(open + 1, close - open - 1);
-    if (Contains(replaced, name, false) || Contains(chain, name, true) ||
-        chain.size() >= kMaxNesting) {
-      from = close + 1;  // stays as written
-      continue;
-    }
-    replaced.push_back(name);
+    const S value = name.GetLength() == 0 ? S() : LookUp(name);
     const S reference = work.Mid(open, close - open + 1);
-    work.Replace(reference, ExpandedValue(name, chain));
-    from = 0;  // the value may have brought new references
+    if (value == reference) break;  // the text would stay as it is
+    if (LengthAfter(work, reference, value) > maxLength) break;
+    work.Replace(reference.GetString(), value.GetString());
   }
   return work;
 }
 
 }  // namespace
 
-CSPString ExpandEnvVars(const CSPString& text) {
-  std::vector<CSPString> chain;
-  return Expand(text, chain);
-}
+CSPString ExpandEnvVars(const CSPString& text) { return Expand(text); }
 
 CSPString ExpandEnvVars(const char* text) { return ExpandEnvVars(CSPString(text)); }
 
-CSPWString ExpandEnvVars(const CSPWString& text) {
-  std::vector<CSPWString> chain;
-  return Expand(text, chain);
-}
+CSPWString ExpandEnvVars(const CSPWString& text) { return Expand(text); }
 
 CSPWString ExpandEnvVars(const char16_t* text) { return ExpandEnvVars(CSPWString(text)); }

@@ -44,26 +44,53 @@ TEST_F(ExpandEnvVarsTest, ReferencesAndLoneSigns) {
   }
 }
 
-// A reference that leads back into the variable being expanded stays as it
-// is written, however the cycle is formed.
-TEST_F(ExpandEnvVarsTest, SelfReferenceTerminates) {
-  Set(u"QV_SELF", u"%QV_SELF%");
-  Set(u"QV_GROW", u"x%QV_GROW%");
-  Set(u"QV_DOUBLE", u"%QV_DOUBLE%%QV_DOUBLE%");
-  Set(u"QV_CASE", u"%qv_case%");
-  Set(u"QV_PING", u"<%QV_PONG%>");
-  Set(u"QV_PONG", u"(%QV_PING%)");
+// Each pass restarts from the start of the text, so a value may complete a
+// reference together with the text that follows it.
+TEST_F(ExpandEnvVarsTest, PassesRestartFromTheStart) {
+  Set(u"QV_PC", u"x%");
+  Set(u"QV_OPEN", u"%QV_");
+  Set(u"QV_LATE", u"late");
   const std::pair<const char16_t*, const char*> cases[] = {
-      {u"%QV_SELF%", "%QV_SELF%"},
-      {u"%QV_GROW%", "x%QV_GROW%"},
-      {u"%QV_DOUBLE%", "%QV_DOUBLE%%QV_DOUBLE%"},
-      {u"%QV_CASE%", "%qv_case%"},
-      {u"%QV_PING%", "<(%QV_PING%)>"},
-      {u"%QV_PONG%-%QV_PING%", "(<%QV_PONG%>)-<(%QV_PING%)>"},
+      {u"%QV_PC%QV_PC%", "xx%"},
+      {u"%QV_OPEN%LATE%", "late"},
+      {u"%QV_OPEN%", "%QV_"},
   };
   for (const auto& [text, expected] : cases) {
     EXPECT_EQ(TextOf(ExpandEnvVars(text)), expected) << TextOf(CSPWString(text));
   }
+}
+
+// A value that refers back to itself ends the expansion, with the text as it
+// stands when the cycle is seen; everything before it is still expanded.
+TEST_F(ExpandEnvVarsTest, SelfReferenceTerminates) {
+  Set(u"QV_ONE", u"one");
+  Set(u"QV_SELF", u"%QV_SELF%");
+  Set(u"QV_CASE", u"%qv_case%");
+  const std::pair<const char16_t*, const char*> cases[] = {
+      {u"%QV_SELF%", "%QV_SELF%"},
+      {u"%QV_ONE%-%QV_SELF%", "one-%QV_SELF%"},
+      {u"%QV_CASE%", "%qv_case%"},
+  };
+  for (const auto& [text, expected] : cases) {
+    EXPECT_EQ(TextOf(ExpandEnvVars(text)), expected) << TextOf(CSPWString(text));
+  }
+}
+
+// Cycles that grow the text or go round between variables end at a bound;
+// the text then still holds the reference that was not expanded.
+TEST_F(ExpandEnvVarsTest, GrowingAndCircularCyclesEnd) {
+  Set(u"QV_GROW", u"x%QV_GROW%");
+  Set(u"QV_DOUBLE", u"%QV_DOUBLE%%QV_DOUBLE%");
+  Set(u"QV_PING", u"<%QV_PONG%>");
+  Set(u"QV_PONG", u"(%QV_PING%)");
+  Set(u"QV_LEFT", u"%QV_RIGHT%");
+  Set(u"QV_RIGHT", u"%QV_LEFT%");
+  for (const char16_t* text : {u"%QV_GROW%", u"%QV_DOUBLE%", u"%QV_PING%", u"%QV_LEFT%"}) {
+    const CSPWString result = ExpandEnvVars(text);
+    EXPECT_LE(result.GetLength(), 32767u) << TextOf(CSPWString(text));
+    EXPECT_NE(result.Find(u"%QV_"), CSPWString::kNotFound) << TextOf(CSPWString(text));
+  }
+  EXPECT_EQ(TextOf(ExpandEnvVars(u"%QV_GROW%")).substr(0, 3), "xxx");
 }
 
 TEST_F(ExpandEnvVarsTest, EightBitFormsUseLatinOne) {
