@@ -207,8 +207,7 @@ class IISHelper {
                          uint32_t attributes, uint32_t userType);
   bool FilterKeyHolds(const CSPWString& key, const CSPWString& filterName);
   bool RemoveFilterAt(const CSPWString& key, const CSPWString& filterName);
-  bool RewriteRestrictions(const CSPWString& group, const CSPWString& match,
-                           const CSPWString& entry);
+  bool RewriteRestrictions(const CSPWString& match, const CSPWString& entry);
   void ReleaseAppHost();
   bool CreateAppHost(bool readOnly);
   bool HasConfigPath() const { return appHostConnected && configPath.GetLength() > 0; }

@@ -13,11 +13,9 @@ bool Contains(const CSPWString& text, const CSPWString& part) {
 }  // namespace
 
 // Keeps the entries that do not contain `match` and appends `entry` when
-// adding (a non-empty entry). An empty group identifies nothing, so then no
-// entry is dropped: the search text would otherwise match every entry and
-// empty the list.
-bool IISHelper::RewriteRestrictions(const CSPWString& group, const CSPWString& match,
-                                    const CSPWString& entry) {
+// adding (a non-empty entry). An empty match identifies nothing and drops no
+// entry: it would be found in every one and empty the list.
+bool IISHelper::RewriteRestrictions(const CSPWString& match, const CSPWString& entry) {
   const bool adding = entry.GetLength() > 0;
   if (metabase == nullptr) return false;
   if (majorVersion < 6) return true;
@@ -31,7 +29,7 @@ bool IISHelper::RewriteRestrictions(const CSPWString& group, const CSPWString& m
   }
   CSPList<CSPWString> kept;
   for (uint32_t i = 0; i < old.GetCount(); ++i) {
-    if (group.GetLength() == 0 || !Contains(old.GetAt(i), match)) kept.Add(old.GetAt(i));
+    if (match.GetLength() == 0 || !Contains(old.GetAt(i), match)) kept.Add(old.GetAt(i));
   }
   if (adding) kept.Add(entry);
   const bool written = SetMultiStringData(MD_WEB_SVC_EXT_RESTRICTION_LIST, kept, attributes,
@@ -40,14 +38,17 @@ bool IISHelper::RewriteRestrictions(const CSPWString& group, const CSPWString& m
   return written;
 }
 
+// The entry being added again is found by its group and description. Only
+// when both are empty is the search text a lone comma, which every entry holds.
 bool IISHelper::AddWebServiceRestriction(const CSPWString& group, const CSPWString& description,
                                          const CSPWString& executable) {
-  return RewriteRestrictions(group, group + u"," + description,
+  const bool identified = group.GetLength() > 0 || description.GetLength() > 0;
+  return RewriteRestrictions(identified ? group + u"," + description : CSPWString(),
                              u"1," + executable + u",0," + group + u"," + description);
 }
 
 bool IISHelper::RemoveWebServiceRestriction(const CSPWString& group) {
-  return RewriteRestrictions(group, group, CSPWString());
+  return RewriteRestrictions(group, CSPWString());
 }
 
 // Every entry of the group at every location of the application host. An

@@ -55,7 +55,8 @@ TEST_F(IISHelperRestrictions, RemovalMatchesTheGroupTextAnywhere) {
   EXPECT_EQ(image.UserType("/LM/W3SVC", MD_WEB_SVC_EXT_RESTRICTION_LIST), IIS_MD_UT_WAM);
 }
 
-// An empty group would match every entry and empty the list.
+// An empty group, or an empty group with an empty description, would match
+// every entry and empty the list.
 TEST_F(IISHelperRestrictions, EmptyGroupRemovesNothing) {
   const Strings list{"0,*.dll", kAsp};
   image.WriteMetabase(Metabase(list));
@@ -64,6 +65,15 @@ TEST_F(IISHelperRestrictions, EmptyGroupRemovesNothing) {
   EXPECT_EQ(List(), list);
   ASSERT_TRUE(iis.AddWebServiceRestriction(u"", u"", u"C:\\q.dll"));
   EXPECT_EQ(List(), (Strings{"0,*.dll", kAsp, "1,C:\\q.dll,0,,"}));
+}
+
+// Without a group the description still finds the entry being added again.
+TEST_F(IISHelperRestrictions, EmptyGroupAddedTwiceLeavesOneEntry) {
+  image.WriteMetabase(Metabase({kAsp}));
+  Connect();
+  ASSERT_TRUE(iis.AddWebServiceRestriction(u"", u"Quaver", u"C:\\q\\old.dll"));
+  ASSERT_TRUE(iis.AddWebServiceRestriction(u"", u"Quaver", u"C:\\q\\new.dll"));
+  EXPECT_EQ(List(), (Strings{kAsp, "1,C:\\q\\new.dll,0,,Quaver"}));
 }
 
 TEST_F(IISHelperRestrictions, MissingListFails) {
