@@ -1,5 +1,6 @@
 // ACL functions: the low-level ones that edit an ACL in place, and the
 // explicit-entry functions of aclapi.h.
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 
@@ -79,6 +80,19 @@ DWORD TrusteeSid(const TRUSTEE_W* trustee, SidBytes& sid) {
     return ERROR_SUCCESS;
   }
   return ERROR_INVALID_PARAMETER;
+}
+
+// The trustee and the groups it belongs to by its account. Groups a token
+// only gets from how it logged on (Authenticated Users, SERVICE, ...) are
+// not memberships, and GetEffectiveRightsFromAcl does not count them.
+std::vector<SidBytes> MembershipSids(const SidBytes& trustee) {
+  machine::Machine& image = machine::RequireMachine();
+  std::lock_guard<std::recursive_mutex> lock(image.Lock());
+  auto db = winsec::AccountDatabase::FromSettings(image.Settings());
+  std::vector<SidBytes> sids = db.TokenSids(trustee);
+  sids.erase(std::remove_if(sids.begin() + 1, sids.end(), winsec::IsLogonSessionGroup),
+             sids.end());
+  return sids;
 }
 
 }  // namespace
@@ -229,9 +243,10 @@ DWORD WINAPI GetEffectiveRightsFromAclW(PACL pacl, PTRUSTEE_W pTrustee,
   }
   std::vector<Ace> aces;
   if (!winsec::ReadAcl(pacl, aces)) return ERROR_INVALID_ACL;
-  machine::Machine& image = machine::RequireMachine();
-  std::lock_guard<std::recursive_mutex> lock(image.Lock());
-  auto db = winsec::AccountDatabase::FromSettings(image.Settings());
-  *pAccessRights = winsec::EffectiveRights(aces, db.TokenSids(sid));
+  // Windows refuses a list that holds an inherited denial.
+  for (const Ace& ace : aces) {
+    if (ace.type == ACCESS_DENIED_ACE_TYPE && ace.Inherited()) return ERROR_INVALID_ACL;
+  }
+  *pAccessRights = winsec::EffectiveRights(aces, MembershipSids(sid));
   return ERROR_SUCCESS;
 }

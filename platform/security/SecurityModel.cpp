@@ -138,6 +138,32 @@ const SidBytes& SystemSid() {
   return sid;
 }
 
+bool IsLogonSessionGroup(const SidBytes& sid) {
+  if (sid.size() < kSidHeader + 4) return false;
+  const uint64_t authority = AuthorityOf(sid);
+  const DWORD first = SubAuthorityOf(sid, 0);
+  if (authority == 2) return sid[1] == 1 && first <= 1;  // LOCAL, CONSOLE LOGON
+  if (authority != 5) return false;
+  if (sid[1] == 1) {
+    switch (first) {
+      case SECURITY_DIALUP_RID:
+      case SECURITY_NETWORK_RID:
+      case SECURITY_BATCH_RID:
+      case SECURITY_INTERACTIVE_RID:
+      case SECURITY_SERVICE_RID:
+      case SECURITY_AUTHENTICATED_USER_RID:
+      case SECURITY_TERMINAL_SERVER_RID:
+      case SECURITY_REMOTE_LOGON_RID:
+      case SECURITY_THIS_ORGANIZATION_RID:
+      case SECURITY_OTHER_ORGANIZATION_RID:
+        return true;
+      default:
+        return false;
+    }
+  }
+  return first == SECURITY_LOGON_IDS_RID || first == SECURITY_PACKAGE_BASE_RID;
+}
+
 // ---- ACLs ---------------------------------------------------------------------
 
 namespace {
@@ -217,13 +243,34 @@ PACL AllocateAcl(const std::vector<Ace>& aces) {
 
 // ---- Rights -------------------------------------------------------------------
 
-ACCESS_MASK MapGenericToFileRights(ACCESS_MASK mask) {
-  ACCESS_MASK mapped = mask & ~(GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL);
-  if (mask & GENERIC_READ) mapped |= FILE_GENERIC_READ;
-  if (mask & GENERIC_WRITE) mapped |= FILE_GENERIC_WRITE;
-  if (mask & GENERIC_EXECUTE) mapped |= FILE_GENERIC_EXECUTE;
-  if (mask & GENERIC_ALL) mapped |= FILE_ALL_ACCESS;
+const GENERIC_MAPPING& FileGenericMapping() {
+  static const GENERIC_MAPPING mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE,
+                                          FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
+  return mapping;
+}
+
+const GENERIC_MAPPING& KeyGenericMapping() {
+  static const GENERIC_MAPPING mapping = {KEY_READ, KEY_WRITE, KEY_EXECUTE, KEY_ALL_ACCESS};
+  return mapping;
+}
+
+namespace {
+
+constexpr ACCESS_MASK kGenericRights = GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL;
+
+}  // namespace
+
+ACCESS_MASK MapGenericRights(ACCESS_MASK mask, const GENERIC_MAPPING& mapping) {
+  ACCESS_MASK mapped = mask & ~kGenericRights;
+  if (mask & GENERIC_READ) mapped |= mapping.GenericRead;
+  if (mask & GENERIC_WRITE) mapped |= mapping.GenericWrite;
+  if (mask & GENERIC_EXECUTE) mapped |= mapping.GenericExecute;
+  if (mask & GENERIC_ALL) mapped |= mapping.GenericAll;
   return mapped;
+}
+
+ACCESS_MASK MapGenericToFileRights(ACCESS_MASK mask) {
+  return MapGenericRights(mask, FileGenericMapping());
 }
 
 namespace {
@@ -341,38 +388,71 @@ ACCESS_MASK EffectiveRights(const std::vector<Ace>& aces, const std::vector<SidB
   return granted & ~denied;
 }
 
-bool IsCreatorSid(const SidBytes& sid) {
-  static const SidBytes owner = MakeSid(3, {SECURITY_CREATOR_OWNER_RID});
-  static const SidBytes group = MakeSid(3, {SECURITY_CREATOR_GROUP_RID});
-  return sid == owner || sid == group;
+namespace {
+
+constexpr BYTE kInheritanceFlags = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+
+// How a parent's entry reaches a child: whether it applies to the child, and
+// the inheritance flags with which the child passes it on (0: not at all).
+struct Reach {
+  bool applies = false;
+  BYTE passOn = 0;
+};
+
+Reach ReachOf(BYTE flags, bool childIsContainer) {
+  const bool noPropagate = (flags & NO_PROPAGATE_INHERIT_ACE) != 0;
+  Reach reach;
+  if (!childIsContainer) {
+    reach.applies = (flags & OBJECT_INHERIT_ACE) != 0;
+  } else if (flags & CONTAINER_INHERIT_ACE) {
+    reach.applies = true;
+    if (!noPropagate) reach.passOn = flags & kInheritanceFlags;
+  } else if ((flags & OBJECT_INHERIT_ACE) && !noPropagate) {
+    reach.passOn = OBJECT_INHERIT_ACE;  // through the folder to its files only
+  }
+  return reach;
 }
 
-std::vector<Ace> InheritedEntries(const std::vector<Ace>& parentAces, bool childIsContainer) {
+const SidBytes& CreatorOwnerSid() {
+  static const SidBytes sid = MakeSid(3, {SECURITY_CREATOR_OWNER_RID});
+  return sid;
+}
+
+const SidBytes& CreatorGroupSid() {
+  static const SidBytes sid = MakeSid(3, {SECURITY_CREATOR_GROUP_RID});
+  return sid;
+}
+
+// The entry as it applies to the child: specific rights, real SIDs.
+Ace Applied(const Ace& ace, const InheritingObject& child) {
+  Ace applied = ace;
+  applied.mask = MapGenericRights(ace.mask, *child.mapping);
+  if (ace.sid == CreatorOwnerSid()) applied.sid = child.owner;
+  if (ace.sid == CreatorGroupSid()) applied.sid = child.group;
+  return applied;
+}
+
+}  // namespace
+
+bool IsCreatorSid(const SidBytes& sid) { return sid == CreatorOwnerSid() || sid == CreatorGroupSid(); }
+
+std::vector<Ace> InheritedEntries(const std::vector<Ace>& parentAces,
+                                  const InheritingObject& child) {
   constexpr BYTE kAuditFlags = SUCCESSFUL_ACCESS_ACE_FLAG | FAILED_ACCESS_ACE_FLAG;
   std::vector<Ace> inherited;
+  auto add = [&](Ace ace, BYTE flags, BYTE originalFlags) {
+    ace.flags = static_cast<BYTE>(flags | INHERITED_ACE | (originalFlags & kAuditFlags));
+    inherited.push_back(std::move(ace));
+  };
   for (const Ace& ace : parentAces) {
-    BYTE f = ace.flags;
-    bool noPropagate = (f & NO_PROPAGATE_INHERIT_ACE) != 0;
-    // Windows turns a creator entry into one for the new object's owner and
-    // passes the creator entry itself on unchanged; the stand-in does only
-    // the second half.
-    bool creator = IsCreatorSid(ace.sid);
-    BYTE childFlags;
-    if (childIsContainer && (f & CONTAINER_INHERIT_ACE)) {
-      if (creator && noPropagate) continue;
-      childFlags = noPropagate ? 0 : (f & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE));
-      if (creator) childFlags |= INHERIT_ONLY_ACE;
-    } else if (childIsContainer && (f & OBJECT_INHERIT_ACE) && !noPropagate) {
-      // Passed on through the folder to its files only.
-      childFlags = OBJECT_INHERIT_ACE | INHERIT_ONLY_ACE;
-    } else if (!childIsContainer && (f & OBJECT_INHERIT_ACE) && !creator) {
-      childFlags = 0;
-    } else {
+    const Reach reach = ReachOf(ace.flags, child.isContainer);
+    const bool generic = (ace.mask & kGenericRights) != 0 || IsCreatorSid(ace.sid);
+    if (reach.applies && reach.passOn != 0 && !generic) {
+      add(ace, reach.passOn, ace.flags);  // one entry serves both
       continue;
     }
-    Ace copy = ace;
-    copy.flags = static_cast<BYTE>(childFlags | INHERITED_ACE | (f & kAuditFlags));
-    inherited.push_back(std::move(copy));
+    if (reach.applies) add(Applied(ace, child), 0, ace.flags);
+    if (reach.passOn != 0) add(ace, reach.passOn | INHERIT_ONLY_ACE, ace.flags);
   }
   return inherited;
 }

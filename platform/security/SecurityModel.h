@@ -76,6 +76,10 @@ std::optional<SidBytes> SidFromString(std::string_view text);
 const SidBytes& EveryoneSid();
 const SidBytes& AdministratorsSid();
 const SidBytes& SystemSid();
+// The groups a token receives from how it logged on (INTERACTIVE, NETWORK,
+// SERVICE, Authenticated Users, LOCAL, a logon session, ...) rather than
+// from the account's memberships.
+bool IsLogonSessionGroup(const SidBytes& sid);
 
 // ---- ACLs ---------------------------------------------------------------------
 
@@ -96,7 +100,12 @@ PACL AllocateAcl(const std::vector<Ace>& aces);
 
 // ---- Rights -------------------------------------------------------------------
 
-// Generic rights mapped to the file rights (FILE_GENERIC_READ, ...).
+// How generic rights become specific ones for files and folders
+// (FILE_GENERIC_READ, ...) and for registry keys (KEY_READ, ...).
+const GENERIC_MAPPING& FileGenericMapping();
+const GENERIC_MAPPING& KeyGenericMapping();
+ACCESS_MASK MapGenericRights(ACCESS_MASK mask, const GENERIC_MAPPING& mapping);
+// Generic rights mapped to the file rights.
 ACCESS_MASK MapGenericToFileRights(ACCESS_MASK mask);
 
 // How SetEntriesInAcl merges one explicit entry into a list of entries.
@@ -112,7 +121,19 @@ ACCESS_MASK EffectiveRights(const std::vector<Ace>& aces, const std::vector<SidB
 // CREATOR OWNER and CREATOR GROUP.
 bool IsCreatorSid(const SidBytes& sid);
 
-// The entries a child object receives from its parent's list.
-std::vector<Ace> InheritedEntries(const std::vector<Ace>& parentAces, bool childIsContainer);
+// What inheritance needs to know of the object that receives the entries.
+struct InheritingObject {
+  bool isContainer = false;
+  const GENERIC_MAPPING* mapping = nullptr;  // the object kind's generic rights
+  SidBytes owner;                            // stands in for CREATOR OWNER
+  SidBytes group;                            // stands in for CREATOR GROUP
+};
+
+// The entries a child object receives from its parent's list, as Windows
+// works them out: an entry that applies to the child has its generic rights
+// mapped and a creator SID replaced by the child's owner or group; a
+// container that also passes such an entry on receives it twice, mapped and
+// applying, and unchanged and inherit-only.
+std::vector<Ace> InheritedEntries(const std::vector<Ace>& parentAces, const InheritingObject& child);
 
 }  // namespace winsec

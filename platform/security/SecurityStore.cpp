@@ -186,16 +186,29 @@ AclPart SecurityStore::EffectiveList(ObjectKind kind, std::u16string_view name, 
       if (!ace.Inherited()) aces.push_back(ace);
     }
   }
-  for (Ace& ace : InheritedEntries(fromParent.aces, isContainer)) aces.push_back(std::move(ace));
+  InheritingObject child;
+  child.isContainer = isContainer;
+  child.mapping = kind == ObjectKind::File ? &FileGenericMapping() : &KeyGenericMapping();
+  child.owner = OwnerOf(record);
+  child.group = GroupOf(record);
+  for (Ace& ace : InheritedEntries(fromParent.aces, child)) aces.push_back(std::move(ace));
   return AclPart::Of(std::move(aces));
+}
+
+SidBytes SecurityStore::OwnerOf(const SecurityRecord* record) {
+  return record && record->owner ? *record->owner : AdministratorsSid();
+}
+
+SidBytes SecurityStore::GroupOf(const SecurityRecord* record) {
+  return record && record->group ? *record->group : SystemSid();
 }
 
 SecurityRecord SecurityStore::Effective(ObjectKind kind, std::u16string_view name,
                                         bool isContainer) const {
   SecurityRecord effective;
   const SecurityRecord* record = Find(kind, name);
-  effective.owner = record && record->owner ? *record->owner : AdministratorsSid();
-  effective.group = record && record->group ? *record->group : SystemSid();
+  effective.owner = OwnerOf(record);
+  effective.group = GroupOf(record);
   effective.dacl = EffectiveList(kind, name, isContainer, &SecurityRecord::dacl);
   effective.sacl = EffectiveList(kind, name, isContainer, &SecurityRecord::sacl);
   return effective;

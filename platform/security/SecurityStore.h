@@ -22,8 +22,9 @@
 // - owner BUILTIN\Administrators and group SYSTEM unless its line sets them;
 // - a protected or null list as stored;
 // - otherwise its explicit entries followed by what its parent passes on
-//   (Windows' inheritance rules, SecurityModel.h; CREATOR OWNER entries
-//   are passed on but never become entries for the object's owner); under
+//   (Windows' inheritance rules, SecurityModel.h: generic rights mapped
+//   for the object's kind, CREATOR OWNER and CREATOR GROUP becoming the
+//   object's owner and group where an entry applies to it); under
 //   a null list the object has a null list too unless it has entries of
 //   its own;
 // - a drive or share root, and a registry root (MACHINE, USERS,
@@ -77,6 +78,9 @@ class SecurityStore {
   const Entry* FindEntry(ObjectKind kind, std::u16string_view name) const;
   AclPart EffectiveList(ObjectKind kind, std::u16string_view name, bool isContainer,
                         AclPart SecurityRecord::*list) const;
+  // The owner and group an object shows, its line's or the defaults.
+  static SidBytes OwnerOf(const SecurityRecord* record);
+  static SidBytes GroupOf(const SecurityRecord* record);
 
   std::vector<Entry> entries_;
 };

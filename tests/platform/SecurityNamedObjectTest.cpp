@@ -16,10 +16,13 @@ using quaver::test::SecurityTest;
 using quaver::test::SidText;
 using quaver::test::TestAcl;
 
-// The root default of drive C: as a folder below it inherits it.
+// The root default of drive C: as a folder below it inherits it. CREATOR
+// OWNER applies as the owner, Administrators unless the object sets one.
 constexpr char kInheritedByFolder[] =
-    "(A;OICIID;FA;;;BA)(A;OICIID;FA;;;SY)(A;OICIIOID;GA;;;CO)(A;OICIID;0x1200a9;;;BU)";
-constexpr char kInheritedByFile[] = "(A;ID;FA;;;BA)(A;ID;FA;;;SY)(A;ID;0x1200a9;;;BU)";
+    "(A;OICIID;FA;;;BA)(A;OICIID;FA;;;SY)(A;ID;FA;;;BA)(A;OICIIOID;GA;;;CO)"
+    "(A;OICIID;0x1200a9;;;BU)";
+constexpr char kInheritedByFile[] =
+    "(A;ID;FA;;;BA)(A;ID;FA;;;SY)(A;ID;FA;;;BA)(A;ID;0x1200a9;;;BU)";
 
 class NamedSecurityTest : public SecurityTest {
  protected:
@@ -163,7 +166,8 @@ TEST_F(NamedSecurityTest, InheritedEntriesHandedBackAreRecomputedOrKept) {
                     PROTECTED_DACL_SECURITY_INFORMATION),
             static_cast<DWORD>(ERROR_SUCCESS));
   EXPECT_EQ(Dacl(u"C:\\inetpub\\wwwroot"),
-            "(A;;FR;;;WD)(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICIIO;GA;;;CO)(A;OICI;0x1200a9;;;BU)");
+            "(A;;FR;;;WD)(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;;FA;;;BA)(A;OICIIO;GA;;;CO)"
+            "(A;OICI;0x1200a9;;;BU)");
 }
 
 TEST_F(NamedSecurityTest, NullListGrantsEveryoneEverythingBelowToo) {
@@ -311,7 +315,7 @@ TEST_F(NamedSecurityTest, RegistryKeysHaveListsToo) {
             ERROR_SUCCESS);
   RegCloseKey(key);
   EXPECT_EQ(Dacl(u"MACHINE\\SOFTWARE\\Corvane", SE_REGISTRY_KEY),
-            "(A;CIID;KA;;;BA)(A;CIID;KA;;;SY)(A;CIIOID;GA;;;CO)(A;CIID;KR;;;BU)");
+            "(A;CIID;KA;;;BA)(A;CIID;KA;;;SY)(A;ID;KA;;;BA)(A;CIIOID;GA;;;CO)(A;CIID;KR;;;BU)");
   ASSERT_EQ(SetDacl(u"MACHINE\\Software\\Corvane\\Quaver", "(A;CI;GA;;;BA)",
                     PROTECTED_DACL_SECURITY_INFORMATION, SE_REGISTRY_KEY),
             static_cast<DWORD>(ERROR_SUCCESS));

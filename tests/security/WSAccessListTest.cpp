@@ -74,7 +74,8 @@ TEST_F(WSAccessListTest, LoadsThroughEveryNameForm) {
   ASSERT_TRUE(lists[3].LoadFromObject(kWideWebRoot, 1, 1));
   for (const WSAccessList& list : lists) {
     EXPECT_EQ(AclText(list.GetAcl()),
-              "(A;OICIID;FA;;;BA)(A;OICIID;FA;;;SY)(A;OICIIOID;GA;;;CO)(A;OICIID;0x1200a9;;;BU)");
+              "(A;OICIID;FA;;;BA)(A;OICIID;FA;;;SY)(A;ID;FA;;;BA)(A;OICIIOID;GA;;;CO)"
+              "(A;OICIID;0x1200a9;;;BU)");
   }
 }
 

@@ -61,13 +61,18 @@ struct Right {
   const char* text;
 };
 
-// Whole rights first, largest first; then single rights.
+// Whole rights first, largest first; then single rights. Like icacls.exe,
+// full control and modify are also recognised in their generic form, as
+// inherit-only entries carry them.
 constexpr Right kFileSummaries[] = {{FILE_ALL_ACCESS, "F"},
                                     {0x1301BFu, "M"},
                                     {0x1200A9u, "RX"},
                                     {0x120089u, "R"},
-                                    {0x100116u, "W"}};
-constexpr Right kKeySummaries[] = {{0xF003Fu, "F"}, {0x20019u, "R"}, {0x20006u, "W"}};
+                                    {0x100116u, "W"},
+                                    {GENERIC_ALL, "F"},
+                                    {DELETE | GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE, "M"}};
+constexpr Right kKeySummaries[] = {
+    {0xF003Fu, "F"}, {0x20019u, "R"}, {0x20006u, "W"}, {GENERIC_ALL, "F"}};
 constexpr Right kSingleRights[] = {{GENERIC_ALL, "GA"},
                                    {GENERIC_READ, "GR"},
                                    {GENERIC_WRITE, "GW"},
@@ -122,8 +127,8 @@ std::string EntryText(const ACCESS_ALLOWED_ACE* ace, bool isKey) {
   if (flags & INHERITED_ACE) text += "(I)";
   if (flags & OBJECT_INHERIT_ACE) text += "(OI)";
   if (flags & CONTAINER_INHERIT_ACE) text += "(CI)";
-  if (flags & INHERIT_ONLY_ACE) text += "(IO)";
   if (flags & NO_PROPAGATE_INHERIT_ACE) text += "(NP)";
+  if (flags & INHERIT_ONLY_ACE) text += "(IO)";
   if (ace->Header.AceType == ACCESS_DENIED_ACE_TYPE) text += "(DENY)";
   return text + RightsText(ace->Mask, isKey);
 }
