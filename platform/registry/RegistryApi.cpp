@@ -191,6 +191,10 @@ LSTATUS SplitSubKey(LPCWSTR subKey, std::vector<std::u16string>& names) {
   // Windows documents the leading backslash for RegCreateKeyEx; the stand-in
   // refuses it the same way everywhere.
   if (!text.empty() && text[0] == u'\\') return ERROR_BAD_PATHNAME;
+  // Windows accepts any number of separators after the last name.
+  while (text.size() > 1 && text.back() == u'\\' && text[text.size() - 2] == u'\\') {
+    text.remove_suffix(1);
+  }
   return SplitKeyPath(text, names) ? ERROR_SUCCESS : ERROR_BAD_PATHNAME;
 }
 
@@ -314,8 +318,11 @@ LSTATUS CreatePath(Target& parent, const std::vector<std::u16string>& names, boo
 LSTATUS WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, LPWSTR, DWORD dwOptions,
                                REGSAM samDesired, const LPSECURITY_ATTRIBUTES lpSecurityAttributes,
                                PHKEY phkResult, LPDWORD lpdwDisposition) {
-  // Windows documents that the subkey cannot be null.
-  if (!phkResult || !lpSubKey) return ERROR_INVALID_PARAMETER;
+  // Windows documents that the subkey cannot be null, and refuses options
+  // it does not define.
+  constexpr DWORD kDefinedOptions = REG_OPTION_VOLATILE | REG_OPTION_CREATE_LINK |
+                                    REG_OPTION_BACKUP_RESTORE | REG_OPTION_OPEN_LINK;
+  if (!phkResult || !lpSubKey || (dwOptions & ~kDefinedOptions)) return ERROR_INVALID_PARAMETER;
   // Symbolic links between keys are not modelled.
   if (dwOptions & REG_OPTION_CREATE_LINK) return ERROR_NOT_SUPPORTED;
   PSECURITY_DESCRIPTOR descriptor = lpSecurityAttributes ? lpSecurityAttributes->lpSecurityDescriptor : nullptr;
@@ -361,7 +368,10 @@ LSTATUS WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserv
   if (lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
   DWORD type = 0;
   std::vector<uint8_t> data;
-  if (LSTATUS status = QueryValueData(hKey, ValueName(lpValueName), type, data)) return status;
+  LSTATUS status = QueryValueData(hKey, ValueName(lpValueName), type, data);
+  // Asked only for the size of a missing value, Windows reports none.
+  if (status == ERROR_FILE_NOT_FOUND && !lpData && lpcbData) *lpcbData = 0;
+  if (status) return status;
   return CopyValueOut(type, data, lpType, lpData, lpcbData);
 }
 
@@ -491,7 +501,13 @@ LSTATUS WINAPI RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName,
     const auto& values = target.node->Values();
     if (dwIndex >= values.size()) return ERROR_NO_MORE_ITEMS;
     const RegValue& value = values[dwIndex];
-    if (LSTATUS status = CopyName(value.name, lpValueName, lpcchValueName)) return status;
+    if (LSTATUS status = CopyName(value.name, lpValueName, lpcchValueName)) {
+      // The name does not fit: Windows still reports the type and the size
+      // the data needs, and copies no data.
+      if (lpType) *lpType = value.type;
+      if (lpcbData) *lpcbData = static_cast<DWORD>(value.data.size());
+      return status;
+    }
     return CopyValueOut(value.type, value.data, lpType, lpData, lpcbData);
   });
 }

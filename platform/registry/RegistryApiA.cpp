@@ -68,6 +68,7 @@ LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserve
   std::vector<uint8_t> data;
   LSTATUS status =
       machine::registry::QueryValueData(hKey, name ? *name : std::u16string(), type, data);
+  if (status == ERROR_FILE_NOT_FOUND && !lpData && lpcbData) *lpcbData = 0;
   if (status) return status;
   // Windows may report a size query for string data in UTF-16 bytes (an
   // upper bound); the stand-in reports the exact ANSI size.
