@@ -84,39 +84,54 @@ DWORD RequiredRight(DWORD control) {
   switch (control) {
     case SERVICE_CONTROL_STOP: return SERVICE_STOP;
     case SERVICE_CONTROL_PAUSE:
-    case SERVICE_CONTROL_CONTINUE: return SERVICE_PAUSE_CONTINUE;
+    case SERVICE_CONTROL_CONTINUE:
+    case SERVICE_CONTROL_PARAMCHANGE:
+    case SERVICE_CONTROL_NETBINDADD:
+    case SERVICE_CONTROL_NETBINDREMOVE:
+    case SERVICE_CONTROL_NETBINDENABLE:
+    case SERVICE_CONTROL_NETBINDDISABLE: return SERVICE_PAUSE_CONTINUE;
     case SERVICE_CONTROL_INTERROGATE: return SERVICE_INTERROGATE;
     default:
       return control >= 128 && control <= 255 ? SERVICE_USER_DEFINED_CONTROL : 0;
   }
 }
 
-// The control's effect on a service that can take controls now. Returns the
-// error Windows reports when the service refuses it.
-DWORD ApplyControl(ServiceRecord& service, DWORD control, DWORD state, uint64_t now) {
+// The flag of SERVICE_STATUS.dwControlsAccepted that lets a service take
+// the control; 0 for controls no flag announces.
+DWORD AcceptFlagOf(DWORD control) {
   switch (control) {
-    case SERVICE_CONTROL_STOP:
-      if (!service.Accepts(SERVICE_ACCEPT_STOP)) return ERROR_INVALID_SERVICE_CONTROL;
-      service.Begin(SERVICE_STOP_PENDING, now);
-      return ERROR_SUCCESS;
+    case SERVICE_CONTROL_STOP: return SERVICE_ACCEPT_STOP;
     case SERVICE_CONTROL_PAUSE:
-      if (!service.Accepts(SERVICE_ACCEPT_PAUSE_CONTINUE)) return ERROR_INVALID_SERVICE_CONTROL;
-      if (state != SERVICE_PAUSED && state != SERVICE_PAUSE_PENDING) {
-        service.Begin(SERVICE_PAUSE_PENDING, now);
-      }
-      return ERROR_SUCCESS;
-    case SERVICE_CONTROL_CONTINUE:
-      if (!service.Accepts(SERVICE_ACCEPT_PAUSE_CONTINUE)) return ERROR_INVALID_SERVICE_CONTROL;
-      if (state == SERVICE_PAUSED || state == SERVICE_PAUSE_PENDING) {
-        service.Begin(SERVICE_CONTINUE_PENDING, now);
-      }
-      return ERROR_SUCCESS;
-    case SERVICE_CONTROL_INTERROGATE:
-      return ERROR_SUCCESS;
-    default:
-      // No simulated service handles controls of its own.
-      return ERROR_INVALID_SERVICE_CONTROL;
+    case SERVICE_CONTROL_CONTINUE: return SERVICE_ACCEPT_PAUSE_CONTINUE;
+    case SERVICE_CONTROL_PARAMCHANGE: return SERVICE_ACCEPT_PARAMCHANGE;
+    case SERVICE_CONTROL_NETBINDADD:
+    case SERVICE_CONTROL_NETBINDREMOVE:
+    case SERVICE_CONTROL_NETBINDENABLE:
+    case SERVICE_CONTROL_NETBINDDISABLE: return SERVICE_ACCEPT_NETBINDCHANGE;
+    default: return 0;
   }
+}
+
+// The control's effect on a service that can take controls now. The service
+// decides by the controls its status accepts at this moment, which are none
+// while a pause or continue is pending. Returns the error Windows reports
+// when the service refuses it.
+DWORD ApplyControl(ServiceRecord& service, DWORD control, const SERVICE_STATUS& status,
+                   uint64_t now) {
+  if (control == SERVICE_CONTROL_INTERROGATE) return ERROR_SUCCESS;
+  const DWORD flag = AcceptFlagOf(control);
+  // No simulated service handles controls of its own.
+  if (flag == 0 || (status.dwControlsAccepted & flag) == 0) return ERROR_INVALID_SERVICE_CONTROL;
+  const DWORD state = status.dwCurrentState;
+  if (control == SERVICE_CONTROL_STOP) {
+    service.Begin(SERVICE_STOP_PENDING, now);
+  } else if (control == SERVICE_CONTROL_PAUSE && state != SERVICE_PAUSED) {
+    service.Begin(SERVICE_PAUSE_PENDING, now);
+  } else if (control == SERVICE_CONTROL_CONTINUE && state == SERVICE_PAUSED) {
+    service.Begin(SERVICE_CONTINUE_PENDING, now);
+  }
+  // Parameter and binding changes leave the state as it is.
+  return ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -219,14 +234,15 @@ BOOL WINAPI ControlService(SC_HANDLE hService, DWORD dwControl, LPSERVICE_STATUS
   DWORD right = RequiredRight(dwControl);
   if (!right) return Result(ERROR_INVALID_PARAMETER);
   return Result(WithService(hService, right, [&](ServiceRecord& service, uint64_t now) -> DWORD {
-    DWORD state = service.State(now);
+    const SERVICE_STATUS status = service.Status(now);
+    const DWORD state = status.dwCurrentState;
     DWORD error = ERROR_SUCCESS;
     if (state == SERVICE_STOPPED) {
       error = ERROR_SERVICE_NOT_ACTIVE;
     } else if (state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING) {
       error = ERROR_SERVICE_CANNOT_ACCEPT_CTRL;
     } else {
-      error = ApplyControl(service, dwControl, state, now);
+      error = ApplyControl(service, dwControl, status, now);
     }
     // Windows fills in the latest status on success and on these refusals.
     *lpServiceStatus = service.Status(now);
