@@ -26,9 +26,16 @@ void ImageLock::unlock() {
 }
 
 // The file stays open for the life of the image so that each lock costs one
-// call; only the outermost lock of the holding thread reaches the kernel.
+// call; only the outermost lock of the holding thread reaches the kernel. A
+// forked child opens its own: a lock belongs to the open file, which the
+// child would otherwise share with its parent.
 void ImageLock::LockFile() {
+  if (fd_ >= 0 && owner_ != ::getpid()) {
+    ::close(fd_);
+    fd_ = -1;
+  }
   if (fd_ < 0) {
+    owner_ = ::getpid();
     fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd_ < 0) fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) return;

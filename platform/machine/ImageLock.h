@@ -50,6 +50,7 @@ class ImageLock {
   std::recursive_mutex mutex_;
   int depth_ = 0;  // how often the holding thread has locked
   int fd_ = -1;
+  int owner_ = 0;  // the process that opened fd_
 };
 
 // Identifies the content of a file as last seen: every write replaces the
