@@ -22,6 +22,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/machine/ImageLock.h"
@@ -45,6 +46,8 @@ class IniFile {
   void Save(const std::filesystem::path& path) const;  // atomically
 
   bool HasSection(std::string_view section) const;
+  // The section's name as the file spells it; null when there is none.
+  const std::string* SectionName(std::string_view section) const;
   const std::string* Get(std::string_view section, std::string_view key) const;
   std::string GetOr(std::string_view section, std::string_view key,
                     std::string_view fallback) const;
@@ -64,11 +67,16 @@ class IniFile {
   struct Section {
     std::string name;
     std::vector<Line> lines;
+    std::unordered_map<std::string, size_t> keys;  // folded key name -> its line
+    const Line* Find(std::string_view key) const;
+    void Reindex();
   };
   Section* FindSection(std::string_view name);
   const Section* FindSection(std::string_view name) const;
+  Section& AddSection(std::string_view name);
   std::vector<Line> preamble_;
   std::vector<Section> sections_;
+  std::unordered_map<std::string, size_t> sectionIndex_;  // folded name -> section
 };
 
 class Machine {

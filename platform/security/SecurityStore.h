@@ -38,6 +38,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/machine.h"
@@ -75,10 +76,12 @@ class SecurityStore {
   };
   Entry* FindEntry(ObjectKind kind, std::u16string_view name);
   const Entry* FindEntry(ObjectKind kind, std::u16string_view name) const;
+  void Reindex();
   AclPart EffectiveList(ObjectKind kind, std::u16string_view name, bool isContainer,
                         AclPart SecurityRecord::*list) const;
 
-  std::vector<Entry> entries_;
+  std::vector<Entry> entries_;  // in no particular order: Serialize sorts
+  std::unordered_map<std::u16string, size_t> index_;  // IndexKey -> entry
 };
 
 // The name one level up: C:\a\b -> C:\a, C:\a -> C:\, MACHINE\SOFTWARE ->
