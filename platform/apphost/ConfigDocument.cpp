@@ -69,6 +69,7 @@ bool ConfigDocument::Parse(const std::string& text, std::string& error) {
   originals_.clear();
   RecordOriginals(body, root);
   ReadDeclarations();
+  Changed();
   return true;
 }
 
@@ -210,12 +211,27 @@ bool ConfigDocument::IsDeclared(std::string_view sectionName) const {
   return declared_.find(sectionName) != declared_.end();
 }
 
-std::vector<ConfigDocument::Scope> ConfigDocument::Scopes() const {
-  std::vector<Scope> scopes{{Root(), ""}};
-  for (auto child : Root().children("location")) {
-    scopes.push_back({child, NormalizeLocation(AttributeText(child, "path"))});
+const ConfigDocument::LocationIndex& ConfigDocument::Index() const {
+  if (index_) return *index_;
+  auto index = std::make_unique<LocationIndex>();
+  index->paths.push_back("");
+  index->pathByKey.emplace(u"", 0);
+  for (auto child : Root().children()) {
+    if (child.type() != pugi::node_element) continue;
+    if (!IsLocationTag(child)) {
+      index->serverLevel.push_back({child, ""});
+      continue;
+    }
+    Scope scope{child, NormalizeLocation(AttributeText(child, "path"))};
+    const std::u16string key = LocationKey(scope.location);
+    if (index->pathByKey.emplace(key, index->paths.size()).second) {
+      index->paths.push_back(scope.location);
+    }
+    if (key.empty()) index->serverLevel.push_back(scope);
+    index->tagsByKey[key].push_back(std::move(scope));
   }
-  return scopes;
+  index_ = std::move(index);
+  return *index_;
 }
 
 void ConfigDocument::CollectDefinitions(pugi::xml_node node, const std::vector<std::string>& names,
@@ -229,28 +245,32 @@ void ConfigDocument::CollectDefinitions(pugi::xml_node node, const std::vector<s
   }
 }
 
+// Shallowest level first: the server level (its sections and the tags of
+// "" in file order), then the tags of each ancestor of `location` in turn.
 std::vector<SectionDefinition> ConfigDocument::DefinitionsFor(std::string_view sectionName,
                                                               std::string_view location) const {
   const auto names = SplitSectionName(sectionName);
+  const LocationIndex& index = Index();
   std::vector<SectionDefinition> definitions;
-  // Walking the root's children in order keeps file order among the
-  // server-level sections and those of <location path="">.
-  for (auto child : Root().children()) {
+  const auto collect = [&](const Scope& scope) {
     std::vector<pugi::xml_node> found;
-    std::string scope;
-    if (IsLocationTag(child)) {
-      scope = NormalizeLocation(AttributeText(child, "path"));
-      if (!AppliesTo(scope, location)) continue;
-      for (auto group : child.children(names[0].c_str())) CollectDefinitions(group, names, 0, found);
-    } else if (names[0] == child.name()) {
-      CollectDefinitions(child, names, 0, found);
+    if (IsLocationTag(scope.node)) {
+      for (auto group : scope.node.children(names[0].c_str())) {
+        CollectDefinitions(group, names, 0, found);
+      }
+    } else if (names[0] == scope.node.name()) {
+      CollectDefinitions(scope.node, names, 0, found);
     }
-    for (auto node : found) definitions.push_back({node, scope});
+    for (auto node : found) definitions.push_back({node, scope.location});
+  };
+  for (const Scope& scope : index.serverLevel) collect(scope);
+  std::string ancestor;
+  for (const auto& segment : PathSegments(NormalizeLocation(location))) {
+    ancestor += (ancestor.empty() ? "" : "/") + segment;
+    const auto tags = index.tagsByKey.find(LocationKey(ancestor));
+    if (tags == index.tagsByKey.end()) continue;
+    for (const Scope& scope : tags->second) collect(scope);
   }
-  std::stable_sort(definitions.begin(), definitions.end(),
-                   [](const SectionDefinition& a, const SectionDefinition& b) {
-                     return LocationDepth(a.location) < LocationDepth(b.location);
-                   });
   return definitions;
 }
 
@@ -277,13 +297,16 @@ pugi::xml_node ConfigDocument::LocationTag(std::string_view location, bool creat
   if (!create || normal.empty()) return {};
   auto tag = layout_.InsertElement(Root(), {}, "location");
   SetAttributeText(tag, "path", normal);
+  Changed();
   return tag;
 }
 
 std::vector<pugi::xml_node> ConfigDocument::LocationTags(std::string_view location) const {
   std::vector<pugi::xml_node> tags;
-  for (auto child : Root().children("location")) {
-    if (SameLocation(AttributeText(child, "path"), location)) tags.push_back(child);
+  const LocationIndex& index = Index();
+  const auto found = index.tagsByKey.find(LocationKey(location));
+  if (found != index.tagsByKey.end()) {
+    for (const Scope& scope : found->second) tags.push_back(scope.node);
   }
   return tags;
 }
@@ -302,21 +325,19 @@ pugi::xml_node ConfigDocument::OwnDefinition(std::string_view sectionName, std::
       // Server-level settings go before the location tags, as IIS keeps them.
       const auto before = parent == Root() ? Root().child("location") : pugi::xml_node();
       child = layout_.InsertElement(parent, before, names[level].c_str());
+      Changed();
     }
     parent = child;
   }
   return parent;
 }
 
-std::vector<std::string> ConfigDocument::LocationPaths() const {
-  std::vector<std::string> paths{""};
-  for (const auto& scope : Scopes()) {
-    const bool seen = std::any_of(paths.begin(), paths.end(), [&](const std::string& path) {
-      return SameLocation(path, scope.location);
-    });
-    if (!seen) paths.push_back(scope.location);
-  }
-  return paths;
+const std::vector<std::string>& ConfigDocument::LocationPaths() const { return Index().paths; }
+
+const std::string* ConfigDocument::FindLocationPath(std::string_view location) const {
+  const LocationIndex& index = Index();
+  const auto found = index.pathByKey.find(LocationKey(location));
+  return found == index.pathByKey.end() ? nullptr : &index.paths[found->second];
 }
 
 std::vector<std::string> ConfigDocument::SectionsAt(std::string_view location) const {
@@ -364,6 +385,7 @@ void ConfigDocument::PruneEmpty(pugi::xml_node node) {
   while (node && IsScaffolding(node)) {
     const auto parent = node.parent();
     XmlLayout::Remove(node);
+    Changed();
     node = parent;
   }
 }
@@ -371,6 +393,7 @@ void ConfigDocument::PruneEmpty(pugi::xml_node node) {
 void ConfigDocument::RemoveAndPrune(pugi::xml_node node) {
   const auto parent = node.parent();
   XmlLayout::Remove(node);
+  Changed();
   PruneEmpty(parent);
 }
 

@@ -8,6 +8,7 @@
 
 #include <pugixml.hpp>
 
+#include <memory>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -56,7 +57,9 @@ class ConfigDocument {
                                bool create);
 
   // "" (the server level) first, then every location path once, in file order.
-  std::vector<std::string> LocationPaths() const;
+  const std::vector<std::string>& LocationPaths() const;
+  // The path of LocationPaths that names the same location; null for none.
+  const std::string* FindLocationPath(std::string_view location) const;
   // Names of the declared sections set at exactly `location`, in file order.
   std::vector<std::string> SectionsAt(std::string_view location) const;
   // The first <location> tag of the path, added at the end of the file when
@@ -72,12 +75,24 @@ class ConfigDocument {
   // Prunes `node` and the scaffolding above it when they hold nothing.
   void PruneEmpty(pugi::xml_node node);
 
+  // Drops what the document worked out about its location tags; called
+  // after every change of the tree that did not go through the document.
+  void Changed() { index_.reset(); }
+
  private:
   struct Scope {
     pugi::xml_node node;  // <configuration> or a <location> tag
     std::string location;
   };
-  std::vector<Scope> Scopes() const;
+  // The location tags by LocationKey, worked out once per version of the
+  // tree so that lookups do not walk every tag.
+  struct LocationIndex {
+    std::vector<std::string> paths;  // LocationPaths
+    std::unordered_map<std::u16string, size_t> pathByKey;
+    std::unordered_map<std::u16string, std::vector<Scope>> tagsByKey;  // in file order
+    std::vector<Scope> serverLevel;  // the root's other children and tags of ""
+  };
+  const LocationIndex& Index() const;
   static void CollectDefinitions(pugi::xml_node parent, const std::vector<std::string>& names,
                                  size_t level, std::vector<pugi::xml_node>& found);
   void ReadDeclarations();
@@ -107,6 +122,7 @@ class ConfigDocument {
   XmlStyle style_;
   XmlLayout layout_;
   std::set<std::string, std::less<>> declared_;
+  mutable std::unique_ptr<LocationIndex> index_;
 };
 
 }  // namespace apphost

@@ -49,6 +49,7 @@ HRESULT ConfigStore::Load() {
 }
 
 void ConfigStore::Changed() {
+  document_->Changed();
   dirty_ = true;
   ++generation_;
 }
