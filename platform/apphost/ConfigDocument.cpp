@@ -69,7 +69,7 @@ bool ConfigDocument::Parse(const std::string& text, std::string& error) {
   originals_.clear();
   RecordOriginals(body, root);
   ReadDeclarations();
-  Changed();
+  ForgetIndex();
   return true;
 }
 
@@ -215,7 +215,7 @@ const ConfigDocument::LocationIndex& ConfigDocument::Index() const {
   if (index_) return *index_;
   auto index = std::make_unique<LocationIndex>();
   index->paths.push_back("");
-  index->pathByKey.emplace(u"", 0);
+  index->pathByKey.emplace(u"", "");
   for (auto child : Root().children()) {
     if (child.type() != pugi::node_element) continue;
     if (!IsLocationTag(child)) {
@@ -224,7 +224,7 @@ const ConfigDocument::LocationIndex& ConfigDocument::Index() const {
     }
     Scope scope{child, NormalizeLocation(AttributeText(child, "path"))};
     const std::u16string key = LocationKey(scope.location);
-    if (index->pathByKey.emplace(key, index->paths.size()).second) {
+    if (index->pathByKey.emplace(key, scope.location).second) {
       index->paths.push_back(scope.location);
     }
     if (key.empty()) index->serverLevel.push_back(scope);
@@ -232,6 +232,34 @@ const ConfigDocument::LocationIndex& ConfigDocument::Index() const {
   }
   index_ = std::move(index);
   return *index_;
+}
+
+void ConfigDocument::Unindex(pugi::xml_node rootChild) {
+  if (!index_ || rootChild.parent() != Root()) return;
+  const auto drop = [&](std::vector<Scope>& scopes) {
+    scopes.erase(std::remove_if(scopes.begin(), scopes.end(),
+                                [&](const Scope& scope) { return scope.node == rootChild; }),
+                 scopes.end());
+  };
+  drop(index_->serverLevel);
+  if (!IsLocationTag(rootChild)) return;
+  const std::u16string key = LocationKey(AttributeText(rootChild, "path"));
+  const auto tags = index_->tagsByKey.find(key);
+  if (tags == index_->tagsByKey.end()) return;
+  drop(tags->second);
+  if (!tags->second.empty() || key.empty()) return;
+  index_->tagsByKey.erase(tags);
+  const auto path = index_->pathByKey.find(key);
+  auto& paths = index_->paths;
+  paths.erase(std::find(paths.begin(), paths.end(), path->second));
+  index_->pathByKey.erase(path);
+}
+
+void ConfigDocument::RemoveLocationTags(std::string_view location) {
+  for (auto tag : LocationTags(location)) {
+    Unindex(tag);
+    XmlLayout::Remove(tag);
+  }
 }
 
 void ConfigDocument::CollectDefinitions(pugi::xml_node node, const std::vector<std::string>& names,
@@ -297,7 +325,18 @@ pugi::xml_node ConfigDocument::LocationTag(std::string_view location, bool creat
   if (!create || normal.empty()) return {};
   auto tag = layout_.InsertElement(Root(), {}, "location");
   SetAttributeText(tag, "path", normal);
-  Changed();
+  bool last = true;  // a tag after every other one keeps the index in file order
+  for (auto next = tag.next_sibling(); next && last; next = next.next_sibling()) {
+    last = next.type() != pugi::node_element;
+  }
+  if (index_ && last) {
+    const std::u16string key = LocationKey(normal);
+    index_->pathByKey.emplace(key, normal);
+    index_->paths.push_back(normal);
+    index_->tagsByKey[key].push_back({tag, normal});
+  } else {
+    ForgetIndex();
+  }
   return tag;
 }
 
@@ -325,7 +364,7 @@ pugi::xml_node ConfigDocument::OwnDefinition(std::string_view sectionName, std::
       // Server-level settings go before the location tags, as IIS keeps them.
       const auto before = parent == Root() ? Root().child("location") : pugi::xml_node();
       child = layout_.InsertElement(parent, before, names[level].c_str());
-      Changed();
+      if (parent == Root()) ForgetIndex();
     }
     parent = child;
   }
@@ -337,7 +376,7 @@ const std::vector<std::string>& ConfigDocument::LocationPaths() const { return I
 const std::string* ConfigDocument::FindLocationPath(std::string_view location) const {
   const LocationIndex& index = Index();
   const auto found = index.pathByKey.find(LocationKey(location));
-  return found == index.pathByKey.end() ? nullptr : &index.paths[found->second];
+  return found == index.pathByKey.end() ? nullptr : &found->second;
 }
 
 std::vector<std::string> ConfigDocument::SectionsAt(std::string_view location) const {
@@ -384,16 +423,16 @@ bool ConfigDocument::IsScaffolding(pugi::xml_node node) const {
 void ConfigDocument::PruneEmpty(pugi::xml_node node) {
   while (node && IsScaffolding(node)) {
     const auto parent = node.parent();
+    Unindex(node);
     XmlLayout::Remove(node);
-    Changed();
     node = parent;
   }
 }
 
 void ConfigDocument::RemoveAndPrune(pugi::xml_node node) {
   const auto parent = node.parent();
+  Unindex(node);
   XmlLayout::Remove(node);
-  Changed();
   PruneEmpty(parent);
 }
 

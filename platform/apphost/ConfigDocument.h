@@ -74,10 +74,8 @@ class ConfigDocument {
   void RemoveAndPrune(pugi::xml_node node);
   // Prunes `node` and the scaffolding above it when they hold nothing.
   void PruneEmpty(pugi::xml_node node);
-
-  // Drops what the document worked out about its location tags; called
-  // after every change of the tree that did not go through the document.
-  void Changed() { index_.reset(); }
+  // Removes every <location> tag of the path.
+  void RemoveLocationTags(std::string_view location);
 
  private:
   struct Scope {
@@ -86,13 +84,18 @@ class ConfigDocument {
   };
   // The location tags by LocationKey, worked out once per version of the
   // tree so that lookups do not walk every tag.
+  // Kept up to date by the document's own changes of the root's children,
+  // the only ones that move location tags or server-level sections.
   struct LocationIndex {
     std::vector<std::string> paths;  // LocationPaths
-    std::unordered_map<std::u16string, size_t> pathByKey;
+    std::unordered_map<std::u16string, std::string> pathByKey;
     std::unordered_map<std::u16string, std::vector<Scope>> tagsByKey;  // in file order
     std::vector<Scope> serverLevel;  // the root's other children and tags of ""
   };
   const LocationIndex& Index() const;
+  void ForgetIndex() { index_.reset(); }
+  // Takes a child of the root out of the index before it is removed.
+  void Unindex(pugi::xml_node rootChild);
   static void CollectDefinitions(pugi::xml_node parent, const std::vector<std::string>& names,
                                  size_t level, std::vector<pugi::xml_node>& found);
   void ReadDeclarations();

@@ -49,7 +49,6 @@ HRESULT ConfigStore::Load() {
 }
 
 void ConfigStore::Changed() {
-  document_->Changed();
   dirty_ = true;
   ++generation_;
 }

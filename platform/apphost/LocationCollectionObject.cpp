@@ -61,10 +61,8 @@ HRESULT LocationCollectionObject::DeleteLocation(VARIANT cIndex) {
   if (FAILED(hr)) return hr;
   // The server level is the file itself, not a tag that could go.
   if (path.empty()) return E_INVALIDARG;
-  for (auto tag : store_->Document().LocationTags(path)) {
-    store_->Tokens().Forget(tag);
-    XmlLayout::Remove(tag);
-  }
+  for (auto tag : store_->Document().LocationTags(path)) store_->Tokens().Forget(tag);
+  store_->Document().RemoveLocationTags(path);
   store_->Changed();
   return S_OK;
 }
