@@ -4,6 +4,8 @@
 //
 //   bench_image [--quick] [registry|locations|services|security]...
 //   (--quick: smaller counts, for a smoke run; names pick the cases)
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -12,8 +14,6 @@
 #include <functional>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "platform/apphost/AppHostServers.h"
 #include "platform/machine.h"
@@ -63,9 +63,8 @@ double Seconds(const std::function<void()>& work) {
 
 void Report(const char* what, const std::string& small, double smallSeconds,
             const std::string& large, double largeSeconds, const char* target) {
-  std::printf("%-58s %s: %8.3f s  %s: %8.3f s  ratio %6.2f x  (target %s)\n", what,
-              small.c_str(), smallSeconds, large.c_str(), largeSeconds,
-              largeSeconds / smallSeconds, target);
+  std::printf("%-58s %s: %8.3f s  %s: %8.3f s  ratio %6.2f x  (target %s)\n", what, small.c_str(),
+              smallSeconds, large.c_str(), largeSeconds, largeSeconds / smallSeconds, target);
   std::fflush(stdout);
 }
 
@@ -111,16 +110,20 @@ double QueryServices(int count) {
            "\nState = running\nAccepts = stop\n\n";
   }
   image.Write("services.ini", ini);
+  // Several rounds, each a whole `sc query`, so that the times are long
+  // enough to compare.
   return Seconds([&] {
-    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    for (const std::string& name : machine::services::ServiceNames()) {
-      const std::u16string wide = machine::FromUtf8(name);
-      SC_HANDLE service = OpenServiceW(manager, wide.c_str(), SERVICE_QUERY_STATUS);
-      SERVICE_STATUS status{};
-      QueryServiceStatus(service, &status);
-      CloseServiceHandle(service);
+    for (int round = 0; round < 20; ++round) {
+      SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+      for (const std::string& name : machine::services::ServiceNames()) {
+        const std::u16string wide = machine::FromUtf8(name);
+        SC_HANDLE service = OpenServiceW(manager, wide.c_str(), SERVICE_QUERY_STATUS);
+        SERVICE_STATUS status{};
+        QueryServiceStatus(service, &status);
+        CloseServiceHandle(service);
+      }
+      CloseServiceHandle(manager);
     }
-    CloseServiceHandle(manager);
   });
 }
 
@@ -133,7 +136,8 @@ double SetFolderSecurity(int recorded, int folders) {
     sddl += "file C:\\Recorded\\F" + std::to_string(i) + " D:P(A;OICI;FA;;;BA)\n";
   }
   if (recorded > 0) image.Write("security.sddl", sddl);
-  for (int i = 0; i < folders; ++i) fs::create_directories(image.Root() / "drive_c/Set" / std::to_string(i));
+  for (int i = 0; i < folders; ++i)
+    fs::create_directories(image.Root() / "drive_c/Set" / std::to_string(i));
   SECURITY_DESCRIPTOR* descriptor = nullptr;
   PSECURITY_DESCRIPTOR raw = nullptr;
   ConvertStringSecurityDescriptorToSecurityDescriptorW(u"D:P(A;OICI;FA;;;BA)", SDDL_REVISION_1,
@@ -167,10 +171,11 @@ std::string ConfigWithLocations(int count) {
       "            <add name=\"StaticFile\" path=\"*\" verb=\"*\" modules=\"StaticFileModule\" />\n"
       "        </handlers>\n    </system.webServer>\n";
   for (int i = 0; i < count; ++i) {
-    text += "    <location path=\"Site" + std::to_string(i) +
-            "\">\n        <system.webServer>\n            <handlers>\n"
-            "                <add name=\"Quaver\" path=\"*\" verb=\"*\" modules=\"IsapiModule\" />\n"
-            "            </handlers>\n        </system.webServer>\n    </location>\n";
+    text +=
+        "    <location path=\"Site" + std::to_string(i) +
+        "\">\n        <system.webServer>\n            <handlers>\n"
+        "                <add name=\"Quaver\" path=\"*\" verb=\"*\" modules=\"IsapiModule\" />\n"
+        "            </handlers>\n        </system.webServer>\n    </location>\n";
   }
   return text + "</configuration>\n";
 }
@@ -275,19 +280,19 @@ int main(int argc, char** argv) {
   }
   if (Runs("locations")) {
     Report("GetLocationPaths + remove everywhere", std::to_string(100 / scale) + " locations",
-         RemoveEverywhere(100 / scale), std::to_string(1000 / scale) + " locations",
+           RemoveEverywhere(100 / scale), std::to_string(1000 / scale) + " locations",
            RemoveEverywhere(1000 / scale), "<= 12x");
   }
   if (Runs("services")) {
     Report("sc query of every service", std::to_string(100 / scale) + " services",
-         QueryServices(100 / scale), std::to_string(1000 / scale) + " services",
+           QueryServices(100 / scale), std::to_string(1000 / scale) + " services",
            QueryServices(1000 / scale), "<= 12x");
   }
   if (Runs("security")) {
     const int folders = 100 / scale;
     const int recorded = 100000 / scale;
-    Report(("SetNamedSecurityInfoW on " + std::to_string(folders) + " folders").c_str(),
-           "empty", SetFolderSecurity(0, folders), std::to_string(recorded) + " records",
+    Report(("SetNamedSecurityInfoW on " + std::to_string(folders) + " folders").c_str(), "empty",
+           SetFolderSecurity(0, folders), std::to_string(recorded) + " records",
            SetFolderSecurity(recorded, folders), "<= 2x");
   }
   return 0;

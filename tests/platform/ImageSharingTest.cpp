@@ -59,8 +59,8 @@ std::u16string Name(const char* prefix, int process, int i) {
 
 HKEY OpenSoftwareKey() {
   HKEY key = nullptr;
-  EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Shared", 0, nullptr, 0,
-                            KEY_ALL_ACCESS, nullptr, &key, nullptr),
+  EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Shared", 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &key, nullptr),
             ERROR_SUCCESS);
   return key;
 }
@@ -161,8 +161,9 @@ TEST_F(ImageSharing, LeftoversOfDeadWritersNeitherBlockNorStay) {
   const fs::path dir = image.Root() / "registry";
   fs::create_directories(dir);
   const std::string pid = std::to_string(getpid());
-  for (const std::string& name : std::vector<std::string>{".HKLM.reg.tmp-1-0", ".HKLM.reg.tmp-" + pid + "-0",
-                                  ".HKLM.reg.tmp-" + pid + "-1f2e3d-0"}) {
+  for (const std::string& name :
+       std::vector<std::string>{".HKLM.reg.tmp-1-0", ".HKLM.reg.tmp-" + pid + "-0",
+                                ".HKLM.reg.tmp-" + pid + "-1f2e3d-0"}) {
     image.WriteHostFile("registry/" + name, "half a hive");
   }
   HKEY key = OpenSoftwareKey();
