@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only those missing.
 set -euo pipefail
-packages=(cmake g++ make pkg-config zlib1g-dev libpugixml-dev nlohmann-json3-dev libcli11-dev
+packages=(cmake g++ make pkg-config zlib1g-dev libdeflate-dev libpugixml-dev nlohmann-json3-dev libcli11-dev
           libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev)
 missing=()
 for p in "${packages[@]}"; do
