@@ -130,7 +130,10 @@ void PrintMetabase(const std::string& path) {
   if (file.empty() || !fs::exists(file, ec)) {
     throw quaver_machine::CommandError("this image has no metabase (create it with --iis 6)");
   }
-  const auto root = metabase::ParseMetabaseXml(machine::ReadWholeFile(file), file.string());
+  // Through the metabase service: what its clients see.
+  std::unique_ptr<metabase::Key> root;
+  const HRESULT hr = metabase::MetabaseService::Instance().CopyTree(root);
+  if (FAILED(hr)) throw quaver_machine::CommandError("cannot read the metabase file " + file.string());
   const metabase::Key* key = root.get();
   std::string shown;
   for (const auto& piece : metabase::SplitPath(machine::FromUtf8(path))) {
