@@ -3,6 +3,7 @@
 // be laid over what the other process wrote, and writing under the image
 // lock.
 #include "platform/machine.h"
+#include "platform/metabase/AppHostMetabase.h"
 #include "platform/metabase/MetabaseService.h"
 #include "platform/metabase/MetabaseXml.h"
 
@@ -19,6 +20,7 @@ HRESULT MetabaseService::Sync() {
     handles_.clear();
     unsaved_.clear();
     boundRoot_ = image->Root();
+    appHost_ = UsesAppHostMetabase();
     return Load();
   }
   if (machine::StampOf(MetabaseHostPath()) != stamp_) return Load();
@@ -33,8 +35,14 @@ HRESULT MetabaseService::Load() {
   loadResult_ = S_OK;
   root_ = std::make_unique<Key>(u"");
   std::error_code ec;
-  // A server without a metabase file starts from an empty metabase.
-  if (!file.empty() && fs::exists(file, ec)) {
+  if (appHost_) {
+    if (FAILED(ReadAppHostMetabase(root_))) {
+      root_ = std::make_unique<Key>(u"");
+      loadResult_ = MD_ERROR_READ_METABASE_FILE;
+      return loadResult_;
+    }
+  } else if (!file.empty() && fs::exists(file, ec)) {
+    // A server without a metabase file starts from an empty metabase.
     try {
       root_ = ParseMetabaseXml(machine::ReadWholeFile(file), file.string());
     } catch (const machine::MachineError&) {
@@ -59,8 +67,7 @@ HRESULT MetabaseService::Flush(bool always) {
     if (file.empty()) throw machine::MachineError("no drive C:");
     std::lock_guard<machine::ImageLock> hold(machine::RequireMachine().Lock());
     if (machine::StampOf(file) != stamp_ && FAILED(Load())) return loadResult_;
-    machine::WriteFileAtomically(file, SerializeMetabaseXml(*root_));
-    stamp_ = machine::StampOf(file);
+    if (const HRESULT hr = WriteTree(); FAILED(hr)) return hr;
   } catch (const machine::MachineError&) {
     // The changes stay in memory for the next attempt.
     return HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);
@@ -75,12 +82,27 @@ HRESULT MetabaseService::Persist() {
   try {
     if (file.empty()) throw machine::MachineError("no drive C:");
     std::lock_guard<machine::ImageLock> hold(machine::RequireMachine().Lock());
-    machine::WriteFileAtomically(file, SerializeMetabaseXml(*root_));
-    stamp_ = machine::StampOf(file);
+    if (const HRESULT hr = WriteTree(); FAILED(hr)) {
+      Load();
+      return hr;
+    }
   } catch (const machine::MachineError&) {
     Load();
     return HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);
   }
+  return S_OK;
+}
+
+// Called with the image lock held.
+HRESULT MetabaseService::WriteTree() {
+  const fs::path file = MetabaseHostPath();
+  if (appHost_) {
+    const HRESULT hr = WriteAppHostMetabase(*root_);
+    if (FAILED(hr)) return hr;
+  } else {
+    machine::WriteFileAtomically(file, SerializeMetabaseXml(*root_));
+  }
+  stamp_ = machine::StampOf(file);
   return S_OK;
 }
 

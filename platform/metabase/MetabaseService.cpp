@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/machine.h"
+#include "platform/metabase/AppHostMetabase.h"
 #include "platform/metabase/MetabaseXml.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -63,7 +64,9 @@ MetabaseService& MetabaseService::Instance() {
   return service;
 }
 
-fs::path MetabaseService::MetabaseHostPath() const { return HostPathOf(kMetabaseFile); }
+fs::path MetabaseService::MetabaseHostPath() const {
+  return HostPathOf(appHost_ ? AppHostMetabaseFile() : std::u16string(kMetabaseFile));
+}
 
 fs::path MetabaseService::BackupHostFolder() const { return HostPathOf(kBackupFolder); }
 

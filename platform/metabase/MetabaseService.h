@@ -8,7 +8,9 @@
 // changed behind the service's back (by another process, the machine tool,
 // a test) is read again before the next call, and the changes not yet
 // written are laid over it again, so neither side's are lost; the file is
-// written under the image's lock that other processes honour. Backups are
+// written under the image's lock that other processes honour. On IIS 7 and
+// later with the metabase compatibility, applicationHost.config takes the
+// file's place (AppHostMetabase.h). Backups are
 // files "<name>.MD<version>" in C:\Windows\System32\inetsrv\MetaBack\.
 //
 // The methods are those of IMSAdminBaseW with the COM plumbing removed;
@@ -109,6 +111,10 @@ class MetabaseService {
   // Writes the tree as it is, whatever the file holds now (a restore).
   HRESULT Persist();
   void ReplaceTree(std::unique_ptr<Key> root);
+  // Writes the tree to the file, or into the application host.
+  HRESULT WriteTree();
+  // The metabase file, or the application host's when the metabase maps
+  // onto it (AppHostMetabase.h).
   std::filesystem::path MetabaseHostPath() const;
   std::filesystem::path BackupHostFolder() const;
 
@@ -131,6 +137,7 @@ class MetabaseService {
 
   std::mutex lock_;
   std::filesystem::path boundRoot_;
+  bool appHost_ = false;
   std::string stamp_;  // machine::StampOf of the file as last read or written
   std::vector<Change> unsaved_;
   std::unique_ptr<Key> root_;
