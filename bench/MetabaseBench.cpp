@@ -53,7 +53,8 @@ class SitesImage {
       site.SetProperty(*w3svc.FindChild(u"1")->FindProperty(MD_KEY_TYPE));
       site.AddChild(u"ROOT").SetProperty(maps);
     }
-    for (const char16_t* id : {u"1", u"2"}) w3svc.FindChild(id)->FindChild(u"ROOT")->SetProperty(maps);
+    for (const char16_t* id : {u"1", u"2"})
+      w3svc.FindChild(id)->FindChild(u"ROOT")->SetProperty(maps);
     machine::WriteFileAtomically(metabase::HostPathOf(metabase::kMetabaseFile),
                                  metabase::SerializeMetabaseXml(*tree));
   }

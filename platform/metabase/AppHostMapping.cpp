@@ -60,9 +60,7 @@ std::string LocationOf(const apphost::ConfigElementPtr& entry) {
   return layers.empty() ? std::string() : layers.front().location;
 }
 
-bool SameName(const std::string& a, const std::string& b) {
-  return apphost::EqualNoCaseUtf8(a, b);
-}
+bool SameName(const std::string& a, const std::string& b) { return apphost::EqualNoCaseUtf8(a, b); }
 
 std::string ScriptMap::Text() const {
   return extension + "," + executable + "," + std::to_string(flags) +
@@ -100,8 +98,7 @@ std::optional<ScriptMap> ParseScriptMap(const std::string& text) {
   map.extension = fields[0];
   map.executable = fields[1];
   // IIS 6 writes the executable in double quotes; the handler holds it bare.
-  if (map.executable.size() > 1 && map.executable.front() == '"' &&
-      map.executable.back() == '"') {
+  if (map.executable.size() > 1 && map.executable.front() == '"' && map.executable.back() == '"') {
     map.executable = map.executable.substr(1, map.executable.size() - 2);
   }
   try {

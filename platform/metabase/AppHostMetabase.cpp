@@ -27,13 +27,7 @@ bool ReadDword(std::u16string_view keyPath, const char16_t* name, DWORD& value) 
 
 void Set(Key& key, DWORD id, DWORD dataType, std::vector<uint8_t> data,
          DWORD userType = IIS_MD_UT_SERVER, DWORD attributes = METADATA_NO_ATTRIBUTES) {
-  Property property;
-  property.id = id;
-  property.dataType = dataType;
-  property.userType = userType;
-  property.attributes = attributes;
-  property.data = std::move(data);
-  key.SetProperty(std::move(property));
+  key.SetProperty(MakeProperty(id, dataType, attributes, userType, std::move(data)));
 }
 
 void SetText(Key& key, DWORD id, const std::string& text, DWORD userType = IIS_MD_UT_SERVER,
@@ -55,7 +49,8 @@ ConfigElementPtr Section(const std::shared_ptr<apphost::ConfigStore>& store, con
 std::vector<std::u16string> ScriptMaps(const ConfigElementPtr& handlers) {
   std::vector<std::u16string> maps;
   for (const auto& handler : mapping::Entries(handlers)) {
-    if (const auto map = mapping::ScriptMapOf(handler)) maps.push_back(machine::FromUtf8(map->Text()));
+    if (const auto map = mapping::ScriptMapOf(handler))
+      maps.push_back(machine::FromUtf8(map->Text()));
   }
   return maps;
 }
@@ -87,8 +82,9 @@ void AddRestrictions(Key& w3svc, const std::shared_ptr<apphost::ConfigStore>& st
   auto allowed = [&](const char* attribute) {
     return mapping::SameName(Attr(section, attribute), "true") ? "1" : "0";
   };
-  std::vector<std::u16string> list = {machine::FromUtf8(std::string(allowed("notListedIsapisAllowed")) + ",*.dll"),
-                                      machine::FromUtf8(std::string(allowed("notListedCgisAllowed")) + ",*.exe")};
+  std::vector<std::u16string> list = {
+      machine::FromUtf8(std::string(allowed("notListedIsapisAllowed")) + ",*.dll"),
+      machine::FromUtf8(std::string(allowed("notListedCgisAllowed")) + ",*.exe")};
   for (const auto& entry : mapping::Entries(section)) {
     mapping::Restriction restriction;
     restriction.allowed = mapping::SameName(Attr(entry, "allowed"), "true");
@@ -143,15 +139,15 @@ void AddPool(Key& key, const ConfigElementPtr& processModel) {
   Set(key, MD_APPPOOL_IDENTITY_TYPE, DWORD_METADATA, EncodeDword(type), IIS_MD_UT_SERVER,
       METADATA_INHERIT);
   if (type == MD_APPPOOL_IDENTITY_TYPE_SPECIFICUSER) {
-    SetText(key, MD_WAM_USER_NAME, Attr(processModel, "userName"), IIS_MD_UT_WAM,
-            METADATA_INHERIT);
+    SetText(key, MD_WAM_USER_NAME, Attr(processModel, "userName"), IIS_MD_UT_WAM, METADATA_INHERIT);
   }
 }
 
 void AddPools(Key& w3svc, const std::shared_ptr<apphost::ConfigStore>& store) {
   const ConfigElementPtr section = Section(store, mapping::kPools, "");
   Key& pools = AddKey(w3svc, "AppPools", "IIsApplicationPools");
-  AddPool(pools, mapping::Child(mapping::Child(section, "applicationPoolDefaults"), "processModel"));
+  AddPool(pools,
+          mapping::Child(mapping::Child(section, "applicationPoolDefaults"), "processModel"));
   for (const auto& pool : mapping::Entries(section)) {
     const std::string name = Attr(pool, "name");
     if (name.empty() || pools.FindChild(machine::FromUtf8(name)) != nullptr) continue;

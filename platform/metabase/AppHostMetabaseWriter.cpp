@@ -34,7 +34,7 @@ std::vector<std::string> Strings(const Property* property) {
 // stays in the metabase only, so that it cannot keep every later change
 // from being written.
 void AddEntry(const ConfigElementPtr& owner, int position,
-                 const std::vector<std::pair<const char*, std::string>>& attributes) {
+              const std::vector<std::pair<const char*, std::string>>& attributes) {
   apphost::ConfigCollection collection(owner, *owner->Collection());
   ConfigElementPtr entry;
   HRESULT hr = collection.CreateNew("", entry);
@@ -88,20 +88,20 @@ HRESULT WriteScriptMaps(const StorePtr& store, const std::string& location,
     } while (names.count(name) != 0);
     const bool cgi = map.executable.size() > 4 &&
                      mapping::SameName(map.executable.substr(map.executable.size() - 4), ".exe");
-    AddEntry(
-        handlers, position++,
-        {{"name", name},
-         {"path", map.extension == "*" ? "*" : "*" + map.extension},
-         {"verb", map.verbs.empty() ? "*" : map.verbs},
-         {"modules", cgi ? "CgiModule" : "IsapiModule"},
-         {"scriptProcessor", map.executable},
-         {"resourceType", (map.flags & 4) != 0 ? "File" : "Unspecified"},
-         {"requireAccess", (map.flags & 1) != 0 ? "Script" : "Execute"}});
+    AddEntry(handlers, position++,
+             {{"name", name},
+              {"path", map.extension == "*" ? "*" : "*" + map.extension},
+              {"verb", map.verbs.empty() ? "*" : map.verbs},
+              {"modules", cgi ? "CgiModule" : "IsapiModule"},
+              {"scriptProcessor", map.executable},
+              {"resourceType", (map.flags & 4) != 0 ? "File" : "Unspecified"},
+              {"requireAccess", (map.flags & 1) != 0 ? "Script" : "Execute"}});
   }
   return S_OK;
 }
 
-HRESULT SetIfDifferent(const ConfigElementPtr& element, const char* name, const std::string& value) {
+HRESULT SetIfDifferent(const ConfigElementPtr& element, const char* name,
+                       const std::string& value) {
   return Attr(element, name) == value ? S_OK : element->SetValue(name, value);
 }
 
@@ -127,7 +127,8 @@ HRESULT WriteRestrictions(const StorePtr& store, const Property* property) {
   std::vector<bool> present(wanted.size(), false);
   for (const auto& entry : mapping::Entries(section)) {
     size_t i = 0;
-    while (i < wanted.size() && (present[i] || !mapping::SameName(wanted[i].path, Attr(entry, "path")))) {
+    while (i < wanted.size() &&
+           (present[i] || !mapping::SameName(wanted[i].path, Attr(entry, "path")))) {
       ++i;
     }
     if (FAILED(hr)) return hr;
@@ -143,10 +144,10 @@ HRESULT WriteRestrictions(const StorePtr& store, const Property* property) {
   for (size_t i = 0; i < wanted.size() && SUCCEEDED(hr); ++i) {
     if (present[i]) continue;
     AddEntry(section, -1,
-                  {{"path", wanted[i].path},
-                   {"allowed", wanted[i].allowed ? "true" : "false"},
-                   {"groupId", wanted[i].group},
-                   {"description", wanted[i].description}});
+             {{"path", wanted[i].path},
+              {"allowed", wanted[i].allowed ? "true" : "false"},
+              {"groupId", wanted[i].group},
+              {"description", wanted[i].description}});
   }
   return hr;
 }
@@ -178,8 +179,8 @@ HRESULT WriteFilters(const StorePtr& store, const std::string& location, const K
     if (!mapping::SameName(mapping::LocationOf(entry), location)) continue;
     size_t i = 0;
     while (i < wanted.size() && !mapping::SameName(wanted[i].name, Attr(entry, "name"))) ++i;
-    const HRESULT hr = i == wanted.size() ? entry->Clear()
-                                          : SetIfDifferent(entry, "path", wanted[i].path);
+    const HRESULT hr =
+        i == wanted.size() ? entry->Clear() : SetIfDifferent(entry, "path", wanted[i].path);
     if (FAILED(hr)) return hr;
     if (i < wanted.size()) present[i] = true;
   }
@@ -206,7 +207,8 @@ HRESULT WriteAppHostMetabase(const Key& root) {
   const Key* w3svc = lm != nullptr ? lm->FindChild(u"W3SVC") : nullptr;
   if (w3svc == nullptr) return S_OK;
   hr = WriteScriptMaps(store, "", w3svc->FindProperty(MD_SCRIPT_MAPS));
-  if (SUCCEEDED(hr)) hr = WriteRestrictions(store, w3svc->FindProperty(MD_WEB_SVC_EXT_RESTRICTION_LIST));
+  if (SUCCEEDED(hr))
+    hr = WriteRestrictions(store, w3svc->FindProperty(MD_WEB_SVC_EXT_RESTRICTION_LIST));
   if (SUCCEEDED(hr)) hr = WriteFilters(store, "", w3svc->FindChild(u"Filters"));
   const ConfigElementPtr sites = ConfigElement::Section(store, mapping::kSites, "");
   for (const auto& site : mapping::Entries(sites)) {

@@ -24,13 +24,7 @@ class KeyWriter {
  private:
   KeyWriter& Set(DWORD id, DWORD dataType, DWORD attributes, DWORD userType,
                  std::vector<uint8_t> data) {
-    Property property;
-    property.id = id;
-    property.dataType = dataType;
-    property.attributes = attributes;
-    property.userType = userType;
-    property.data = std::move(data);
-    key_.SetProperty(std::move(property));
+    key_.SetProperty(MakeProperty(id, dataType, attributes, userType, std::move(data)));
     return *this;
   }
 

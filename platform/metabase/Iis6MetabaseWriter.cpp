@@ -5,6 +5,7 @@
 // IIS 6 writes them.
 #include <algorithm>
 
+#include "platform/apphost/XmlText.h"
 #include "platform/metabase/Iis6MetabaseXml.h"
 #include "platform/metabase/MetabaseLayout.h"
 #include "platform/metabase/MetabaseNames.h"
@@ -19,23 +20,9 @@ constexpr char kDefaultHead[] =
     "<MBProperty>\n";
 constexpr char kDefaultTail[] = "</MBProperty>\n</configuration>\n";
 
-std::string Encode(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\r': out += "&#xD;"; break;
-      case '\n': out += "&#xA;"; break;
-      default: out += c;
-    }
-  }
-  return out;
+std::string Encode(std::u16string_view text) {
+  return apphost::EncodeAttribute(machine::ToUtf8(text));
 }
-
-std::string Encode(std::u16string_view text) { return Encode(machine::ToUtf8(text)); }
 
 // A tag IIS could have written: the key type when it is a plain name.
 bool IsTagName(const std::u16string& text) {
@@ -62,7 +49,8 @@ const Property* TagKeyType(const Key& key) {
 }
 
 std::string TagOf(const Key& key, bool root) {
-  if (const Property* keyType = TagKeyType(key)) return machine::ToUtf8(DecodeString(keyType->data));
+  if (const Property* keyType = TagKeyType(key))
+    return machine::ToUtf8(DecodeString(keyType->data));
   return root ? "IIS_ROOT" : "IIsConfigObject";
 }
 
@@ -169,7 +157,7 @@ void Writer::Fresh(const Key& key, const std::string& path) {
   std::vector<Pending> attributes;
   std::vector<Pending> customs;
   Split(key, {}, attributes, customs);
-  out_ += "<" + tag + "\tLocation =\"" + Encode(path) + "\"";
+  out_ += "<" + tag + "\tLocation =\"" + apphost::EncodeAttribute(path) + "\"";
   for (const Pending& pending : attributes) {
     out_ += AttributeText(pending.name, *pending.property, AttributeForm(*pending.property)->form);
   }
@@ -199,8 +187,8 @@ bool Writer::KeepItem(const Key& key, const LayoutItem& item, std::string& text)
 
 void Writer::Kept(const Key& key, const std::string& path, const KeyLayout& layout) {
   const Property* keyType = key.FindProperty(MD_KEY_TYPE);
-  const bool sameType = keyType == nullptr ? !layout.hadKeyType
-                                           : layout.hadKeyType && *keyType == layout.keyTypeRead;
+  const bool sameType =
+      keyType == nullptr ? !layout.hadKeyType : layout.hadKeyType && *keyType == layout.keyTypeRead;
   const std::string tag = sameType ? layout.tag : TagOf(key, path == "/");
   // Which pieces stay, and so which properties are left over.
   std::vector<DWORD> written;
@@ -211,8 +199,9 @@ void Writer::Kept(const Key& key, const std::string& path, const KeyLayout& layo
     for (const LayoutItem& item : *items) {
       std::string text;
       if (item.kind == LayoutItem::Kind::Location) {
-        const bool moved = machine::ToUtf8(JoinPath(SplitPath(machine::FromUtf8(layout.location)))) != path;
-        text = moved ? item.lead + item.valuePrefix + Encode(path) + item.quote
+        const bool moved =
+            machine::ToUtf8(JoinPath(SplitPath(machine::FromUtf8(layout.location)))) != path;
+        text = moved ? item.lead + item.valuePrefix + apphost::EncodeAttribute(path) + item.quote
                      : item.lead + item.raw;
       } else if (item.kind == LayoutItem::Kind::Opaque) {
         text = item.lead + item.raw;

@@ -54,8 +54,8 @@ bool ParseValue(DWORD id, DWORD dataType, ValueForm form, std::string_view text,
   switch (dataType) {
     case DWORD_METADATA: {
       DWORD value = 0;
-      const bool ok = form == ValueForm::Boolean ? ParseBoolean(text, value)
-                                                 : ParseFlags(id, text, value);
+      const bool ok =
+          form == ValueForm::Boolean ? ParseBoolean(text, value) : ParseFlags(id, text, value);
       data = EncodeDword(value);
       return ok;
     }
@@ -172,8 +172,7 @@ void Reader::AddProperty(Key& key, const Property& property, const std::string& 
   key.SetProperty(property);
 }
 
-void Reader::ReadAttributes(pugi::xml_node node, const StartTag& tag, Key& key,
-                            KeyLayout& layout) {
+void Reader::ReadAttributes(pugi::xml_node node, const StartTag& tag, Key& key, KeyLayout& layout) {
   size_t index = 0;
   for (pugi::xml_attribute attribute : node.attributes()) {
     if (index >= tag.attributes.size()) Fail("attributes of " + layout.location);

@@ -7,6 +7,17 @@
 
 namespace metabase {
 
+Property MakeProperty(DWORD id, DWORD dataType, DWORD attributes, DWORD userType,
+                      std::vector<uint8_t> data) {
+  Property property;
+  property.id = id;
+  property.dataType = dataType;
+  property.attributes = attributes;
+  property.userType = userType;
+  property.data = std::move(data);
+  return property;
+}
+
 Key* Key::FindChild(std::u16string_view name) {
   for (auto& child : children_) {
     if (machine::EqualNoCase(child->name_, name)) return child.get();

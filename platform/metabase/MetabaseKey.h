@@ -29,6 +29,9 @@ struct Property {
   bool operator!=(const Property& other) const { return !(*this == other); }
 };
 
+Property MakeProperty(DWORD id, DWORD dataType, DWORD attributes, DWORD userType,
+                      std::vector<uint8_t> data);
+
 class Key {
  public:
   explicit Key(std::u16string name) : name_(std::move(name)) {}

@@ -19,8 +19,8 @@ struct LayoutItem {
   std::string raw;          // the item itself, as written
   std::string valuePrefix;  // attributes: the raw text up to and including the opening quote
   char quote = '"';
-  std::string name;         // attribute name, or a <Custom> element's Name
-  Property read;            // Named and Custom: the property as read
+  std::string name;  // attribute name, or a <Custom> element's Name
+  Property read;     // Named and Custom: the property as read
 };
 
 struct KeyLayout {

@@ -61,16 +61,6 @@ std::u16string Text(const Key& root, std::u16string_view path, DWORD id) {
   return property == nullptr ? u"<none>" : metabase::DecodeString(property->data);
 }
 
-Property Make(DWORD id, DWORD type, DWORD attributes, DWORD userType, std::vector<uint8_t> data) {
-  Property property;
-  property.id = id;
-  property.dataType = type;
-  property.attributes = attributes;
-  property.userType = userType;
-  property.data = std::move(data);
-  return property;
-}
-
 TEST(MetabaseIis6File, SmallFileReadsAndWritesBackUnchanged) {
   const auto root = metabase::ParseMetabaseXml(kSmall, "MetaBase.xml");
   EXPECT_EQ(Text(*root, u"/LM/W3SVC", MD_KEY_TYPE), u"IIsWebService");
@@ -106,16 +96,16 @@ TEST(MetabaseIis6File, ChangesTouchOnlyTheirLines) {
       {"changed value",
        [](Key& root) {
          root.FindChild(u"LM")->FindChild(u"W3SVC")->FindChild(u"1")->SetProperty(
-             Make(MD_SERVER_COMMENT, STRING_METADATA, 0, IIS_MD_UT_SERVER,
-                  metabase::EncodeString(u"Main & <Site>")));
+             metabase::MakeProperty(MD_SERVER_COMMENT, STRING_METADATA, 0, IIS_MD_UT_SERVER,
+                                    metabase::EncodeString(u"Main & <Site>")));
        },
        {"\t\tServerComment=\"Default Web Site\" -> "
         "\t\tServerComment=\"Main &amp; &lt;Site&gt;\""}},
       {"flags",
        [](Key& root) {
-         root.FindChild(u"LM")->FindChild(u"W3SVC")->SetProperty(
-             Make(MD_ACCESS_PERM, DWORD_METADATA, METADATA_INHERIT, IIS_MD_UT_FILE,
-                  metabase::EncodeDword(MD_ACCESS_READ | MD_ACCESS_EXECUTE)));
+         root.FindChild(u"LM")->FindChild(u"W3SVC")->SetProperty(metabase::MakeProperty(
+             MD_ACCESS_PERM, DWORD_METADATA, METADATA_INHERIT, IIS_MD_UT_FILE,
+             metabase::EncodeDword(MD_ACCESS_READ | MD_ACCESS_EXECUTE)));
        },
        {"\t\tAccessFlags=\"AccessRead | AccessScript\" -> "
         "\t\tAccessFlags=\"AccessRead | AccessExecute\""}},
@@ -124,20 +114,20 @@ TEST(MetabaseIis6File, ChangesTouchOnlyTheirLines) {
     SCOPED_TRACE(c.what);
     auto root = metabase::ParseMetabaseXml(kSmall, "MetaBase.xml");
     c.change(*root);
-    EXPECT_EQ(quaver::test::ChangedLines(kSmall, metabase::SerializeMetabaseXml(*root)),
-              c.changed);
+    EXPECT_EQ(quaver::test::ChangedLines(kSmall, metabase::SerializeMetabaseXml(*root)), c.changed);
   }
 
   auto root = metabase::ParseMetabaseXml(kSmall, "MetaBase.xml");
   Key& w3svc = *root->FindChild(u"LM")->FindChild(u"W3SVC");
-  w3svc.SetProperty(Make(MD_APP_APPPOOL_ID, STRING_METADATA, METADATA_INHERIT, IIS_MD_UT_SERVER,
-                         metabase::EncodeString(u"DefaultAppPool")));
+  w3svc.SetProperty(metabase::MakeProperty(MD_APP_APPPOOL_ID, STRING_METADATA, METADATA_INHERIT,
+                                           IIS_MD_UT_SERVER,
+                                           metabase::EncodeString(u"DefaultAppPool")));
   // Script maps without their inheritance no longer fit the named form.
-  w3svc.SetProperty(Make(MD_SCRIPT_MAPS, MULTISZ_METADATA, 0, IIS_MD_UT_FILE,
-                         metabase::EncodeMultiString({u".x,C:\\x.dll,1"})));
+  w3svc.SetProperty(metabase::MakeProperty(MD_SCRIPT_MAPS, MULTISZ_METADATA, 0, IIS_MD_UT_FILE,
+                                           metabase::EncodeMultiString({u".x,C:\\x.dll,1"})));
   Key& filters = w3svc.AddChild(u"Filters");
-  filters.SetProperty(Make(MD_KEY_TYPE, STRING_METADATA, 0, IIS_MD_UT_SERVER,
-                           metabase::EncodeString(u"IIsFilters")));
+  filters.SetProperty(metabase::MakeProperty(MD_KEY_TYPE, STRING_METADATA, 0, IIS_MD_UT_SERVER,
+                                             metabase::EncodeString(u"IIsFilters")));
   const std::string text = metabase::SerializeMetabaseXml(*root);
   EXPECT_NE(text.find("\t\tAccessFlags=\"AccessRead | AccessScript\"\n"
                       "\t\tAppPoolId=\"DefaultAppPool\"\n"
@@ -165,21 +155,24 @@ TEST(MetabaseIis6File, ChangesTouchOnlyTheirLines) {
 TEST(MetabaseIis6File, NewTreeRoundTripsEveryType) {
   Key root(u"");
   Key& key = root.AddChild(u"LM").AddChild(u"Key With Spaces & <Marks>");
-  key.SetProperty(Make(MD_SERVER_COMMENT, STRING_METADATA, 0, IIS_MD_UT_SERVER,
-                       metabase::EncodeString(u"  padded \"<&>\" \u00e9\u4e2d\nnext line  ")));
-  key.SetProperty(Make(2, DWORD_METADATA, METADATA_INHERIT | METADATA_SECURE | 0x4000, 77,
-                       metabase::EncodeDword(0xFFFFFFFFu)));
-  key.SetProperty(Make(3, BINARY_METADATA, 0, IIS_MD_UT_WAM, {0x00, 0xAB, 0xFF}));
-  key.SetProperty(Make(4, EXPANDSZ_METADATA, 0, IIS_MD_UT_FILE,
-                       metabase::EncodeString(u"%windir%\\x")));
-  key.SetProperty(Make(MD_SCRIPT_MAPS, MULTISZ_METADATA, METADATA_INHERIT, IIS_MD_UT_FILE,
-                       metabase::EncodeMultiString({u"a,b", u" ", u"c"})));
-  key.SetProperty(Make(6015, MULTISZ_METADATA, 0, IIS_MD_UT_FILE,
-                       metabase::EncodeMultiString({})));
-  key.SetProperty(Make(MD_FILTER_FLAGS, DWORD_METADATA, 0, IIS_MD_UT_SERVER,
-                       metabase::EncodeDword(0x02000001u)));
-  key.SetProperty(Make(MD_SERVER_AUTOSTART, DWORD_METADATA, 0, IIS_MD_UT_SERVER,
-                       metabase::EncodeDword(7)));
+  key.SetProperty(metabase::MakeProperty(
+      MD_SERVER_COMMENT, STRING_METADATA, 0, IIS_MD_UT_SERVER,
+      metabase::EncodeString(u"  padded \"<&>\" \u00e9\u4e2d\nnext line  ")));
+  key.SetProperty(metabase::MakeProperty(2, DWORD_METADATA,
+                                         METADATA_INHERIT | METADATA_SECURE | 0x4000, 77,
+                                         metabase::EncodeDword(0xFFFFFFFFu)));
+  key.SetProperty(metabase::MakeProperty(3, BINARY_METADATA, 0, IIS_MD_UT_WAM, {0x00, 0xAB, 0xFF}));
+  key.SetProperty(metabase::MakeProperty(4, EXPANDSZ_METADATA, 0, IIS_MD_UT_FILE,
+                                         metabase::EncodeString(u"%windir%\\x")));
+  key.SetProperty(metabase::MakeProperty(MD_SCRIPT_MAPS, MULTISZ_METADATA, METADATA_INHERIT,
+                                         IIS_MD_UT_FILE,
+                                         metabase::EncodeMultiString({u"a,b", u" ", u"c"})));
+  key.SetProperty(metabase::MakeProperty(6015, MULTISZ_METADATA, 0, IIS_MD_UT_FILE,
+                                         metabase::EncodeMultiString({})));
+  key.SetProperty(metabase::MakeProperty(MD_FILTER_FLAGS, DWORD_METADATA, 0, IIS_MD_UT_SERVER,
+                                         metabase::EncodeDword(0x02000001u)));
+  key.SetProperty(metabase::MakeProperty(MD_SERVER_AUTOSTART, DWORD_METADATA, 0, IIS_MD_UT_SERVER,
+                                         metabase::EncodeDword(7)));
   key.AddChild(u"child");
 
   const std::string text = metabase::SerializeMetabaseXml(root);
@@ -259,25 +252,29 @@ class MetabaseIis6Corpus : public quaver::test::TempMachineTest {
   std::vector<std::u16string> Read(METADATA_HANDLE handle, const char16_t* path, DWORD id,
                                    METADATA_RECORD& record) {
     std::vector<char16_t> buffer(8192);
-    record = {id, 0, 0, ALL_METADATA, static_cast<DWORD>(buffer.size() * 2),
-              reinterpret_cast<unsigned char*>(buffer.data()), 0};
+    record = {id,
+              0,
+              0,
+              ALL_METADATA,
+              static_cast<DWORD>(buffer.size() * 2),
+              reinterpret_cast<unsigned char*>(buffer.data()),
+              0};
     DWORD required = 0;
     if (FAILED(admin->GetData(handle, path, &record, &required))) return {};
-    return metabase::DecodeMultiString(std::vector<uint8_t>(
-        record.pbMDData, record.pbMDData + record.dwMDDataLen));
+    return metabase::DecodeMultiString(
+        std::vector<uint8_t>(record.pbMDData, record.pbMDData + record.dwMDDataLen));
   }
   HRESULT Write(METADATA_HANDLE handle, const char16_t* path, DWORD id, DWORD type,
                 const std::vector<std::u16string>& values, DWORD attributes, DWORD userType) {
     std::vector<uint8_t> data = type == MULTISZ_METADATA ? metabase::EncodeMultiString(values)
                                                          : metabase::EncodeString(values[0]);
-    METADATA_RECORD record{id, attributes, userType, type, static_cast<DWORD>(data.size()),
+    METADATA_RECORD record{id,          attributes, userType, type, static_cast<DWORD>(data.size()),
                            data.data(), 0};
     return admin->SetData(handle, path, &record);
   }
   // Appends to (or, with `remove`, takes out of) a list as the product's
   // operations do, keeping the attributes and user type read.
-  void Edit(const char16_t* key, DWORD id, DWORD type, const std::u16string& entry,
-            bool remove) {
+  void Edit(const char16_t* key, DWORD id, DWORD type, const std::u16string& entry, bool remove) {
     const METADATA_HANDLE handle = Open(key);
     METADATA_RECORD record{};
     std::vector<std::u16string> values = Read(handle, u"", id, record);
@@ -315,12 +312,10 @@ TEST_F(MetabaseIis6Corpus, LoadsWithTheValuesTheSystemReads) {
   const Property* maps = FindProperty(*root, u"/LM/W3SVC", MD_SCRIPT_MAPS);
   ASSERT_NE(maps, nullptr);
   EXPECT_EQ(metabase::DecodeMultiString(maps->data).size(), 8u);
-  const Property* restrictions =
-      FindProperty(*root, u"/LM/W3SVC", MD_WEB_SVC_EXT_RESTRICTION_LIST);
+  const Property* restrictions = FindProperty(*root, u"/LM/W3SVC", MD_WEB_SVC_EXT_RESTRICTION_LIST);
   ASSERT_NE(restrictions, nullptr);
   EXPECT_EQ(metabase::DecodeMultiString(restrictions->data).front(), u"0,*.dll");
-  const Property* registration =
-      FindProperty(*root, u"/LM/IISADMIN/PROPERTYREGISTRATION", 1030);
+  const Property* registration = FindProperty(*root, u"/LM/IISADMIN/PROPERTYREGISTRATION", 1030);
   ASSERT_NE(registration, nullptr);
   EXPECT_EQ(metabase::DecodeMultiString(registration->data).size(), 2u);
   EXPECT_EQ(metabase::SerializeMetabaseXml(*root), *corpus);

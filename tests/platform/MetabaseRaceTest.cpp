@@ -42,7 +42,10 @@ TEST(MetabaseRace, Writer) {
               S_OK);
     const std::u16string name = KeyName(role, i);
     ASSERT_EQ(admin->AddKey(handle, name.c_str()), S_OK);
-    METADATA_RECORD record{MD_SERVER_COMMENT, 0, IIS_MD_UT_SERVER, STRING_METADATA,
+    METADATA_RECORD record{MD_SERVER_COMMENT,
+                           0,
+                           IIS_MD_UT_SERVER,
+                           STRING_METADATA,
                            static_cast<DWORD>((name.size() + 1) * 2),
                            reinterpret_cast<unsigned char*>(const_cast<char16_t*>(name.c_str())),
                            0};

@@ -10,20 +10,11 @@ namespace {
 using metabase::Key;
 using metabase::Property;
 
-Property Make(DWORD id, DWORD type, DWORD attributes, DWORD userType, std::vector<uint8_t> data) {
-  Property property;
-  property.id = id;
-  property.dataType = type;
-  property.attributes = attributes;
-  property.userType = userType;
-  property.data = std::move(data);
-  return property;
-}
 
 // A tree read from the stand-in's earlier form is written back in it.
 TEST(MetabaseXml, EarlierFormStaysInItsForm) {
   Key root(u"");
-  root.AddChild(u"LM").SetProperty(Make(1002, STRING_METADATA, 0, IIS_MD_UT_SERVER,
+  root.AddChild(u"LM").SetProperty(metabase::MakeProperty(1002, STRING_METADATA, 0, IIS_MD_UT_SERVER,
                                         metabase::EncodeString(u"IIsComputer")));
   const std::string text =
       "<Metabase><Key name=\"LM\"><Property id=\"1002\" type=\"String\" userType=\"Server\">"

@@ -38,9 +38,10 @@ TEST_F(MetabaseCompat, ExplorerShowsTheApplicationHostsWebsitesAndFilters) {
   EXPECT_NE(sites.find("ServerComment              String   Server           Default Web Site"),
             std::string::npos)
       << sites;
-  EXPECT_NE(sites.find("/LM/W3SVC/1/ROOT\n   1002 KeyType                    String   Server           "
-                       "IIsWebVirtualDir\n   3001 Path"),
-            std::string::npos)
+  EXPECT_NE(
+      sites.find("/LM/W3SVC/1/ROOT\n   1002 KeyType                    String   Server           "
+                 "IIsWebVirtualDir\n   3001 Path"),
+      std::string::npos)
       << sites;
   const std::string filters = RunTool({"metabase", "/LM/W3SVC/Filters"});
   EXPECT_NE(filters.find("FilterLoadOrder            String   Server           ASP.Net_4.0_64bit,"),

@@ -30,8 +30,8 @@ TEST(Server2003Image, Iis6ProfilesLiveUnderDocumentsAndSettings) {
   EXPECT_EQ(Setting("environment", "Path").rfind("C:\\WINDOWS\\system32;C:\\WINDOWS;", 0), 0u);
   EXPECT_EQ(Setting("environment", "LOCALAPPDATA"), "<none>");
   EXPECT_EQ(Setting("environment", "ProgramData"), "<none>");
-  EXPECT_TRUE(std::filesystem::is_directory(
-      image.DriveC() / "Documents and Settings" / "All Users" / "Start Menu" / "Programs"));
+  EXPECT_TRUE(std::filesystem::is_directory(image.DriveC() / "Documents and Settings" /
+                                            "All Users" / "Start Menu" / "Programs"));
   EXPECT_FALSE(std::filesystem::exists(image.DriveC() / "Users"));
   EXPECT_FALSE(std::filesystem::exists(image.DriveC() / "ProgramData"));
 }
