@@ -133,9 +133,9 @@ HRESULT MetabaseService::Backup(std::u16string_view name, DWORD version, DWORD f
   }
   HRESULT saved = S_OK;
   if ((flags & MD_BACKUP_SAVE_FIRST) != 0) {
-    // Saving fails while a key is open for writing; the changes are on disk
-    // anyway, so a forced backup holds them all the same.
-    saved = HasWriteHandle() ? Win32(ERROR_PATH_BUSY) : S_OK;
+    // Saving fails while a key is open for writing; a forced backup holds
+    // the changes all the same, as it is made from the metabase in memory.
+    saved = HasWriteHandle() ? Win32(ERROR_PATH_BUSY) : Flush();
     if (FAILED(saved) && (flags & MD_BACKUP_FORCE_BACKUP) == 0) return saved;
   }
   hr = WriteBackup(name, version);
