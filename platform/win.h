@@ -29,4 +29,5 @@
 #include "platform/win/shellapi.h"
 #include "platform/win/shlobj.h"
 #include "platform/win/shobjidl.h"
+#include "platform/win/profileapi.h"
 #endif
