@@ -34,6 +34,7 @@ void Create(const quaver_machine::CreateRequest& request) {
     UndoCreate(request.root, existedBefore);
     throw;
   }
+  quaver_machine::PrintCreateSummary(request, std::cout);
 }
 
 void AddCreateCommand(CLI::App& app, quaver_machine::CreateRequest& request) {
@@ -66,6 +67,10 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     app.exit(e);
     return 2;
+  } catch (const quaver_machine::ToolFailure& e) {
+    std::cout.flush();
+    std::cerr << e.what() << "\n";
+    return e.Status();
   } catch (const std::exception& e) {
     std::cout.flush();
     std::cerr << "quaver-machine: " << e.what() << "\n";
