@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     return 2;
   } catch (const quaver_machine::ToolFailure& e) {
     std::cout.flush();
-    std::cerr << e.what() << "\n";
+    if (*e.what() != '\0') std::cerr << e.what() << "\n";
     return e.Status();
   } catch (const std::exception& e) {
     std::cout.flush();
