@@ -52,6 +52,7 @@ int main(int argc, char** argv) {
   CLI::App app{
       "Creates and inspects machine images: the simulated Windows servers the setup runs on."};
   app.require_subcommand(1);
+  app.footer("Exit status: 0 done, 1 failed, 2 usage error (for every command).");
   app.fallthrough();
   app.add_option("--machine", quaver_machine::MachineOption(), "Machine image directory")
       ->envname("QUAVER_MACHINE");
