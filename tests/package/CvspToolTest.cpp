@@ -9,13 +9,16 @@
 #include <string>
 #include <vector>
 
+#include "package/ComponentSchema.h"
 #include "package/Update.h"
 #include "tests/package/MinimalPackage.h"
 #include "tests/package/PackageBuilder.h"
 #include "tests/support/TempMachine.h"
 #include "tools/cvsp/Cvsp.h"
+#include "tools/cvsp/PackageCheck.h"
 
 using namespace package_test;
+using cvsp::TypeName;
 
 namespace {
 
@@ -486,6 +489,52 @@ TEST_F(CvspToolTest, ReadmeCarriesTheFieldReference) {
     indented += "   " + checked.out.substr(at, end - at) + "\n";
   }
   EXPECT_NE(text.find(indented + "   ```\n"), std::string::npos) << indented;
+}
+
+}  // namespace
+
+namespace {
+
+ComponentVariable FieldNode(const ComponentSchema::Field& field) {
+  if (field.type == VariableType::ULONG) return ULongNode(field.name, 0);
+  if (field.type == VariableType::BINARY) return BinaryNode(field.name, "x");
+  return StringNode(field.name, "x");
+}
+
+// The engine and cvsp read the same schema: for every component type, the
+// complete record passes both, and a record lacking any one field is
+// refused by both, with cvsp naming that field.
+TEST_F(CvspToolTest, EngineAndCheckAgreeOnEveryField) {
+  for (size_t t = 0; t < ComponentSchema::TypeCount(); ++t) {
+    const ComponentSchema::ComponentType& type = ComponentSchema::Types()[t];
+    std::vector<ComponentSchema::Field> fields(type.fields, type.fields + type.fieldCount);
+    fields.push_back(ComponentSchema::OptionsField());
+    for (size_t left = 0; left <= fields.size(); ++left) {
+      ComponentVariable record = MapOf("", {StringNode("TYPE", type.code)});
+      for (size_t f = 0; f < fields.size(); ++f) {
+        if (f != left) record.AddToMap("", FieldNode(fields[f]));
+      }
+      ComponentVariable root = PackageRoot();
+      root.AddToMap("SETUP", StringNode("INFO", "i"));
+      AddComponent(root, record);
+      Write("p.cvsp", PackageFile(root));
+      Update engine;
+      engine.SetPackageData(BufferOf(ReadBytes("p.cvsp")));
+      Result checked = Run({"check", Path("p.cvsp")});
+      if (left == fields.size()) {
+        EXPECT_TRUE(engine.Parse()) << type.code;
+        EXPECT_EQ(checked.status, 0) << type.code << checked.err;
+        continue;
+      }
+      EXPECT_FALSE(engine.Parse()) << type.code << " without " << fields[left].name;
+      EXPECT_EQ(checked.status, 1);
+      EXPECT_NE(checked.err.find(std::string("error: component #0 (") + type.code + "): \"" +
+                                 fields[left].name + "\" (" + TypeName(fields[left].type) +
+                                 ") is missing"),
+                std::string::npos)
+          << checked.err;
+    }
+  }
 }
 
 }  // namespace
