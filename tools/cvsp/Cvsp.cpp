@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -11,21 +12,18 @@
 #include <stdexcept>
 
 #include "core/CSPException.h"
+#include "package/ComponentSchema.h"
 #include "package/Update.h"
 #include "platform/machine.h"
 #include "platform/text.h"
+#include "tools/cvsp/HostFiles.h"
 #include "tools/cvsp/Manifest.h"
+#include "tools/cvsp/PackageCheck.h"
 
 namespace fs = std::filesystem;
 
 namespace cvsp {
 namespace {
-
-// A failure of the tool itself, printed as "cvsp: <text>".
-class ToolError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 // A failure the engine reported, printed as "<title>: <text>".
 class EngineError : public std::runtime_error {
@@ -34,13 +32,7 @@ class EngineError : public std::runtime_error {
 };
 
 // Package texts are 8-bit, Latin-1 for display.
-std::string Show(const CSPString& text) {
-  std::u16string wide;
-  for (uint32_t i = 0; i < text.GetLength(); ++i) {
-    wide.push_back(static_cast<unsigned char>(text.GetString()[i]));
-  }
-  return machine::ToUtf8(wide);
-}
+std::string Show(const CSPString& text) { return Latin1ToUtf8(text); }
 
 std::string Show(const CSPWString& text) {
   return machine::ToUtf8(std::u16string(text.GetString(), text.GetLength()));
@@ -53,56 +45,74 @@ std::string Show(const CSPDate& date) {
   return out;
 }
 
-[[noreturn]] void EngineFailed(const Update& engine) {
-  throw EngineError(Show(engine.GetErrorTitle()) + ": " + Show(engine.GetErrorText()));
-}
-
-CSPBuffer ReadPackageFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw ToolError("cannot read " + path);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (bytes.size() > UINT32_MAX) throw ToolError(path + " is larger than 4 GiB");
-  CSPBuffer out;
-  out.Set(bytes.data(), static_cast<uint32_t>(bytes.size()));
-  return out;
-}
-
-void WriteHostFile(const std::string& path, const void* data, size_t size) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-  file.close();
-  if (!file) throw ToolError("cannot write " + path);
-}
-
 // ---------------------------------------------------------------------------
 // build and dump
 
-int Build(const std::string& manifestPath, const std::string& outputPath, std::ostream& out) {
-  std::ifstream in(manifestPath);
-  if (!in) throw ToolError("cannot read " + manifestPath);
+struct Options {
+  std::string input;
+  std::string output;
+  std::string machineDir;
+  bool force = false;
+  bool verbose = false;
+};
+
+void PrintFindings(const std::vector<Finding>& findings, std::ostream& err) {
+  for (const Finding& finding : findings) err << FindingLine(finding) << "\n";
+}
+
+// The installer's own parse of the bytes, so that nothing the checks might
+// miss is ever written as a working package.
+bool InstallerAccepts(const CSPBuffer& package, std::string& refusal) {
+  Update engine;
+  engine.SetPackageData(package);
+  if (engine.Parse()) return true;
+  refusal = Show(engine.GetErrorTitle()) + ": " + Show(engine.GetErrorText());
+  return false;
+}
+
+int Build(const Options& o, std::ostream& out, std::ostream& err) {
+  std::ifstream in(o.input);
+  if (!in) throw ToolError("cannot read " + o.input);
   nlohmann::json manifest;
   try {
     manifest = nlohmann::json::parse(in);
   } catch (const nlohmann::json::exception& e) {
-    throw ToolError(manifestPath + ": " + e.what());
+    throw ToolError(o.input + ": " + e.what());
   }
   PackageImage image;
-  ReadManifest(manifest, fs::path(manifestPath).parent_path(), image);
+  ReadManifest(manifest, fs::path(o.input).parent_path(), image);
+  const std::vector<Finding> findings = CheckPackage(image.formatVersion, image.root);
+  PrintFindings(findings, err);
   CSPBuffer package;
   EncodePackage(image, package);
-  WriteHostFile(outputPath, package.GetData(), package.GetSize());
-  out << "wrote " << outputPath << " (" << package.GetSize() << " bytes)\n";
+  std::string refusal;
+  const bool refused = !InstallerAccepts(package, refusal) || HasErrors(findings);
+  if (refused && !HasErrors(findings)) err << "error: the installer refuses it: " << refusal << "\n";
+  if (refused && !o.force) {
+    throw ToolError(o.output + " not written: the installer would refuse this package "
+                    "(--force writes it anyway)");
+  }
+  WriteAtomically(o.output, package.GetData(), package.GetSize());
+  out << "wrote " << o.output << " (" << package.GetSize() << " bytes"
+      << (refused ? "; the installer refuses it" : "") << ")\n";
   return 0;
+}
+
+// A file that is no package: the engine's own words, then what it is.
+[[noreturn]] void NotAPackage(const Update& engine, const std::string& path) {
+  if (engine.GetErrorTitle().GetLength() == 0) throw ToolError(path + " is too short for a package");
+  std::string message = Show(engine.GetErrorTitle()) + ": " + Show(engine.GetErrorText());
+  if (engine.GetErrorText() == "Unknown error") {
+    message += "\ncvsp: " + path + " does not begin with \"CVSETUPPCKG:\": it is not a package";
+  }
+  throw EngineError(message);
 }
 
 int Dump(const std::string& path, const std::string& outputPath, std::ostream& out) {
   Update engine;
   engine.SetPackageData(ReadPackageFile(path));
   ComponentVariable root;
-  if (!engine.DecodeRoot(root)) {
-    if (engine.GetErrorTitle().GetLength() == 0) throw ToolError(path + " is not a package");
-    EngineFailed(engine);
-  }
+  if (!engine.DecodeRoot(root)) NotAPackage(engine, path);
   DumpOptions options;
   if (!outputPath.empty()) {
     // Large binary values go to files beside the manifest.
@@ -114,7 +124,7 @@ int Dump(const std::string& path, const std::string& outputPath, std::ostream& o
   if (outputPath.empty()) {
     out << text;
   } else {
-    WriteHostFile(outputPath, text.data(), text.size());
+    WriteAtomically(outputPath, text.data(), text.size());
   }
   return 0;
 }
@@ -157,9 +167,12 @@ class Staging {
     fs::path drive = scratch / "drive_c";
     fs::create_directories(drive);
     std::error_code ec;
-    if (fs::is_regular_file(hostPath, ec)) {
-      fs::create_hard_link(hostPath, drive / "package.cvsp", ec);
-      if (ec) fs::copy_file(hostPath, drive / "package.cvsp", ec);
+    // A link would be staged as itself, pointing nowhere inside the image:
+    // stage the file it leads to.
+    const fs::path file = fs::canonical(hostPath, ec);
+    if (!ec && fs::is_regular_file(file, ec)) {
+      fs::create_hard_link(file, drive / "package.cvsp", ec);
+      if (ec) fs::copy_file(file, drive / "package.cvsp", ec);
     }
     machine::SelectMachine(scratch);
     return u"C:\\package.cvsp";
@@ -177,10 +190,21 @@ void ReplaceAll(std::string& text, const std::string& find, const std::string& w
   }
 }
 
+// The header reader would call a manifest an invalid file; say what it is.
+void RefuseManifestFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  char head[12] = {};
+  if (!in.read(head, sizeof head) || std::memcmp(head, "CVSETUPPCKG:", sizeof head) != 0) {
+    std::error_code ec;
+    if (fs::is_regular_file(path, ec)) ReadPackageFile(path);
+  }
+}
+
 int Info(const std::string& path, const std::string& machineDir, std::ostream& out) {
   Staging staging;
   std::u16string windowsPath;
   if (machineDir.empty()) {
+    RefuseManifestFile(path);
     windowsPath = staging.StageHostFile(path);
   } else {
     staging.SelectImage(machineDir);
@@ -205,76 +229,61 @@ int Info(const std::string& path, const std::string& machineDir, std::ostream& o
 // ---------------------------------------------------------------------------
 // check
 
-std::string DescribeCondition(const UpdateCondition& condition) {
-  static const char* const kOperators[] = {"never",     "==",        "!=", "<",
-                                           ">",         "<=",        ">="};
-  std::string text = Show(condition.GetName()) + " ";
-  if (condition.GetValueType() == UpdateCondition::kNeverHolds ||
-      condition.GetOperator() == 0) {
-    return text + "(never holds: the component is skipped)";
-  }
-  text += kOperators[condition.GetOperator()];
-  if (condition.GetValueType() == UpdateCondition::kNumberTest) {
-    text += " " + std::to_string(condition.GetULongValue());
-  } else {
-    text += " \"" + Show(condition.GetStringValue()) + "\"";
-  }
-  return text + (condition.GetExecute() ? ", runs when it holds"
-                                        : ", runs when it does not hold");
-}
-
+// Each condition of a component in the order the engine tests them (the
+// facts' order), then those that name no fact.
 void PrintConditions(const ConditionsByName& filed, std::ostream& out) {
+  std::vector<const UpdateCondition*> ordered;
+  for (size_t f = 0; f < ComponentSchema::FactCount(); ++f) {
+    if (const UpdateCondition* c = filed.Lookup(ComponentSchema::Facts()[f].name)) {
+      ordered.push_back(c);
+    }
+  }
   for (uint32_t i = 0; i < filed.GetCount(); ++i) {
-    out << "      if " << DescribeCondition(filed.GetValueAt(i)) << "\n";
+    if (ComponentSchema::FindFact(filed.GetKeyAt(i)) == nullptr) {
+      ordered.push_back(&filed.GetValueAt(i));
+    }
+  }
+  for (const UpdateCondition* condition : ordered) {
+    out << "      " << DescribeCondition(*condition) << "\n";
   }
 }
 
-void PrintComponent(const Update& engine, uint32_t index, std::ostream& out) {
+std::string FieldValue(const ComponentVariable& field) {
+  switch (field.GetType()) {
+    case VariableType::STRING: return "\"" + Show(field.GetText()) + "\"";
+    case VariableType::ULONG: return std::to_string(field.GetULong());
+    case VariableType::BINARY: return std::to_string(field.GetBytes().GetSize()) + " bytes";
+    default: return TypeName(field.GetType());
+  }
+}
+
+void PrintFields(const ComponentVariable& record, std::ostream& out) {
+  for (uint32_t i = 0; i < record.GetChildCount(); ++i) {
+    const ComponentVariable& field = *record.GetChildAt(i);
+    if (field.GetName() == "TYPE") continue;
+    std::string name = Show(field.GetName());
+    out << "      " << name << std::string(name.size() < 18 ? 18 - name.size() : 1, ' ')
+        << FieldValue(field) << "\n";
+  }
+}
+
+void PrintComponent(const Update& engine, uint32_t index, bool verbose, std::ostream& out) {
   const UpdateComponent& component = *engine.GetComponent(index);
-  const char* code = UpdateComponent::CodeName(component.GetTypeCode());
+  const ComponentSchema::ComponentType* type =
+      ComponentSchema::FindType(component.GetTypeCode());
   out << "  #" << index << " ";
-  if (code != nullptr) {
-    out << code << "\n";
+  if (type != nullptr) {
+    out << type->code << (verbose ? std::string("  ") + type->action : "") << "\n";
   } else {
-    const ComponentVariable* type = component.GetRecord().GetChild("TYPE");
-    out << "\"" << (type != nullptr ? Show(type->GetText()) : "") << "\""
+    const ComponentVariable* typeNode = component.GetRecord().GetChild("TYPE");
+    out << "\"" << (typeNode != nullptr ? Show(typeNode->GetText()) : "") << "\""
         << " (unknown type: does nothing)\n";
   }
+  if (verbose) PrintFields(component.GetRecord(), out);
   if (const ConditionsByName* filed = engine.GetConditions(index)) PrintConditions(*filed, out);
 }
 
-// The engine reports a refused component record with the general format
-// message; the refused record is the one after those it kept.
-[[noreturn]] void ComponentRefused(const Update& engine) {
-  uint32_t index = engine.GetComponentCount();
-  std::string type;
-  Update reader;
-  reader.SetPackageData(engine.GetPackageData());
-  ComponentVariable root;
-  if (reader.DecodeRoot(root)) {
-    const ComponentVariable* list = root.GetChild("COMPONENTS");
-    const ComponentVariable* record = list != nullptr ? list->GetListElement(index) : nullptr;
-    const ComponentVariable* typeNode = record != nullptr ? record->GetChild("TYPE") : nullptr;
-    if (typeNode != nullptr) type = Show(typeNode->GetText());
-  }
-  throw EngineError(Show(engine.GetErrorTitle()) + ": " + Show(engine.GetErrorText()) +
-                    "\ncvsp: component #" +
-                    std::to_string(index) + " (\"" + type +
-                    "\") lacks a field its type needs, or has one of the wrong type");
-}
-
-int Check(const std::string& path, std::ostream& out) {
-  Update engine;
-  engine.SetPackageData(ReadPackageFile(path));
-  if (!engine.Parse()) {
-    if (engine.GetErrorTitle().GetLength() == 0) throw ToolError(path + " is not a package");
-    // The component list was reached but not every record was kept.
-    if (engine.GetErrorTitle() == "Update data error" &&
-        engine.componentCount > engine.GetComponentCount()) {
-      ComponentRefused(engine);
-    }
-    EngineFailed(engine);
-  }
+void PrintSummary(const Update& engine, bool verbose, std::ostream& out) {
   out << "package:        " << Show(engine.GetVersionString()) << ", number "
       << engine.GetVersionNumber() << ", date " << Show(engine.GetVersionDate()) << "\n"
       << "format version: " << VersionText(engine.GetPackageVersion()) << "\n"
@@ -283,12 +292,72 @@ int Check(const std::string& path, std::ostream& out) {
                                    : std::string("none"))
       << "\n"
       << "components:     " << engine.GetComponentCount() << "\n";
-  for (uint32_t i = 0; i < engine.GetComponentCount(); ++i) PrintComponent(engine, i, out);
+  for (uint32_t i = 0; i < engine.GetComponentCount(); ++i) {
+    PrintComponent(engine, i, verbose, out);
+  }
   const CSPMap<uint32_t, ConditionsByName>& all = engine.GetAllConditions();
   for (uint32_t i = 0; i < all.GetCount(); ++i) {
     if (all.GetKeyAt(i) < engine.GetComponentCount()) continue;
     out << "  conditions for #" << all.GetKeyAt(i) << ", which does not exist (never used):\n";
     PrintConditions(all.GetValueAt(i), out);
+  }
+}
+
+const int kWarnings = 3;
+
+int Check(const Options& o, std::ostream& out, std::ostream& err) {
+  const CSPBuffer bytes = ReadPackageFile(o.input);
+  Update reader;
+  reader.SetPackageData(bytes);
+  ComponentVariable root;
+  if (!reader.DecodeRoot(root)) NotAPackage(reader, o.input);
+  const std::vector<Finding> findings = CheckPackage(reader.GetPackageVersion(), root);
+  Update engine;
+  engine.SetPackageData(bytes);
+  if (!engine.Parse()) {
+    err << Show(engine.GetErrorTitle()) << ": " << Show(engine.GetErrorText()) << "\n";
+    PrintFindings(findings, err);
+    return 1;
+  }
+  PrintSummary(engine, o.verbose, out);
+  PrintFindings(findings, err);
+  if (HasErrors(findings)) return 1;
+  return findings.empty() ? 0 : kWarnings;
+}
+
+// ---------------------------------------------------------------------------
+// fields
+
+void PrintField(const ComponentSchema::Field& field, std::ostream& out) {
+  std::string name = field.name;
+  out << "    " << name << std::string(name.size() < 18 ? 18 - name.size() : 1, ' ')
+      << TypeName(field.type) << std::string(8 - TypeName(field.type).size(), ' ')
+      << field.meaning << "\n";
+}
+
+int Fields(std::ostream& out) {
+  out << "Every component is a MAP in COMPONENTS with \"TYPE\" (STRING, one of the codes below),\n"
+         "\"OPTIONS\" and the fields of its type. A missing field, or one of another type, makes\n"
+         "the installer refuse the whole package.\n\n";
+  PrintField(ComponentSchema::OptionsField(), out);
+  for (size_t i = 0; i < ComponentSchema::TypeCount(); ++i) {
+    const ComponentSchema::ComponentType& type = ComponentSchema::Types()[i];
+    out << "\n  " << type.code << "  " << type.action << "\n";
+    for (size_t f = 0; f < type.fieldCount; ++f) PrintField(type.fields[f], out);
+  }
+  out << "\nA condition is a MAP in CONDITIONS with all of these fields; a component runs\n"
+         "only when every condition filed under its INDEX holds.\n\n";
+  for (size_t f = 0; f < ComponentSchema::ConditionFieldCount(); ++f) {
+    PrintField(ComponentSchema::ConditionFields()[f], out);
+  }
+  out << "\nFacts a condition can NAME (a number fact takes VALUE_TYPE 1, a text fact 2;\n"
+         "any other NAME matches nothing and the condition is ignored):\n\n";
+  for (size_t f = 0; f < ComponentSchema::FactCount(); ++f) {
+    const ComponentSchema::Fact& fact = ComponentSchema::Facts()[f];
+    std::string name = fact.name;
+    out << "    " << name << std::string(18 - name.size(), ' ')
+        << (fact.kind == UpdateCondition::kNumberTest ? "number  " : "text    ") << fact.values
+        << "\n";
   }
   return 0;
 }
@@ -296,24 +365,24 @@ int Check(const std::string& path, std::ostream& out) {
 // ---------------------------------------------------------------------------
 // Command line
 
-struct Options {
-  std::string input;
-  std::string output;
-  std::string machineDir;
-};
-
-int Dispatch(CLI::App& app, const Options& o, std::ostream& out) {
-  if (*app.get_subcommand("build")) return Build(o.input, o.output, out);
+int Dispatch(CLI::App& app, const Options& o, std::ostream& out, std::ostream& err) {
+  if (*app.get_subcommand("build")) return Build(o, out, err);
   if (*app.get_subcommand("dump")) return Dump(o.input, o.output, out);
   if (*app.get_subcommand("info")) return Info(o.input, o.machineDir, out);
-  return Check(o.input, out);
+  if (*app.get_subcommand("fields")) return Fields(out);
+  return Check(o, out, err);
 }
 
 void Describe(CLI::App& app, Options& o) {
   app.require_subcommand(1, 1);
+  app.footer(
+      "Exit status: 0 done; 1 failed or the installer would refuse the package (the reason on\n"
+      "standard error); 2 usage error; 3 check found only warnings.");
   CLI::App* build = app.add_subcommand("build", "Write a package from a JSON manifest");
   build->add_option("MANIFEST", o.input, "JSON manifest of the package")->required();
   build->add_option("-o,--output", o.output, "package file to write")->required();
+  build->add_flag("--force", o.force,
+                  "write the package even when the installer would refuse it (to test installers)");
   CLI::App* dump = app.add_subcommand("dump", "Print a package as a manifest that build accepts");
   dump->add_option("FILE", o.input, "package file")->required();
   dump->add_option("-o,--output", o.output,
@@ -322,8 +391,11 @@ void Describe(CLI::App& app, Options& o) {
   info->add_option("FILE", o.input, "package file")->required();
   info->add_option("--machine", o.machineDir,
                    "read FILE as a Windows path inside this machine image");
-  CLI::App* check = app.add_subcommand("check", "Parse a package and list its components");
+  CLI::App* check = app.add_subcommand(
+      "check", "Parse a package as the installer does, list its components and conditions");
   check->add_option("FILE", o.input, "package file")->required();
+  check->add_flag("-v,--verbose", o.verbose, "show each component's fields");
+  app.add_subcommand("fields", "List the fields of every component type and of a condition");
 }
 
 }  // namespace
@@ -343,7 +415,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     return app.exit(e, out, err) == 0 ? 0 : 2;
   }
   try {
-    return Dispatch(app, options, out);
+    return Dispatch(app, options, out, err);
   } catch (const EngineError& e) {
     err << e.what() << "\n";
   } catch (const CSPSystemException& e) {

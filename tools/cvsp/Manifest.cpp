@@ -40,6 +40,14 @@ uint8_t TypeFromName(const json& value, const std::string& where) {
   Fail(where, "unknown type " + value.dump());
 }
 
+// A type name, or for an empty list the raw code a decoded package may hold.
+uint8_t ElementType(const json& value, const std::string& where) {
+  if (value.is_number_unsigned() && value.get<uint64_t>() <= 0xFF) {
+    return static_cast<uint8_t>(value.get<uint64_t>());
+  }
+  return TypeFromName(value, where);
+}
+
 // ---------------------------------------------------------------------------
 // Text and bytes
 
@@ -58,13 +66,6 @@ CSPString Latin1FromJson(const std::string& utf8, const std::string& where) {
     out.Append(&byte, 1);
   }
   return out;
-}
-
-std::string Latin1ToJson(const char* bytes, uint32_t length) {
-  std::u16string wide;
-  wide.reserve(length);
-  for (uint32_t i = 0; i < length; ++i) wide.push_back(static_cast<unsigned char>(bytes[i]));
-  return machine::ToUtf8(wide);
 }
 
 std::string Hex(const unsigned char* bytes, uint32_t length) {
@@ -408,7 +409,7 @@ void Reader::List(const json& j, const CSPString& name, const std::string& where
     Fail(where, "an empty LIST needs its \"element_type\"");
   }
   bool typed = j.contains("element_type");
-  uint8_t elementType = typed ? TypeFromName(j["element_type"], where) : 0;
+  uint8_t elementType = typed ? ElementType(j["element_type"], where) : 0;
   node.SetList(name, elementType);
   for (size_t i = 0; i < elements.size(); ++i) {
     std::string elementWhere = where + "[" + std::to_string(i) + "]";
@@ -496,7 +497,7 @@ void Dumper::Value(const ComponentVariable& node, ojson& out) {
       out["value"] = DateText(node.GetDate()) + "T" + TimeText(node.GetTime());
       break;
     case VariableType::STRING:
-      out["value"] = Latin1ToJson(node.GetText().GetString(), node.GetText().GetLength());
+      out["value"] = Latin1ToUtf8(node.GetText().GetString(), node.GetText().GetLength());
       break;
     case VariableType::WSTRING: {
       const CSPWString& text = node.GetWideText();
@@ -513,16 +514,18 @@ void Dumper::Value(const ComponentVariable& node, ojson& out) {
       ojson children = ojson::object();
       for (uint32_t i = 0; i < node.GetChildCount(); ++i) {
         const ComponentVariable& child = *node.GetChildAt(i);
-        children[Latin1ToJson(child.GetName().GetString(), child.GetName().GetLength())] =
+        children[Latin1ToUtf8(child.GetName().GetString(), child.GetName().GetLength())] =
             Node(child, false);
       }
       out["children"] = std::move(children);
       break;
     }
     case VariableType::LIST: {
-      out["element_type"] = VariableType::Name(node.GetElementType())
-                                ? VariableType::Name(node.GetElementType())
-                                : "?";
+      if (const char* typeName = VariableType::Name(node.GetElementType())) {
+        out["element_type"] = typeName;
+      } else {
+        out["element_type"] = node.GetElementType();
+      }
       ojson elements = ojson::array();
       for (uint32_t i = 0; i < node.GetElementCount(); ++i) {
         elements.push_back(Node(*node.GetListElement(i), false));
@@ -538,11 +541,11 @@ void Dumper::Value(const ComponentVariable& node, ojson& out) {
 ojson Dumper::Node(const ComponentVariable& node, bool isRoot) {
   bool plain = !isRoot && !node.IsCompressed();
   if (plain && node.GetType() == VariableType::STRING) {
-    return Latin1ToJson(node.GetText().GetString(), node.GetText().GetLength());
+    return Latin1ToUtf8(node.GetText().GetString(), node.GetText().GetLength());
   }
   if (plain && node.GetType() == VariableType::ULONG) return node.GetULong();
   ojson out = ojson::object();
-  if (isRoot) out["name"] = Latin1ToJson(node.GetName().GetString(), node.GetName().GetLength());
+  if (isRoot) out["name"] = Latin1ToUtf8(node.GetName().GetString(), node.GetName().GetLength());
   if (node.GetType() == VariableType::BINARY) {
     ojson binary = Binary(node.GetBytes());
     for (auto it = binary.begin(); it != binary.end(); ++it) out[it.key()] = it.value();
@@ -604,6 +607,17 @@ ojson DumpManifest(uint32_t formatVersion, const ComponentVariable& root,
   manifest["format_version"] = VersionText(formatVersion);
   manifest["root"] = Dumper(options).Node(root, true);
   return manifest;
+}
+
+std::string Latin1ToUtf8(const char* bytes, uint32_t length) {
+  std::u16string wide;
+  wide.reserve(length);
+  for (uint32_t i = 0; i < length; ++i) wide.push_back(static_cast<unsigned char>(bytes[i]));
+  return machine::ToUtf8(wide);
+}
+
+std::string Latin1ToUtf8(const CSPString& text) {
+  return Latin1ToUtf8(text.GetString(), text.GetLength());
 }
 
 std::string VersionText(uint32_t formatVersion) {

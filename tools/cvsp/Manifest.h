@@ -24,7 +24,8 @@
 //   WSTRING      "value": any text, or "hex": the UTF-16LE bytes
 //   BINARY       "file": a path relative to the manifest, or "hex": the bytes
 //   MAP          "children": {name: node, ...}
-//   LIST         "element_type": a type, "elements": [node, ...]
+//   LIST         "element_type": a type, "elements": [node, ...]; an empty
+//                list may give its element type as a number (0-255)
 // Byte, text and container nodes may add "compress": true to be stored
 // zlib-compressed.
 #pragma once
@@ -69,6 +70,10 @@ struct DumpOptions {
 
 nlohmann::ordered_json DumpManifest(uint32_t formatVersion, const ComponentVariable& root,
                                     const DumpOptions& options);
+
+// 8-bit package text for display and JSON: each byte is one character.
+std::string Latin1ToUtf8(const char* bytes, uint32_t length);
+std::string Latin1ToUtf8(const CSPString& text);
 
 // "2.0" for 0x00020000.
 std::string VersionText(uint32_t formatVersion);

@@ -1,5 +1,9 @@
 #include "tools/quaver-machine/AppHostReader.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <pugixml.hpp>
 
 #include "platform/paths.h"
@@ -51,6 +55,33 @@ void Collect(pugi::xml_node group, const std::string& prefix, std::vector<std::s
   }
 }
 
+// appcmd's report of a configuration it cannot read: the HRESULT and, for a
+// file that is not well-formed, where in it the fault is.
+[[noreturn]] void FailToRead(const std::string& section, HRESULT hr) {
+  char code[16];
+  std::snprintf(code, sizeof code, "%08x", static_cast<unsigned>(hr));
+  std::string detail = "Cannot read " + section + ": " + HresultText(hr);
+  char16_t path[MAX_PATH];
+  machine::ResolvedPath resolved;
+  if (ExpandEnvironmentStringsW(kConfigFile, path, MAX_PATH) != 0 &&
+      machine::ResolveWindowsPath(path, resolved) == ERROR_SUCCESS && resolved.exists) {
+    std::ifstream in(resolved.host, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    pugi::xml_document document;
+    const pugi::xml_parse_result parsed = document.load_buffer(bytes.data(), bytes.size());
+    if (!in) {
+      detail = "\nFilename: \\\\?\\" + machine::ToUtf8(path) + "\nError: Cannot read configuration file\n";
+    } else if (!parsed) {
+      const size_t offset = std::min(bytes.size(), static_cast<size_t>(parsed.offset));
+      const auto line = 1 + std::count(bytes.begin(), bytes.begin() + offset, '\n');
+      detail = "\nFilename: \\\\?\\" + machine::ToUtf8(path) + "\nLine number: " +
+               std::to_string(line) + "\nError: Configuration file is not well-formed XML (" +
+               parsed.description() + ")\n";
+    }
+  }
+  throw ToolFailure("ERROR ( hresult:" + std::string(code) + ", message:" + detail + " )");
+}
+
 }  // namespace
 
 AppHostReader::AppHostReader() {
@@ -78,10 +109,7 @@ Held<IAppHostElement> AppHostReader::Section(const std::string& name,
   Held<IAppHostElement> section;
   const HRESULT hr = manager_->GetAdminSection(sectionName.get(), configPath.get(), section.out());
   if (hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) return {};
-  if (FAILED(hr)) {
-    throw CommandError("cannot read " + name + " of applicationHost.config (HRESULT " +
-                       std::to_string(static_cast<uint32_t>(hr)) + ")");
-  }
+  if (FAILED(hr)) FailToRead(name, hr);
   return section;
 }
 
@@ -91,7 +119,9 @@ std::vector<std::string> AppHostReader::DeclaredSections() {
   machine::ResolvedPath resolved;
   if (machine::ResolveWindowsPath(path, resolved) != ERROR_SUCCESS || !resolved.exists) return {};
   pugi::xml_document document;
-  if (!document.load_file(resolved.host.c_str())) return {};
+  if (!document.load_file(resolved.host.c_str())) {
+    FailToRead("configSections", HRESULT_FROM_WIN32(ERROR_INVALID_DATA));
+  }
   std::vector<std::string> names;
   for (auto sections : document.document_element().children("configSections")) {
     Collect(sections, "", names);

@@ -1,167 +1,256 @@
 // appcmd: the image's IIS configuration printed the way Windows' appcmd
 // prints it, so that a person can see what a setup changed.
 //
-//   appcmd list site [NAME]
-//   appcmd list apppool [NAME]
-//   appcmd list module [NAME] [/app.name:SITE/APP]
+//   appcmd list site|app|vdir|apppool|module [ID] [/ATTRIBUTE:VALUE ...]
+//                                             [/text:ATTRIBUTE | /text:* | /xml]
+//   appcmd list module ... [/app.name:SITE/APP]
 //   appcmd list config [PATH] [/section:NAME]
 //
 // Parameters are written as appcmd takes them: /name:value or -name:value.
+// An attribute parameter keeps the objects whose attribute has that value;
+// a parameter no object knows, an unknown object type and an identifier
+// nothing has are errors in appcmd's own words.
 #include <iostream>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "platform/apphost/ConfigPath.h"
-#include "platform/text.h"
-#include "platform/win.h"
 #include "tools/quaver-machine/AppHostReader.h"
 #include "tools/quaver-machine/AppcmdConfig.h"
+#include "tools/quaver-machine/AppcmdObjects.h"
 #include "tools/quaver-machine/Tool.h"
 
 namespace {
 
+using quaver_machine::AppcmdObject;
+using quaver_machine::AppcmdObjectType;
 using quaver_machine::AppHostReader;
-using quaver_machine::CommandError;
-using quaver_machine::Held;
+using quaver_machine::ToolFailure;
 
 constexpr const char* kUsage =
-    "Usage: appcmd list site [NAME]\n"
-    "       appcmd list apppool [NAME]\n"
+    "Usage: appcmd list site|app|vdir|apppool|module [ID] [/ATTRIBUTE:VALUE ...]\n"
+    "                   [/text:ATTRIBUTE | /text:* | /xml]\n"
     "       appcmd list module [NAME] [/app.name:SITE/APP]\n"
     "       appcmd list config [PATH] [/section:NAME]";
 
+// Usage errors are followed by the usage, as appcmd follows them by help.
+[[noreturn]] void Fail(const std::string& message, int status) {
+  throw ToolFailure("ERROR ( message:" + message + " )" +
+                        (status == ToolFailure::kUsage ? std::string("\n") + kUsage : ""),
+                    status);
+}
+
+[[noreturn]] void Unsupported(const std::string& attribute) {
+  Fail("The attribute \"" + attribute + "\" is not supported in the current command usage.",
+       ToolFailure::kUsage);
+}
+
+struct Parameter {
+  std::string name;  // as written
+  std::string value;
+};
+
 struct Arguments {
   std::string identifier;
-  std::map<std::string, std::string> parameters;  // lower-case names
+  std::vector<Parameter> parameters;
+  bool xml = false;
+
+  // Takes a parameter out of the list; "" when absent.
+  std::string Take(const std::string& name) {
+    for (auto it = parameters.begin(); it != parameters.end(); ++it) {
+      if (apphost::EqualNoCaseUtf8(it->name, name)) {
+        std::string value = it->value;
+        parameters.erase(it);
+        return value;
+      }
+    }
+    return {};
+  }
 };
 
 Arguments Parse(const std::vector<std::string>& words) {
   Arguments arguments;
   for (const std::string& word : words) {
-    if (word.empty()) continue;
-    const size_t colon = word.find(':');
-    if ((word[0] == '/' || word[0] == '-') && colon != std::string::npos) {
-      std::string name = word.substr(1, colon - 1);
-      for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      arguments.parameters[name] = word.substr(colon + 1);
+    if (word.size() > 1 && (word[0] == '/' || word[0] == '-')) {
+      const size_t colon = word.find(':');
+      const std::string name = word.substr(1, colon == std::string::npos ? colon : colon - 1);
+      if (colon == std::string::npos) {
+        if (!apphost::EqualNoCaseUtf8(name, "xml")) Unsupported(name);
+        arguments.xml = true;
+        continue;
+      }
+      arguments.parameters.push_back({name, word.substr(colon + 1)});
     } else if (arguments.identifier.empty()) {
       arguments.identifier = word;
     } else {
-      throw CommandError("unexpected argument " + word + "\n" + kUsage);
+      Fail("Unexpected argument \"" + word + "\".", ToolFailure::kUsage);
     }
   }
   return arguments;
 }
 
-bool Matches(const std::string& identifier, const std::string& name) {
-  return identifier.empty() || apphost::EqualNoCaseUtf8(identifier, name);
-}
-
-Held<IAppHostElement> Required(const AppHostReader& reader, const std::string& section,
-                               const std::string& location) {
-  auto element = reader.Section(section, location);
-  if (!element) throw CommandError("applicationHost.config does not declare " + section);
-  return element;
-}
-
-std::string ServiceState(const char16_t* service) {
-  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-  SC_HANDLE handle = manager ? OpenServiceW(manager, service, SERVICE_QUERY_STATUS) : nullptr;
-  SERVICE_STATUS status{};
-  const bool running = handle && QueryServiceStatus(handle, &status) &&
-                       status.dwCurrentState == SERVICE_RUNNING;
-  if (handle) CloseServiceHandle(handle);
-  if (manager) CloseServiceHandle(manager);
-  return running ? "Started" : "Stopped";
-}
-
-void ListSites(const AppHostReader& reader, const Arguments& arguments) {
-  const auto sites = Required(reader, "system.applicationHost/sites", "");
-  const std::string serviceState = ServiceState(u"W3SVC");
-  for (const auto& site : AppHostReader::Entries(sites.get())) {
-    const std::string name = AppHostReader::Text(site.get(), "name");
-    if (!Matches(arguments.identifier, name)) continue;
-    std::string bindings;
-    if (const auto element = AppHostReader::Child(site.get(), "bindings")) {
-      for (const auto& binding : AppHostReader::Entries(element.get())) {
-        if (!bindings.empty()) bindings += ",";
-        bindings += AppHostReader::Text(binding.get(), "protocol") + "/" +
-                    AppHostReader::Text(binding.get(), "bindingInformation");
+// The object's value of an attribute: identity and summary first, then its
+// configuration. False when it has none of that name.
+bool Lookup(const AppcmdObject& object, const std::string& name, std::string& value) {
+  for (const auto* list : {&object.attributes, &object.summary, &object.configuration}) {
+    for (const auto& [key, text] : *list) {
+      if (apphost::EqualNoCaseUtf8(key, name)) {
+        value = text;
+        return true;
       }
     }
-    const bool autoStart = AppHostReader::Text(site.get(), "serverAutoStart") != "false";
-    std::cout << "SITE \"" << name << "\" (id:" << AppHostReader::Text(site.get(), "id")
-              << ",bindings:" << bindings
-              << ",state:" << (autoStart ? serviceState : "Stopped") << ")\n";
   }
+  return false;
 }
 
-// A pool's setting, or else the one of applicationPoolDefaults.
-std::string PoolValue(IAppHostElement* pool, IAppHostElement* defaults, const char* attribute) {
-  if (AppHostReader::IsSet(pool, attribute) || defaults == nullptr) {
-    return AppHostReader::Text(pool, attribute);
+bool Known(const std::vector<AppcmdObject>& objects, const std::string& name) {
+  std::string ignored;
+  for (const AppcmdObject& object : objects) {
+    if (Lookup(object, name, ignored)) return true;
   }
-  return AppHostReader::Text(defaults, attribute);
+  return objects.empty();
 }
 
-void ListPools(const AppHostReader& reader, const Arguments& arguments) {
-  const auto pools = Required(reader, "system.applicationHost/applicationPools", "");
-  const auto defaults = AppHostReader::Child(pools.get(), "applicationPoolDefaults");
-  const std::string serviceState = ServiceState(u"WAS");
-  for (const auto& pool : AppHostReader::Entries(pools.get())) {
-    const std::string name = AppHostReader::Text(pool.get(), "name");
-    if (!Matches(arguments.identifier, name)) continue;
-    const bool autoStart = PoolValue(pool.get(), defaults.get(), "autoStart") != "false";
-    std::cout << "APPPOOL \"" << name
-              << "\" (MgdVersion:" << PoolValue(pool.get(), defaults.get(), "managedRuntimeVersion")
-              << ",MgdMode:" << PoolValue(pool.get(), defaults.get(), "managedPipelineMode")
-              << ",state:" << (autoStart ? serviceState : "Stopped") << ")\n";
+std::vector<AppcmdObject> Select(const AppcmdObjectType& type, std::vector<AppcmdObject> all,
+                                 const Arguments& arguments) {
+  for (const Parameter& filter : arguments.parameters) {
+    if (!Known(all, filter.name)) Unsupported(filter.name);
   }
-}
-
-void ListModules(const AppHostReader& reader, const Arguments& arguments) {
-  const auto found = arguments.parameters.find("app.name");
-  const std::string location = found == arguments.parameters.end() ? "" : found->second;
-  const auto modules = Required(reader, "system.webServer/modules", location);
-  for (const auto& module : AppHostReader::Entries(modules.get())) {
-    const std::string name = AppHostReader::Text(module.get(), "name");
-    if (!Matches(arguments.identifier, name)) continue;
-    const std::string type = AppHostReader::Text(module.get(), "type");
-    if (type.empty()) {
-      std::cout << "MODULE \"" << name << "\" ( native:true )\n";
+  std::vector<AppcmdObject> selected;
+  bool identified = arguments.identifier.empty();
+  for (AppcmdObject& object : all) {
+    if (!arguments.identifier.empty() &&
+        !apphost::EqualNoCaseUtf8(object.identifier, arguments.identifier)) {
       continue;
     }
-    std::cout << "MODULE \"" << name << "\" ( type:" << type
-              << ", preCondition:" << AppHostReader::Text(module.get(), "preCondition") << " )\n";
+    identified = true;
+    bool keep = true;
+    for (const Parameter& filter : arguments.parameters) {
+      std::string value;
+      keep = keep && Lookup(object, filter.name, value) &&
+             apphost::EqualNoCaseUtf8(value, filter.value);
+    }
+    if (keep) selected.push_back(std::move(object));
+  }
+  if (!identified) {
+    Fail(std::string("Cannot find ") + type.shown + " object with identifier \"" +
+             arguments.identifier + "\".",
+         ToolFailure::kFailed);
+  }
+  return selected;
+}
+
+std::string Escaped(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+void PrintLine(const AppcmdObjectType& type, const AppcmdObject& object) {
+  // Modules are the one object appcmd prints with spaces in the brackets.
+  const bool spaced = std::string(type.name) == "module";
+  std::cout << type.shown << " \"" << object.identifier << "\" (" << (spaced ? " " : "");
+  for (size_t i = 0; i < object.summary.size(); ++i) {
+    if (i != 0) std::cout << (spaced ? ", " : ",");
+    std::cout << object.summary[i].first << ":" << object.summary[i].second;
+  }
+  std::cout << (spaced ? " )" : ")") << "\n";
+}
+
+void PrintAll(const AppcmdObjectType& type, const AppcmdObject& object) {
+  std::cout << type.shown << "\n";
+  for (const auto& [name, value] : object.attributes) {
+    std::cout << "  " << name << ":\"" << value << "\"\n";
+  }
+  std::cout << "  [" << object.elementName << "]\n";
+  for (const auto& [name, value] : object.configuration) {
+    std::cout << "    " << name << ":\"" << value << "\"\n";
   }
 }
 
-void ListConfig(const AppHostReader& reader, const Arguments& arguments) {
-  const auto found = arguments.parameters.find("section");
-  const std::string section = found == arguments.parameters.end() ? "" : found->second;
+void Print(const AppcmdObjectType& type, const std::vector<AppcmdObject>& objects,
+           const std::string& text, bool xml) {
+  if (xml) {
+    std::cout << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<appcmd>\n";
+    for (const AppcmdObject& object : objects) {
+      std::cout << "    <" << type.shown;
+      for (const auto& [name, value] : object.attributes) {
+        std::cout << " " << name << "=\"" << Escaped(value) << "\"";
+      }
+      std::cout << " />\n";
+    }
+    std::cout << "</appcmd>\n";
+    return;
+  }
+  for (const AppcmdObject& object : objects) {
+    std::string value;
+    if (text.empty()) {
+      PrintLine(type, object);
+    } else if (text == "*") {
+      PrintAll(type, object);
+    } else if (Lookup(object, text, value)) {
+      std::cout << value << "\n";
+    }
+  }
+}
+
+void ListObjects(const AppcmdObjectType& type, Arguments arguments) {
+  const std::string location =
+      std::string(type.name) == "module" ? arguments.Take("app.name") : std::string();
+  const std::string text = arguments.Take("text");
+  if (!text.empty() && arguments.xml) Fail("/text and /xml exclude each other.", ToolFailure::kUsage);
+  const AppHostReader reader;
+  std::vector<AppcmdObject> objects =
+      Select(type, type.list(reader, apphost::NormalizeLocation(location)), arguments);
+  if (!text.empty() && text != "*" && !objects.empty() && !Known(objects, text)) {
+    Unsupported(text);
+  }
+  Print(type, objects, text, arguments.xml);
+}
+
+void ListConfig(Arguments arguments) {
+  const std::string section = arguments.Take("section");
+  if (!arguments.parameters.empty()) Unsupported(arguments.parameters.front().name);
+  if (arguments.xml) Unsupported("xml");
+  const AppHostReader reader;
   quaver_machine::PrintConfig(reader, apphost::NormalizeLocation(arguments.identifier), section,
                               std::cout);
 }
 
-void Run(const std::vector<std::string>& words) {
-  if (words.size() < 2 || words[0] != "list") throw CommandError(kUsage);
-  quaver_machine::UseMachine();
-  const Arguments arguments = Parse(std::vector<std::string>(words.begin() + 2, words.end()));
-  const struct {
-    const char* object;
-    void (*list)(const AppHostReader&, const Arguments&);
-  } objects[] = {{"site", ListSites},     {"sites", ListSites},     {"apppool", ListPools},
-                 {"apppools", ListPools}, {"module", ListModules},  {"modules", ListModules},
-                 {"config", ListConfig}};
-  for (const auto& object : objects) {
-    if (apphost::EqualNoCaseUtf8(words[1], object.object)) {
-      const AppHostReader reader;
-      object.list(reader, arguments);
-      return;
-    }
+bool AsksForHelp(const std::vector<std::string>& words) {
+  for (const std::string& word : words) {
+    if (word == "/?" || word == "-?" || word == "/help" || word == "-help") return true;
   }
-  throw CommandError("unknown object " + words[1] + "\n" + kUsage);
+  return false;
+}
+
+void Run(const std::vector<std::string>& words) {
+  if (AsksForHelp(words)) {
+    std::cout << kUsage << "\n";
+    return;
+  }
+  if (words.empty() || !apphost::EqualNoCaseUtf8(words[0], "list")) {
+    Fail(words.empty() ? std::string("Command \"list\" is expected.")
+                       : "Unknown command \"" + words[0] + "\"; this appcmd only lists.",
+         ToolFailure::kUsage);
+  }
+  if (words.size() < 2) Fail("Object type expected.", ToolFailure::kUsage);
+  const Arguments arguments = Parse(std::vector<std::string>(words.begin() + 2, words.end()));
+  const AppcmdObjectType* type = quaver_machine::FindAppcmdObjectType(words[1]);
+  if (type == nullptr && !apphost::EqualNoCaseUtf8(words[1], "config")) {
+    Fail("Unknown object type \"" + words[1] + "\".", ToolFailure::kUsage);
+  }
+  quaver_machine::UseMachine();
+  if (type == nullptr) return ListConfig(arguments);
+  ListObjects(*type, arguments);
 }
 
 void AddAppcmdCommands(CLI::App& app) {

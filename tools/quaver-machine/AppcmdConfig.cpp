@@ -102,10 +102,15 @@ std::string FullSectionName(const std::vector<std::string>& declared, const std:
                           candidate.compare(candidate.size() - name.size(), name.size(), name) == 0 &&
                           candidate[candidate.size() - name.size() - 1] == '/';
     if (!endsWith) continue;
-    if (!found.empty()) throw CommandError("the section name " + name + " is ambiguous");
+    if (!found.empty()) {
+      throw ToolFailure("ERROR ( message:The section name \"" + name + "\" is ambiguous. )");
+    }
     found = candidate;
   }
-  if (found.empty()) throw CommandError("Cannot find SECTION object with identifier \"" + name + "\".");
+  if (found.empty()) {
+    throw ToolFailure("ERROR ( message:Cannot find SECTION object with identifier \"" + name +
+                      "\". )");
+  }
   return found;
 }
 

@@ -34,6 +34,7 @@ void Create(const quaver_machine::CreateRequest& request) {
     UndoCreate(request.root, existedBefore);
     throw;
   }
+  quaver_machine::PrintCreateSummary(request, std::cout);
 }
 
 void AddCreateCommand(CLI::App& app, quaver_machine::CreateRequest& request) {
@@ -51,6 +52,7 @@ int main(int argc, char** argv) {
   CLI::App app{
       "Creates and inspects machine images: the simulated Windows servers the setup runs on."};
   app.require_subcommand(1);
+  app.footer("Exit status: 0 done, 1 failed, 2 usage error (for every command).");
   app.fallthrough();
   app.add_option("--machine", quaver_machine::MachineOption(), "Machine image directory")
       ->envname("QUAVER_MACHINE");
@@ -66,6 +68,10 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     app.exit(e);
     return 2;
+  } catch (const quaver_machine::ToolFailure& e) {
+    std::cout.flush();
+    if (*e.what() != '\0') std::cerr << e.what() << "\n";
+    return e.Status();
   } catch (const std::exception& e) {
     std::cout.flush();
     std::cerr << "quaver-machine: " << e.what() << "\n";

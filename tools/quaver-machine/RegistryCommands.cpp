@@ -3,6 +3,7 @@
 // Windows' reg.exe. Switches may start with '/' or '-' and match without
 // regard to case; an argument that is not a known switch is positional, so
 // host paths such as /tmp/x.reg stay file names.
+#include <algorithm>
 #include <cctype>
 #include <fstream>
 #include <iostream>
@@ -18,7 +19,7 @@
 
 namespace {
 
-using quaver_machine::CommandError;
+using quaver_machine::ToolFailure;
 
 constexpr const char* kDone = "The operation completed successfully.";
 constexpr const char* kNotFound = "The system was unable to find the specified registry key or value.";
@@ -53,10 +54,18 @@ std::string Lower(std::string text) {
   return text;
 }
 
-[[noreturn]] void Usage(const std::string& operation, const std::string& problem) {
-  throw CommandError("Invalid syntax in reg " + operation + ": " + problem +
-                     ".\nType \"quaver-machine reg --help\" for usage.");
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
 }
+
+[[noreturn]] void Usage(const std::string& operation, const std::string& problem) {
+  throw ToolFailure("ERROR: Invalid syntax: " + problem + ".\nType \"REG " + Upper(operation) +
+                        " /?\" for usage.",
+                    ToolFailure::kUsage);
+}
+
+[[noreturn]] void Fail(const std::string& text) { throw ToolFailure("ERROR: " + text); }
 
 Arguments Parse(const std::string& operation, const std::vector<std::string>& args,
                 std::initializer_list<Switch> known) {
@@ -124,17 +133,18 @@ KeyName ParseKeyName(const std::string& text) {
       return key;
     }
   }
-  throw CommandError("Invalid key name: " + text);
+  throw ToolFailure("ERROR: Invalid key name " + text + ".\nType \"REG /?\" for usage.",
+                    ToolFailure::kUsage);
 }
 
 [[noreturn]] void FailRegistry(LSTATUS status) {
   switch (status) {
-    case ERROR_FILE_NOT_FOUND: throw CommandError(kNotFound);
-    case ERROR_ACCESS_DENIED: throw CommandError("Access is denied.");
-    case ERROR_BAD_PATHNAME: throw CommandError("Invalid key name.");
+    case ERROR_FILE_NOT_FOUND: Fail(kNotFound);
+    case ERROR_ACCESS_DENIED: Fail("Access is denied.");
+    case ERROR_BAD_PATHNAME: Fail("Invalid key name.");
     case ERROR_BADDB:
-    case ERROR_CANTWRITE: throw CommandError(machine::registry::LastStoreError());
-    default: quaver_machine::FailWithWindowsError("registry", static_cast<DWORD>(status));
+    case ERROR_CANTWRITE: Fail(machine::registry::LastStoreError());
+    default: Fail(quaver_machine::WindowsErrorText(static_cast<DWORD>(status)));
   }
 }
 
@@ -279,10 +289,97 @@ void PrintTree(HKEY key, const std::u16string& shown) {
 
 // ---- reg query ------------------------------------------------------------------
 
+// reg query /f: PATTERN (with * and ?) found in key names, value names and
+// data, or only keys (/k) or only data (/d); anywhere in them unless /e asks
+// for the whole text; without regard to case unless /c.
+class Finder {
+ public:
+  explicit Finder(const Arguments& a)
+      : pattern_(Fold(machine::FromUtf8(a.Value("f")), a.Has("c"))),
+        keys_(!a.Has("d")),
+        names_(!a.Has("k") && !a.Has("d")),
+        data_(!a.Has("k")),
+        exact_(a.Has("e")),
+        caseSensitive_(a.Has("c")) {
+    if (!exact_) pattern_ = u"*" + pattern_ + u"*";
+  }
+  bool Key(const std::u16string& name) const { return keys_ && Match(name); }
+  bool Value(const ::Value& value) const {
+    return (names_ && Match(value.name)) ||
+           (data_ && Match(machine::FromUtf8(DataText(value))));
+  }
+
+ private:
+  static std::u16string Fold(std::u16string text, bool caseSensitive) {
+    if (!caseSensitive) {
+      for (char16_t& c : text) {
+        if (c < 128) c = static_cast<char16_t>(std::tolower(c));
+      }
+    }
+    return text;
+  }
+  bool Match(const std::u16string& text) const {
+    return Wildcard(Fold(text, caseSensitive_), 0, 0);
+  }
+  bool Wildcard(const std::u16string& text, size_t t, size_t p) const {
+    if (p == pattern_.size()) return t == text.size();
+    if (pattern_[p] == u'*') {
+      for (size_t skip = t; skip <= text.size(); ++skip) {
+        if (Wildcard(text, skip, p + 1)) return true;
+      }
+      return false;
+    }
+    return t < text.size() && (pattern_[p] == u'?' || pattern_[p] == text[t]) &&
+           Wildcard(text, t + 1, p + 1);
+  }
+
+  std::u16string pattern_;
+  bool keys_, names_, data_, exact_, caseSensitive_;
+};
+
+void SearchKey(HKEY key, const std::u16string& shown, const Finder& finder, bool recurse,
+               size_t& found) {
+  std::vector<Value> hits;
+  for (Value& value : Values(key)) {
+    if (finder.Value(value)) hits.push_back(std::move(value));
+  }
+  if (!hits.empty()) {
+    std::cout << machine::ToUtf8(shown) << "\n";
+    for (const Value& value : hits) PrintValue(value);
+    std::cout << "\n";
+    found += hits.size();
+  }
+  for (const std::u16string& name : SubKeys(key)) {
+    if (finder.Key(name)) {
+      std::cout << machine::ToUtf8(shown + u"\\" + name) << "\n";
+      ++found;
+    }
+    if (recurse) {
+      OpenKey child(key, name, KEY_READ);
+      SearchKey(child.get(), shown + u"\\" + name, finder, true, found);
+    }
+  }
+}
+
+// As reg.exe: a search that finds nothing still ends with its count, and
+// fails.
+void Search(HKEY key, const std::u16string& shown, const Arguments& a) {
+  size_t found = 0;
+  SearchKey(key, shown, Finder(a), a.Has("s"), found);
+  std::cout << "End of search: " << found << " match(es) found.\n";
+  if (found == 0) throw ToolFailure("");
+}
+
 void Query(const std::vector<std::string>& args) {
-  Arguments a = Parse("query", args, {{"v", true}, {"ve", false}, {"s", false}, {"reg:64", false}});
+  Arguments a = Parse("query", args,
+                      {{"v", true}, {"ve", false}, {"s", false}, {"f", true}, {"k", false},
+                       {"d", false}, {"e", false}, {"c", false}, {"reg:64", false}});
   if (a.positional.size() != 1) Usage("query", "give one key name");
   if (a.Has("v") && a.Has("ve")) Usage("query", "/v and /ve exclude each other");
+  if (a.Has("f") && (a.Has("v") || a.Has("ve"))) Usage("query", "/f searches; /v and /ve name");
+  for (const char* option : {"k", "d", "e", "c"}) {
+    if (a.Has(option) && !a.Has("f")) Usage("query", std::string("/") + option + " needs /f");
+  }
   quaver_machine::UseMachine();
   KeyName name = ParseKeyName(a.positional[0]);
   OpenKey key(name.root, name.path, KEY_READ);
@@ -301,8 +398,9 @@ void Query(const std::vector<std::string>& args) {
       std::cout << machine::ToUtf8(name.Shown()) << "\n    (Default)    REG_SZ    (value not set)\n\n";
       return;
     }
-    throw CommandError(kNotFound);
+    Fail(kNotFound);
   }
+  if (a.Has("f")) return Search(key.get(), name.Shown(), a);
   if (a.Has("s")) {
     PrintTree(key.get(), name.Shown());
     return;
@@ -418,7 +516,7 @@ void Add(const std::vector<std::string>& args) {
     bool exists = RegQueryValueExW(key, valueName.c_str(), nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS;
     std::string shown = valueName.empty() ? "(Default)" : a.Value("v");
     if (exists && !a.Has("f") && !Confirm("Value " + shown + " exists, overwrite(Yes/No)?")) {
-      throw CommandError("The operation was canceled by the user.");
+      throw ToolFailure("The operation was canceled by the user.");
     }
     if (LSTATUS status = RegSetValueExW(key, valueName.c_str(), 0, type, data.data(),
                                         static_cast<DWORD>(data.size()))) {
@@ -446,7 +544,7 @@ void Delete(const std::vector<std::string>& args) {
   quaver_machine::UseMachine();
   KeyName name = ParseKeyName(a.positional[0]);
   OpenKey key(name.root, name.path, KEY_ALL_ACCESS);
-  auto cancelled = [] { throw CommandError("The operation was canceled by the user."); };
+  auto cancelled = [] { throw ToolFailure("The operation was canceled by the user."); };
   if (a.Has("v") || a.Has("ve")) {
     std::string shown = a.Has("ve") ? "(Default)" : a.Value("v");
     if (!a.Has("f") && !Confirm("Delete the registry value " + shown + " (Yes/No)?")) cancelled();
@@ -461,11 +559,11 @@ void Delete(const std::vector<std::string>& args) {
       if (LSTATUS status = RegDeleteValueW(key.get(), value.name.c_str())) FailRegistry(status);
     }
   } else {
-    if (name.path.empty()) throw CommandError("Invalid key name: a root key cannot be deleted.");
+    if (name.path.empty()) Fail("Invalid key name: a root key cannot be deleted.");
     // The keys directly below HKEY_LOCAL_MACHINE cannot be deleted; refusing
     // before the subtree is emptied keeps their content.
     if (name.root == HKEY_LOCAL_MACHINE && name.path.find(u'\\') == std::u16string::npos) {
-      throw CommandError("Access is denied.");
+      Fail("Access is denied.");
     }
     if (!a.Has("f") && !Confirm("Permanently delete the registry key " + machine::ToUtf8(name.Shown()) +
                                 " (Yes/No)?")) {
@@ -484,17 +582,17 @@ void Export(const std::vector<std::string>& args) {
   quaver_machine::UseMachine();
   std::u16string text;
   if (!machine::registry::ExportKeyText(machine::FromUtf8(a.positional[0]), u"\r\n", text)) {
-    throw CommandError(kNotFound);
+    Fail(kNotFound);
   }
   const std::string& file = a.positional[1];
   if (!a.Has("y") && std::ifstream(file) &&
       !Confirm("File " + file + " already exists. Overwrite (Yes/No)?")) {
-    throw CommandError("The operation was canceled by the user.");
+    throw ToolFailure("The operation was canceled by the user.");
   }
   std::string bytes = machine::registry::EncodeUtf16File(text);
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out.flush()) throw CommandError("cannot write " + file);
+  if (!out.flush()) Fail("Cannot write " + file + ".");
   std::cout << kDone << "\n";
 }
 
@@ -504,7 +602,7 @@ void Import(const std::vector<std::string>& args) {
   quaver_machine::UseMachine();
   const std::string& file = a.positional[0];
   std::ifstream in(file, std::ios::binary);
-  if (!in) throw CommandError("cannot read " + file);
+  if (!in) Fail("Error opening the file. There may be a disk or file system error.");
   std::ostringstream bytes;
   bytes << in.rdbuf();
   machine::registry::ImportRegFile(bytes.str(), file);
@@ -515,6 +613,7 @@ void Import(const std::vector<std::string>& args) {
 
 constexpr const char* kUsage =
     "reg query KEY [/v NAME | /ve] [/s]\n"
+    "reg query KEY /f PATTERN [/k | /d] [/e] [/c] [/s]\n"
     "reg add KEY [/v NAME | /ve] [/t TYPE] [/s SEPARATOR] [/d DATA] [/f]\n"
     "reg delete KEY [/v NAME | /ve | /va] [/f]\n"
     "reg export KEY FILE [/y]\n"
@@ -523,8 +622,28 @@ constexpr const char* kUsage =
     "TYPE is REG_SZ (default), REG_MULTI_SZ, REG_EXPAND_SZ, REG_DWORD, REG_QWORD, REG_BINARY or\n"
     "REG_NONE; FILE is a file of this computer, exported as UTF-16 like the Windows editor's.";
 
+// The usage lines of one operation, and what every operation's shares.
+std::string OperationUsage(const std::string& operation) {
+  std::istringstream lines(kUsage);
+  std::string usage, line;
+  while (std::getline(lines, line)) {
+    if (line.rfind("reg ", 0) != 0 || line.rfind("reg " + operation + " ", 0) == 0) {
+      usage += line + "\n";
+    }
+  }
+  return usage;
+}
+
+bool IsHelp(const std::string& word) { return word == "/?" || word == "-?"; }
+
 void Run(const std::vector<std::string>& args) {
-  if (args.empty()) throw CommandError(std::string("reg needs an operation:\n") + kUsage);
+  if (args.empty()) {
+    throw ToolFailure("ERROR: Invalid syntax.\nType \"REG /?\" for usage.", ToolFailure::kUsage);
+  }
+  if (IsHelp(args[0])) {
+    std::cout << kUsage << "\n";
+    return;
+  }
   static const struct {
     const char* name;
     void (*run)(const std::vector<std::string>&);
@@ -532,9 +651,16 @@ void Run(const std::vector<std::string>& args) {
                     {"import", Import}};
   std::vector<std::string> rest(args.begin() + 1, args.end());
   for (const auto& operation : operations) {
-    if (Lower(args[0]) == operation.name) return operation.run(rest);
+    if (Lower(args[0]) != operation.name) continue;
+    if (std::any_of(rest.begin(), rest.end(), IsHelp)) {
+      std::cout << OperationUsage(operation.name);
+      return;
+    }
+    return operation.run(rest);
   }
-  throw CommandError("unknown reg operation " + args[0] + "\n" + kUsage);
+  throw ToolFailure("ERROR: Invalid syntax: unknown operation " + args[0] +
+                        ".\nType \"REG /?\" for usage.",
+                    ToolFailure::kUsage);
 }
 
 void AddRegistryCommands(CLI::App& app) {

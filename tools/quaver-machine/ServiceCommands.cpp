@@ -5,6 +5,7 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/services/ServiceRecord.h"
 #include "platform/services/Services.h"
 #include "platform/text.h"
 #include "platform/win.h"
@@ -12,7 +13,7 @@
 
 namespace {
 
-using quaver_machine::CommandError;
+using quaver_machine::ToolFailure;
 
 std::string ServiceErrorText(DWORD error) {
   switch (error) {
@@ -35,8 +36,8 @@ std::string ServiceErrorText(DWORD error) {
 
 [[noreturn]] void FailSc(const char* call) {
   DWORD error = GetLastError();
-  throw CommandError(std::string("[SC] ") + call + " FAILED " + std::to_string(error) + ":\n\n" +
-                     ServiceErrorText(error));
+  throw ToolFailure(std::string("[SC] ") + call + " FAILED " + std::to_string(error) + ":\n\n" +
+                    ServiceErrorText(error));
 }
 
 // Closes a service handle at the end of the scope.
@@ -141,36 +142,133 @@ void Stop(const std::string& name) {
   PrintStatus(name, status);
 }
 
+// ---- sc qc ----------------------------------------------------------------------
+
+const char* StartTypeText(const std::string& startType) {
+  if (startType == "auto") return "2   AUTO_START";
+  if (startType == "disabled") return "4   DISABLED";
+  return "3   DEMAND_START";
+}
+
+// The stand-in keeps a service's configuration in services.ini; sc qc shows
+// what it holds there as sc.exe shows a service's configuration.
+void QueryConfig(const std::string& name) {
+  Handle manager = OpenManager();
+  Handle service(OpenNamed(manager, name));
+  const machine::IniFile file =
+      machine::IniFile::Load(quaver_machine::UseMachine().Root() / "services.ini");
+  const std::string section = machine::services::FindService(file, name);
+  const bool own = file.GetOr(section, "Type", "own") == "own";
+  std::cout << "[SC] QueryServiceConfig SUCCESS\n\n"
+            << "SERVICE_NAME: " << section << "\n"
+            << "        TYPE               : "
+            << TypeText(own ? SERVICE_WIN32_OWN_PROCESS : SERVICE_WIN32_SHARE_PROCESS) << "\n"
+            << "        START_TYPE         : "
+            << StartTypeText(file.GetOr(section, "StartType", "demand")) << "\n"
+            << "        ERROR_CONTROL      : 1   NORMAL\n"
+            << "        BINARY_PATH_NAME   : " << file.GetOr(section, "BinaryPath", "") << "\n"
+            << "        LOAD_ORDER_GROUP   : \n"
+            << "        TAG                : 0\n"
+            << "        DISPLAY_NAME       : " << file.GetOr(section, "DisplayName", section) << "\n"
+            << "        DEPENDENCIES       : \n"
+            << "        SERVICE_START_NAME : LocalSystem\n";
+}
+
+// ---- command line -------------------------------------------------------------
+
+constexpr const char* kUsage =
+    "DESCRIPTION:\n"
+    "        SC is a command line program used for communicating with the\n"
+    "        Service Control Manager and services.\n"
+    "USAGE:\n"
+    "        sc <command> [service name] <option1> <option2>...\n\n"
+    "        Commands:\n"
+    "          query-----------Queries the status for a service, or\n"
+    "                          enumerates the status for types of services.\n"
+    "          qc--------------Queries the configuration information for a service.\n"
+    "          start-----------Starts a service.\n"
+    "          stop------------Sends a STOP request to a service.\n\n"
+    "QUERY options:\n"
+    "        sc query [service name]\n"
+    "        sc query state= active|inactive|all\n";
+
+struct Operation {
+  const char* name;
+  const char* usage;
+  void (*run)(const std::vector<std::string>& args);
+};
+
+void RunNamed(const std::vector<std::string>& args, void (*act)(const std::string&),
+              const char* usage) {
+  if (args.size() != 1) throw ToolFailure(usage, ToolFailure::kUsage);
+  act(args[0]);
+}
+
+constexpr const char* kQueryUsage =
+    "DESCRIPTION:\n        Obtains and displays information about the specified service,\n"
+    "        or the services in a given state.\n"
+    "USAGE:\n        sc query [service name]\n        sc query state= active|inactive|all";
+constexpr const char* kQcUsage =
+    "DESCRIPTION:\n        Queries the configuration information for a service.\n"
+    "USAGE:\n        sc qc [service name]";
+constexpr const char* kStartUsage =
+    "DESCRIPTION:\n        Starts a service running.\nUSAGE:\n        sc start [service name]";
+constexpr const char* kStopUsage =
+    "DESCRIPTION:\n        Sends a STOP control request to a service.\n"
+    "USAGE:\n        sc stop [service name]";
+
+// sc.exe's own syntax: "sc query NAME" or "sc query state= all" (the option
+// name carries its "=", the value is the next word).
+void RunQuery(const std::vector<std::string>& args) {
+  if (args.empty()) return Query("", "active");
+  if (args.size() == 1 && args[0].find('=') == std::string::npos) return Query(args[0], "active");
+  if (args.size() == 2 && args[0] == "state=") {
+    if (args[1] != "active" && args[1] != "inactive" && args[1] != "all") {
+      throw ToolFailure("ERROR:  Invalid Option: state= takes active, inactive or all\n" +
+                            std::string(kQueryUsage),
+                        ToolFailure::kUsage);
+    }
+    return Query("", args[1]);
+  }
+  throw ToolFailure(kQueryUsage, ToolFailure::kUsage);
+}
+
+const Operation kOperations[] = {
+    {"query", kQueryUsage, RunQuery},
+    {"qc", kQcUsage, [](const std::vector<std::string>& a) { RunNamed(a, QueryConfig, kQcUsage); }},
+    {"start", kStartUsage, [](const std::vector<std::string>& a) { RunNamed(a, Start, kStartUsage); }},
+    {"stop", kStopUsage, [](const std::vector<std::string>& a) { RunNamed(a, Stop, kStopUsage); }},
+};
+
+bool IsHelp(const std::string& word) { return word == "/?" || word == "-?" || word == "/help"; }
+
+void Run(const std::vector<std::string>& args) {
+  if (args.empty()) throw ToolFailure(kUsage, ToolFailure::kUsage);
+  if (IsHelp(args[0])) {
+    std::cout << kUsage;
+    return;
+  }
+  for (const Operation& operation : kOperations) {
+    if (args[0] != operation.name) continue;
+    std::vector<std::string> rest(args.begin() + 1, args.end());
+    for (const std::string& word : rest) {
+      if (IsHelp(word)) {
+        std::cout << operation.usage << "\n";
+        return;
+      }
+    }
+    return operation.run(rest);
+  }
+  throw ToolFailure("ERROR:  Unrecognized command \"" + args[0] + "\"\n\n" + kUsage,
+                    ToolFailure::kUsage);
+}
+
 void AddServiceCommands(CLI::App& app) {
   CLI::App* sc = app.add_subcommand("sc", "Query, start and stop the image's services, as sc.exe does");
-  sc->require_subcommand(1);
-
-  // sc.exe's own syntax: "sc query NAME" or "sc query state= all".
-  static std::vector<std::string> queryArgs;
-  CLI::App* query = sc->add_subcommand("query", "Status of a service, or of the active ones");
-  query->add_option("ARGS", queryArgs, "NAME, or state= active|inactive|all")->expected(0, 2);
-  query->callback([] {
-    if (queryArgs.size() == 2 && queryArgs[0] == "state=") {
-      if (queryArgs[1] != "active" && queryArgs[1] != "inactive" && queryArgs[1] != "all") {
-        throw CommandError("state= takes active, inactive or all");
-      }
-      Query("", queryArgs[1]);
-    } else if (queryArgs.size() <= 1) {
-      Query(queryArgs.empty() ? "" : queryArgs[0], "active");
-    } else {
-      throw CommandError("sc query takes NAME, or state= active|inactive|all");
-    }
-  });
-
-  static std::string startName;
-  CLI::App* start = sc->add_subcommand("start", "Start a service");
-  start->add_option("NAME", startName, "Service name")->required();
-  start->callback([] { Start(startName); });
-
-  static std::string stopName;
-  CLI::App* stop = sc->add_subcommand("stop", "Ask a service to stop");
-  stop->add_option("NAME", stopName, "Service name")->required();
-  stop->callback([] { Stop(stopName); });
+  sc->footer(kUsage);
+  sc->prefix_command();
+  sc->fallthrough(false);  // everything after "sc" is its own
+  sc->callback([sc] { Run(sc->remaining()); });
 }
 
 const bool registered = quaver_machine::RegisterCommands("sc", AddServiceCommands);

@@ -1,5 +1,6 @@
 #include "tools/quaver-machine/Tool.h"
 
+#include <cstdio>
 #include <map>
 
 #include "platform/text.h"
@@ -79,6 +80,17 @@ std::string WindowsErrorText(DWORD error) {
   const auto it = texts.find(error);
   const std::string text = it != texts.end() ? it->second : "Windows error";
   return text + " (" + std::to_string(error) + ")";
+}
+
+std::string HresultText(HRESULT hr) {
+  char code[16];
+  std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
+  const unsigned value = static_cast<unsigned>(hr);
+  // Win32 errors wrapped as HRESULTs (facility 7) carry the system text.
+  if ((value & 0xFFFF0000u) == 0x80070000u) {
+    return std::string(code) + " (" + WindowsErrorText(value & 0xFFFFu) + ")";
+  }
+  return code;
 }
 
 void FailWithWindowsError(const std::string& what, DWORD error) {

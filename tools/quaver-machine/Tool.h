@@ -17,8 +17,10 @@
 // what the requested IIS version needs.
 //
 // Failures: throw CommandError (or let a machine::MachineError through); the
-// tool prints "quaver-machine: <text>" to stderr and exits with 1. Usage
-// errors exit with 2.
+// tool prints "quaver-machine: <text>" to stderr and exits with 1. A command
+// that imitates a Windows tool throws ToolFailure with that tool's own words
+// ("ERROR: ..."), printed as they stand. Exit status, for every command: 0
+// done, 1 failed, 2 usage error (unknown command, option or parameter).
 #pragma once
 
 #include <CLI/CLI.hpp>
@@ -34,6 +36,18 @@ namespace quaver_machine {
 class CommandError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+};
+
+class ToolFailure : public CommandError {
+ public:
+  static const int kFailed = 1;
+  static const int kUsage = 2;
+  explicit ToolFailure(const std::string& text, int status = kFailed)
+      : CommandError(text), status_(status) {}
+  int Status() const { return status_; }
+
+ private:
+  int status_;
 };
 
 using AddCommands = void (*)(CLI::App& app);
@@ -58,6 +72,8 @@ std::u16string WindowsArgument(const std::string& argument);
 
 // The English system text of a Windows error code, as FormatMessage gives it.
 std::string WindowsErrorText(DWORD error);
+// "0x8007000D (The data is invalid.)": an HRESULT as Windows tools show it.
+std::string HresultText(HRESULT hr);
 // Throws CommandError "<what>: <text of error>".
 [[noreturn]] void FailWithWindowsError(const std::string& what, DWORD error);
 

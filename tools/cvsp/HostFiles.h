@@ -1,0 +1,28 @@
+// Host files for cvsp: packages read whole, outputs written so that a
+// failure never leaves a truncated file under the name asked for.
+#pragma once
+
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+
+#include "core/CSPBuffer.h"
+
+namespace cvsp {
+
+// A failure of the tool itself, printed as "cvsp: <text>".
+class ToolError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The file's bytes. A JSON manifest given where a package belongs is
+// refused with a text that says so and how to build it.
+CSPBuffer ReadPackageFile(const std::string& path);
+void RefuseManifest(const std::string& path, const CSPBuffer& bytes);
+
+// Writes beside the target and renames into place: the target is either
+// untouched or complete.
+void WriteAtomically(const std::string& path, const void* data, size_t size);
+
+}  // namespace cvsp
