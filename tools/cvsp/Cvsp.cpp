@@ -16,6 +16,7 @@
 #include "package/Update.h"
 #include "platform/machine.h"
 #include "platform/text.h"
+#include "tools/cvsp/CvspRun.h"
 #include "tools/cvsp/HostFiles.h"
 #include "tools/cvsp/Manifest.h"
 #include "tools/cvsp/PackageCheck.h"
@@ -404,6 +405,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   CLI::App app{"Builds, inspects and checks installation packages (.cvsp).", "cvsp"};
   Options options;
   Describe(app, options);
+  RunOptions runOptions;
+  AddRunCommand(app, runOptions);
   std::vector<std::string> argvStrings;
   argvStrings.push_back("cvsp");
   argvStrings.insert(argvStrings.end(), args.begin(), args.end());
@@ -415,6 +418,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     return app.exit(e, out, err) == 0 ? 0 : 2;
   }
   try {
+    if (*app.get_subcommand("run")) return RunPackage(runOptions, out, err);
     return Dispatch(app, options, out, err);
   } catch (const EngineError& e) {
     err << e.what() << "\n";
