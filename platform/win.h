@@ -28,4 +28,5 @@
 #include "platform/win/symlink.h"
 #include "platform/win/shellapi.h"
 #include "platform/win/shlobj.h"
+#include "platform/win/shobjidl.h"
 #endif
