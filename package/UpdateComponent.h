@@ -115,6 +115,7 @@ class UpdateComponent {
   bool RunRemoveDirectory();
   bool RunSetAccessRights();
   bool RunCreateSymbolicLink();
+  bool RunCreateShortcut();
   bool RunRemoveShortcut();
 
   // IIS actions; `sites` holds at least one ID for the per-website forms.

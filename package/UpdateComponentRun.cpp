@@ -92,6 +92,7 @@ bool UpdateComponent::Run(IISHelper& iis, const CSPList<CSPWString>& sites,
     case kRemoveDirectory: return RunRemoveDirectory();
     case kSetAccessRights: return RunSetAccessRights();
     case kCreateSymbolicLink: return RunCreateSymbolicLink();
+    case kCreateShortcut: return RunCreateShortcut();
     case kRemoveShortcut: return RunRemoveShortcut();
     case kAddFilter: {
       if (priorities.GetCount() == 0) return RunAddFilter(iis, chosen, priorities);

@@ -21,6 +21,10 @@ bool MakeLevel(const CSPWString& path) {
 }  // namespace
 
 bool CreateDirectoryPath(const CSPWString& path) {
+  // Most calls name a folder that is there already, or one whose parent is:
+  // one call settles those. Anything else takes the walk, which gives the
+  // same answer for them.
+  if (CreateDirectoryW(path.GetString(), nullptr) || AlreadyThere(GetLastError())) return true;
   const uint32_t length = path.GetLength();
   uint32_t i = 0;
   for (;;) {

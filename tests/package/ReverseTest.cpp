@@ -175,6 +175,15 @@ ComponentVariable Failing() {
   return Record("RFIL", {StringNode("PATH", "C:\\nowhere"), StringNode("FILENAME", "x")});
 }
 
+ComponentVariable Shortcut() {
+  return Record("CSHC", {StringNode("SHORTCUT_FOLDER", "IIS Quaver"),
+                         StringNode("SHORTCUT_FILENAME", "Control Center.lnk"),
+                         StringNode("TARGET_PATH", "bin"), StringNode("TARGET_FILENAME", "q.dll"),
+                         StringNode("DESCRIPTION", "IIS Quaver")});
+}
+
+// Every component type that installs something, for IIS 6 (SLNK needs a
+// later Windows: it is in the pipeline package).
 std::vector<ComponentVariable> IsapiPackage() {
   return {
       Record("CDIR", {StringNode("PATH", "logs")}),
@@ -193,6 +202,7 @@ std::vector<ComponentVariable> IsapiPackage() {
       File("kept.txt", 0x10),
       Record("EXEC", {StringNode("PATH", "bin"), StringNode("FILENAME", "setup.cmd"),
                       BinaryNode("DATA", "@echo off")}),
+      Shortcut(),
   };
 }
 
@@ -209,6 +219,7 @@ std::vector<ComponentVariable> PipelinePackage() {
       Value("RootDir", 1, "C:\\Program Files\\Corvane\\"),
       Record("SLNK", {StringNode("PATH", "bin"), StringNode("FILENAME", "q32.dll"),
                       StringNode("TARGET", "q.dll")}),
+      Shortcut(),
   };
 }
 

@@ -103,6 +103,62 @@ TEST(SymbolicLinkOnIis6, KernelLacksTheFunction) {
                "System error. Cannot load function CreateSymbolicLinkW from Kernel32.dll.");
 }
 
+ComponentVariable Shortcut(const char* folder, const char* file = "Help.lnk") {
+  return Record("CSHC", {StringNode("SHORTCUT_FOLDER", folder),
+                         StringNode("SHORTCUT_FILENAME", file), StringNode("TARGET_PATH", "doc"),
+                         StringNode("TARGET_FILENAME", "help.chm"),
+                         StringNode("DESCRIPTION", "IIS Quaver Help")});
+}
+
+std::string Utf16(const std::string& text) {
+  std::string out;
+  for (char c : text) out += {c, '\0'};
+  return out;
+}
+
+// The shell link object lives in COM: the setup's thread has it started.
+class ShortcutActions : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))); }
+  void TearDown() override { CoUninitialize(); }
+  bool Run(const ComponentVariable& record) {
+    last = Component(record);
+    IISHelper iis;
+    return last.RunAlone(iis);
+  }
+  EngineImage image{""};
+  UpdateComponent last;
+};
+
+TEST_F(ShortcutActions, ShortcutIsARealLinkFileInTheCommonPrograms) {
+  ASSERT_TRUE(Run(Shortcut("IIS Quaver"))) << last.GetErrorText().GetString();
+  EXPECT_STREQ(last.GetLogText().GetString(),
+               "CREATE SHORTCUT: IIS Quaver\\Help.lnk target: "
+               "C:\\Program Files\\Corvane\\Quaver\\doc\\help.chm");
+  const std::string link = image.ReadHostFile(kCommonPrograms + "IIS Quaver/Help.lnk");
+  ASSERT_GE(link.size(), 76u);
+  EXPECT_EQ(link.substr(0, 4), std::string("\x4C\0\0\0", 4));  // header size
+  EXPECT_NE(link.find("C:\\Program Files\\Corvane\\Quaver\\doc\\help.chm"), std::string::npos);
+  EXPECT_NE(link.find(Utf16("IIS Quaver Help")), std::string::npos);
+  // The reverse keeps the backslash the action appended to "TARGET_PATH".
+  EXPECT_STREQ(last.GetRecord().GetChild("TARGET_PATH")->GetText().GetString(), "doc\\");
+
+  UpdateComponent reverse;
+  ASSERT_TRUE(last.MakeReverse(reverse));
+  IISHelper iis;
+  EXPECT_TRUE(reverse.RunAlone(iis));
+  EXPECT_FALSE(std::filesystem::exists(image.Root() / (kCommonPrograms + "IIS Quaver")));
+}
+
+TEST_F(ShortcutActions, OnlyOneFolderLevelIsMade) {
+  EXPECT_FALSE(Run(Shortcut("IIS Quaver\\Tools")));
+  EXPECT_STREQ(last.GetErrorText().GetString(), "Cannot create program shortcut");
+  ASSERT_TRUE(Run(Shortcut("IIS Quaver")));
+  EXPECT_TRUE(Run(Shortcut("IIS Quaver\\Tools", "Tool.lnk")));  // the folder is there now
+  EXPECT_FALSE(Run(Shortcut("IIS Quaver", "no\\such\\Help.lnk")));
+  EXPECT_STREQ(last.GetErrorText().GetString(), "Cannot save program shortcut file");
+}
+
 ComponentVariable Unlink(const char* folder, const char* file, uint32_t options = 0) {
   return Record("RSHC", {StringNode("SHORTCUT_FOLDER", folder),
                          StringNode("SHORTCUT_FILENAME", file)},
