@@ -2,7 +2,8 @@
 # Installs the Debian packages the build needs, only those missing.
 set -euo pipefail
 packages=(cmake g++ make pkg-config zlib1g-dev libpugixml-dev nlohmann-json3-dev libcli11-dev
-          libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev)
+          libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev
+          qt6-base-dev xvfb xauth)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
