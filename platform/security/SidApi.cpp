@@ -6,6 +6,7 @@
 #include "platform/machine.h"
 #include "platform/security/Accounts.h"
 #include "platform/security/FaultInjection.h"
+#include "platform/security/PoolAccounts.h"
 #include "platform/security/SecurityModel.h"
 #include "platform/text.h"
 #include "platform/win.h"
@@ -150,6 +151,8 @@ BOOL WINAPI LookupAccountNameW(LPCWSTR lpSystemName, LPCWSTR lpAccountName, PSID
   }
   auto db = winsec::AccountDatabase::FromSettings(image.Settings());
   const winsec::Account* account = db.FindByName(lpAccountName);
+  const auto pool = account == nullptr ? winsec::FindPoolAccount(db, lpAccountName) : std::nullopt;
+  if (pool) account = &*pool;
   if (account == nullptr) {
     SetLastError(ERROR_NONE_MAPPED);
     return FALSE;
@@ -195,6 +198,9 @@ BOOL WINAPI LookupAccountSidW(LPCWSTR lpSystemName, PSID Sid, LPWSTR Name, LPDWO
   }
   auto db = winsec::AccountDatabase::FromSettings(image.Settings());
   const winsec::Account* account = db.FindBySid(winsec::SidFromPointer(Sid));
+  const auto pool =
+      account == nullptr ? winsec::KnownPoolAccount(winsec::SidFromPointer(Sid)) : std::nullopt;
+  if (pool) account = &*pool;
   if (account == nullptr) {
     SetLastError(ERROR_NONE_MAPPED);
     return FALSE;
