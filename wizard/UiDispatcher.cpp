@@ -1,5 +1,6 @@
 #include "wizard/UiDispatcher.h"
 
+#include <chrono>
 #include <utility>
 
 UiDispatcher::UiDispatcher() : uiThread(std::this_thread::get_id()) {}
@@ -56,8 +57,9 @@ void UiDispatcher::PumpUntil(const std::function<bool()>& done) {
     if (done()) return;
     std::unique_lock<std::mutex> guard(lock);
     // Checked again under the lock: a NotifyAll between the two checks
-    // would otherwise be lost.
-    if (queue.empty() && !done()) changed.wait(guard);
+    // would otherwise be lost. The timeout covers conditions nobody
+    // notifies, such as a thread that has ended.
+    if (queue.empty() && !done()) changed.wait_for(guard, std::chrono::milliseconds(10));
   }
 }
 

@@ -30,7 +30,8 @@ class UiDispatcher {
   // whether anything ran. Only on the user-interface thread.
   bool Pump();
   // Serves queued calls until `done` answers true; `done` is checked after
-  // every call and whenever NotifyAll wakes the waiter.
+  // every call, whenever NotifyAll wakes the waiter, and every few
+  // milliseconds.
   void PumpUntil(const std::function<bool()>& done);
   // Wakes PumpUntil so it checks its condition again (any thread).
   void NotifyAll();

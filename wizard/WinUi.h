@@ -93,5 +93,7 @@ typedef UINT HICON;
 // Window icons and show commands.
 #define ICON_SMALL 0
 #define ICON_BIG 1
+#ifndef SW_HIDE
 #define SW_HIDE 0
 #define SW_SHOW 5
+#endif

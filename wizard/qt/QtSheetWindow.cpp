@@ -113,7 +113,9 @@ QtSheetWindow::QtSheetWindow(CPropertySheet& sheet, QWidget* parent) : QDialog(p
 
   if (sheet.m_psh.dwFlags & PSH_WATERMARK) watermark->setPixmap(WizardPicture(sheet.m_psh.hbmWatermark));
   if (sheet.m_psh.dwFlags & PSH_HEADER) headerPicture->setPixmap(WizardPicture(sheet.m_psh.hbmHeader));
-  setFixedSize(sizeHint());
+  // One of the two page areas is shown at a time.
+  interior->hide();
+  setFixedSize(kWidth, sizeHint().height());
 }
 
 void QtSheetWindow::Press(int button) {
