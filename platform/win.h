@@ -7,6 +7,7 @@
 #include <windows.h>
 #else
 #include "platform/win/types.h"
+#include "platform/win/windef.h"
 #include "platform/win/errors.h"
 #include "platform/win/fileapi.h"
 #include "platform/win/stringapi.h"
@@ -23,4 +24,8 @@
 #include "platform/win/oleauto.h"
 #include "platform/win/iadmw.h"
 #include "platform/win/ahadmin.h"
+#include "platform/win/libloaderapi.h"
+#include "platform/win/symlink.h"
+#include "platform/win/shellapi.h"
+#include "platform/win/shlobj.h"
 #endif
