@@ -1,0 +1,20 @@
+#include "QtTestApp.h"
+
+#include <cstdlib>
+
+QApplication& TestApp() {
+  static int argc = 1;
+  static char name[] = "test_wizard_qt";
+  static char* argv[] = {name, nullptr};
+  if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  static QApplication app(argc, argv);
+  return app;
+}
+
+bool WaitFor(const std::function<bool()>& done) {
+  for (int i = 0; i < 1000; ++i) {
+    if (done()) return true;
+    QTest::qWait(10);
+  }
+  return done();
+}

@@ -1,0 +1,97 @@
+#include "wizard/CPropertyPage.h"
+
+#include "wizard/CDataExchange.h"
+#include "wizard/CPropertySheet.h"
+#include "wizard/WizardHost.h"
+
+CPropertyPage::CPropertyPage(const DialogTemplate& dialog)
+    : m_strCaption(dialog.caption != nullptr ? dialog.caption : u""), dialog(dialog),
+      windowText(m_strCaption) {}
+
+void CPropertyPage::Create() {
+  if (created) return;
+  controls.clear();
+  for (const ControlTemplate& spec : dialog.controls) controls.emplace_back(spec);
+  created = true;
+  OnInitDialog();
+}
+
+BOOL CPropertyPage::OnInitDialog() {
+  UpdateData(FALSE);
+  return TRUE;
+}
+
+BOOL CPropertyPage::OnSetActive() { return TRUE; }
+BOOL CPropertyPage::OnKillActive() { return UpdateData(TRUE); }
+LRESULT CPropertyPage::OnWizardBack() { return 0; }
+LRESULT CPropertyPage::OnWizardNext() { return 0; }
+BOOL CPropertyPage::OnWizardFinish() { return OnKillActive(); }
+void CPropertyPage::OnCommand(int, int) {}
+void CPropertyPage::DoDataExchange(CDataExchange*) {}
+
+BOOL CPropertyPage::UpdateData(BOOL saveAndValidate) {
+  if (!created) return FALSE;
+  CDataExchange exchange(this, saveAndValidate);
+  DoDataExchange(&exchange);
+  return TRUE;
+}
+
+int CPropertyPage::MessageBox(const CSPWString& text, const CSPWString& caption, UINT type) {
+  WizardHost* host = sheet != nullptr ? sheet->GetHost() : nullptr;
+  return host != nullptr ? host->MessageBox(this, text, caption, type) : 0;
+}
+
+CDlgItem* CPropertyPage::GetDlgItem(int id) {
+  for (CDlgItem& item : controls) {
+    if (item.spec.id == id) return &item;
+  }
+  return nullptr;
+}
+
+std::vector<CDlgItem*> CPropertyPage::RadioGroup(int firstId) {
+  std::vector<CDlgItem*> group;
+  bool inGroup = false;
+  for (CDlgItem& item : controls) {
+    if (!inGroup) {
+      inGroup = item.spec.id == firstId && item.spec.kind == ControlKind::RadioButton;
+    } else if (item.spec.kind != ControlKind::RadioButton || (item.spec.style & StyleGroup) != 0) {
+      break;
+    }
+    if (inGroup) group.push_back(&item);
+  }
+  return group;
+}
+
+void CPropertyPage::ClickControl(int id) {
+  CDlgItem* item = GetDlgItem(id);
+  if (item == nullptr || !item->enabled || !item->visible) return;
+  if (item->spec.kind == ControlKind::CheckBox) {
+    item->checked = !item->checked;
+  } else if (item->spec.kind == ControlKind::RadioButton) {
+    // The group is the run of radio buttons around this one.
+    std::vector<CDlgItem*> group;
+    for (CDlgItem& other : controls) {
+      bool starts = other.spec.kind != ControlKind::RadioButton || (other.spec.style & StyleGroup);
+      if (starts && &other > item) break;
+      if (starts) group.clear();
+      if (other.spec.kind == ControlKind::RadioButton) group.push_back(&other);
+    }
+    for (CDlgItem* other : group) other->checked = other == item;
+  }
+  OnCommand(id, BN_CLICKED);
+}
+
+void CPropertyPage::TypeText(int id, const CSPWString& text) {
+  CDlgItem* item = GetDlgItem(id);
+  if (item == nullptr || !item->enabled || item->spec.kind != ControlKind::Edit) return;
+  if (item->text == text) return;
+  item->text = text;
+  OnCommand(id, EN_CHANGE);
+}
+
+void CPropertyPage::CheckRow(int id, int row, bool checked) {
+  CDlgItem* item = GetDlgItem(id);
+  if (item == nullptr || !item->enabled || row < 0 || static_cast<size_t>(row) >= item->rows.size())
+    return;
+  item->rows[static_cast<size_t>(row)].checked = checked;
+}
