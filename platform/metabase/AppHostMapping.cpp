@@ -1,5 +1,7 @@
 #include "platform/metabase/AppHostMapping.h"
 
+#include <iterator>
+
 #include "platform/apphost/ConfigPath.h"
 
 namespace metabase {
@@ -19,6 +21,9 @@ std::vector<std::string> Fields(const std::string& text, size_t count) {
   fields.push_back(text.substr(start));
   return fields;
 }
+
+const char* const kIdentityTypes[] = {"LocalSystem", "LocalService", "NetworkService",
+                                      "SpecificUser", "ApplicationPoolIdentity"};
 
 bool Contains(const std::string& list, const char* item) {
   for (const std::string& piece : Fields(list, 64)) {
@@ -108,6 +113,17 @@ std::optional<ScriptMap> ParseScriptMap(const std::string& text) {
   }
   map.verbs = fields.size() > 3 ? fields[3] : "";
   return map;
+}
+
+const char* IdentityTypeName(DWORD type) {
+  return type < std::size(kIdentityTypes) ? kIdentityTypes[type] : nullptr;
+}
+
+DWORD IdentityTypeOf(const std::string& name) {
+  for (DWORD i = 0; i < std::size(kIdentityTypes); ++i) {
+    if (SameName(name, kIdentityTypes[i])) return i;
+  }
+  return MD_APPPOOL_IDENTITY_TYPE_NETWORKSERVICE;
 }
 
 std::string Restriction::Text() const {

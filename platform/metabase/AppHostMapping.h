@@ -41,6 +41,12 @@ std::optional<ScriptMap> ScriptMapOf(const apphost::ConfigElementPtr& handler);
 // Only the flags a handler mapping can carry are kept.
 std::optional<ScriptMap> ParseScriptMap(const std::string& text);
 
+// An application pool's identity type: the metabase number and the
+// application host's name ("NetworkService" 2, ...; "ApplicationPoolIdentity"
+// has the next number, 4). Null, or 2 for an unknown name.
+const char* IdentityTypeName(DWORD type);
+DWORD IdentityTypeOf(const std::string& name);
+
 // A web service extension entry: "allowed,path,deletable,group,description".
 struct Restriction {
   bool allowed = false;

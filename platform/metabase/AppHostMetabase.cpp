@@ -124,18 +124,8 @@ void AddSites(Key& w3svc, const std::shared_ptr<apphost::ConfigStore>& store) {
   }
 }
 
-DWORD IdentityType(const ConfigElementPtr& processModel) {
-  static const char* const kTypes[] = {"LocalSystem", "LocalService", "NetworkService",
-                                       "SpecificUser", "ApplicationPoolIdentity"};
-  const std::string type = Attr(processModel, "identityType");
-  for (DWORD i = 0; i < 5; ++i) {
-    if (mapping::SameName(type, kTypes[i])) return i;
-  }
-  return MD_APPPOOL_IDENTITY_TYPE_NETWORKSERVICE;
-}
-
 void AddPool(Key& key, const ConfigElementPtr& processModel) {
-  const DWORD type = IdentityType(processModel);
+  const DWORD type = mapping::IdentityTypeOf(Attr(processModel, "identityType"));
   Set(key, MD_APPPOOL_IDENTITY_TYPE, DWORD_METADATA, EncodeDword(type), IIS_MD_UT_SERVER,
       METADATA_INHERIT);
   if (type == MD_APPPOOL_IDENTITY_TYPE_SPECIFICUSER) {

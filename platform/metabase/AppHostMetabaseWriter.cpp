@@ -197,6 +197,36 @@ HRESULT WriteFilters(const StorePtr& store, const std::string& location, const K
   return S_OK;
 }
 
+// A pool's process model follows its key: the identity type, and the user
+// of a specific-user identity.
+HRESULT WritePool(const ConfigElementPtr& processModel, const Key& key) {
+  const Property* type = key.FindProperty(MD_APPPOOL_IDENTITY_TYPE);
+  if (processModel == nullptr || type == nullptr || type->dataType != DWORD_METADATA) return S_OK;
+  const DWORD wanted = DecodeDword(type->data);
+  const char* name = mapping::IdentityTypeName(wanted);
+  HRESULT hr = S_OK;
+  if (name != nullptr && mapping::IdentityTypeOf(Attr(processModel, "identityType")) != wanted) {
+    hr = processModel->SetValue("identityType", name);
+  }
+  const auto user = Strings(key.FindProperty(MD_WAM_USER_NAME));
+  if (SUCCEEDED(hr) && wanted == MD_APPPOOL_IDENTITY_TYPE_SPECIFICUSER && !user.empty()) {
+    hr = SetIfDifferent(processModel, "userName", user.front());
+  }
+  return hr;
+}
+
+HRESULT WritePools(const StorePtr& store, const Key* pools) {
+  if (pools == nullptr) return S_OK;
+  const ConfigElementPtr section = ConfigElement::Section(store, mapping::kPools, "");
+  HRESULT hr = WritePool(
+      mapping::Child(mapping::Child(section, "applicationPoolDefaults"), "processModel"), *pools);
+  for (const auto& pool : mapping::Entries(section)) {
+    const Key* key = pools->FindChild(machine::FromUtf8(Attr(pool, "name")));
+    if (key != nullptr && SUCCEEDED(hr)) hr = WritePool(mapping::Child(pool, "processModel"), *key);
+  }
+  return hr;
+}
+
 }  // namespace
 
 HRESULT WriteAppHostMetabase(const Key& root) {
@@ -210,6 +240,7 @@ HRESULT WriteAppHostMetabase(const Key& root) {
   if (SUCCEEDED(hr))
     hr = WriteRestrictions(store, w3svc->FindProperty(MD_WEB_SVC_EXT_RESTRICTION_LIST));
   if (SUCCEEDED(hr)) hr = WriteFilters(store, "", w3svc->FindChild(u"Filters"));
+  if (SUCCEEDED(hr)) hr = WritePools(store, w3svc->FindChild(u"AppPools"));
   const ConfigElementPtr sites = ConfigElement::Section(store, mapping::kSites, "");
   for (const auto& site : mapping::Entries(sites)) {
     const Key* server = w3svc->FindChild(machine::FromUtf8(Attr(site, "id")));

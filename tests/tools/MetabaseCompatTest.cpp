@@ -117,5 +117,28 @@ TEST_F(MetabaseCompat, MetabaseRemovalsUndoTheAdditions) {
   EXPECT_EQ(Config(), before);
 }
 
+// A pool's identity set through the metabase is the pool's process model
+// identity in the application host.
+TEST_F(MetabaseCompat, PoolIdentityMapsOntoTheProcessModel) {
+  IISHelper iis;
+  ASSERT_TRUE(iis.Connect(IISHelper::ConnectMetabase));
+  ASSERT_TRUE(iis.OpenKey(u"/LM/W3SVC/AppPools"));
+  uint32_t type = 0;
+  uint32_t attributes = 0;
+  uint32_t userType = 0;
+  ASSERT_TRUE(
+      iis.GetDwordData(MD_APPPOOL_IDENTITY_TYPE, type, attributes, userType, u"IntranetPool"));
+  EXPECT_EQ(type, MD_APPPOOL_IDENTITY_TYPE_NETWORKSERVICE);
+  ASSERT_TRUE(iis.SetDwordData(MD_APPPOOL_IDENTITY_TYPE, MD_APPPOOL_IDENTITY_TYPE_SPECIFICUSER,
+                               attributes, userType, u"IntranetPool"));
+  ASSERT_TRUE(iis.SetStringData(MD_WAM_USER_NAME, u"IntranetService", METADATA_INHERIT,
+                                IIS_MD_UT_WAM, u"IntranetPool"));
+  ASSERT_TRUE(iis.Save(IISHelper::SaveMetabase));
+  const std::string pools = Section("", "applicationPools");
+  EXPECT_NE(pools.find("identityType=\"SpecificUser\" userName=\"IntranetService\""),
+            std::string::npos)
+      << pools;
+}
+
 }  // namespace
 }  // namespace quaver::test
