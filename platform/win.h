@@ -15,6 +15,7 @@
 #include "platform/win/winreg.h"
 #include "platform/win/winsvc.h"
 #include "platform/win/synchapi.h"
+#include "platform/win/processthreadsapi.h"
 #include "platform/win/localalloc.h"
 #include "platform/win/winsecurity.h"
 #include "platform/win/aclapi.h"
