@@ -107,6 +107,9 @@ TEST_F(ShellFolderTest, MissingFolderIsCreatedOnlyOnRequest) {
   EXPECT_EQ(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY | CSIDL_FLAG_CREATE, nullptr, 0, path),
             S_OK);
   EXPECT_TRUE(fs::is_directory(image.DriveC() / "Profiles" / "Admin" / "Desktop"));
+  SetFolder("COMMON_DESKTOPDIRECTORY", "C:\\Profiles\\Public\\Desktop");
+  EXPECT_EQ(ThroughIdList(CSIDL_COMMON_DESKTOPDIRECTORY | CSIDL_FLAG_CREATE),
+            u"C:\\Profiles\\Public\\Desktop");
   EXPECT_EQ(ThroughIdList(CSIDL_DESKTOPDIRECTORY), u"C:\\Profiles\\Admin\\Desktop");
 }
 
