@@ -31,4 +31,5 @@
 #include "platform/win/shlobj.h"
 #include "platform/win/shobjidl.h"
 #include "platform/win/profileapi.h"
+#include "platform/win/sysinfoapi.h"
 #endif
