@@ -135,3 +135,33 @@ TEST_F(CvspRun, UsageErrors) {
 }
 
 }  // namespace
+
+namespace {
+
+// Pipeline mode on IIS 10: without --sites every website of the
+// application host gets the per-website module.
+TEST(CvspRunPipeline, EveryWebsiteByDefault) {
+  EngineImage image("10");
+  ComponentVariable root = PackageRoot();
+  AddComponent(root, ComponentRecord("IAGM", {StringNode("NAME", "QuaverModule"),
+                                              StringNode("EXECUTABLE", "bin\\q.dll")}));
+  AddComponent(root, ComponentRecord("IAMD", {StringNode("NAME", "QuaverModule")}));
+  Bytes bytes = PackageFile(root);
+  image.WriteHostFile("q.cvsp", std::string(bytes.begin(), bytes.end()));
+  std::ostringstream out, err;
+  int status =
+      cvsp::Run({"run", (image.Root() / "q.cvsp").string(), "--machine", image.Root().string(),
+                 "--product-dir", "C:\\Quaver", "--mode", "pipeline"},
+                out, err);
+  ASSERT_EQ(status, 0) << err.str();
+  const std::string config =
+      image.ReadHostFile("drive_c/Windows/System32/inetsrv/config/applicationHost.config");
+  size_t count = 0;
+  for (size_t at = config.find("<add name=\"QuaverModule\""); at != std::string::npos;
+       at = config.find("<add name=\"QuaverModule\"", at + 1)) {
+    ++count;
+  }
+  EXPECT_EQ(count, 3u) << config;  // the global module and the two websites
+}
+
+}  // namespace
