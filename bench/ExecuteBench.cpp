@@ -94,8 +94,8 @@ Workload Build(const fs::path& work, uint32_t count, uint32_t size, bool halfCom
   workload.package.Set("CVSETUPPCKG:\0\0\2\0", 16);
   workload.package.Append(tree);
   workload.archive = work / "files.tar";
-  std::string command = "tar -cf '" + workload.archive.string() + "' -C '" + staging.string() +
-                        "' bin";
+  std::string command =
+      "tar -cf '" + workload.archive.string() + "' -C '" + staging.string() + "' bin";
   if (std::system(command.c_str()) != 0) throw std::runtime_error("tar -cf failed");
   fs::remove_all(staging);
   return workload;
@@ -110,8 +110,8 @@ void Pretouch(const unsigned char* data, size_t size) {
 void PretouchFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   char buffer[1 << 16];
-  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) Pretouch(
-      reinterpret_cast<const unsigned char*>(buffer), size_t(in.gcount()));
+  while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
+    Pretouch(reinterpret_cast<const unsigned char*>(buffer), size_t(in.gcount()));
 }
 
 double Seconds(Clock::time_point start) {
@@ -180,9 +180,7 @@ void RunSideBySide(benchmark::State& state, uint32_t count, uint32_t size, bool 
   fs::remove_all(work);
 }
 
-void BM_Execute10kFilesOf4KiB(benchmark::State& state) {
-  RunSideBySide(state, 10000, 4096, false);
-}
+void BM_Execute10kFilesOf4KiB(benchmark::State& state) { RunSideBySide(state, 10000, 4096, false); }
 void BM_Execute100FilesOf2MiB(benchmark::State& state) {
   RunSideBySide(state, 100, 2 * 1024 * 1024, true);
 }

@@ -1,7 +1,8 @@
 // The package engine: holds one package in memory, parses it into components
-// and the conditions filed under them, and reads the header information of a
-// package file. Running the components comes on top of this class (a setup
-// derives its own engine from it to follow the progress).
+// and the conditions filed under them, runs them on the server and undoes
+// them again (at once, or later through the uninstall package it writes),
+// and reads the header information of a package file. A setup derives its
+// own engine from it to follow the progress.
 #pragma once
 
 #include <cstdint>

@@ -8,9 +8,7 @@ namespace {
 CSPWString Wide(const CSPString& text) { return CSPWString(text); }
 
 // Only the application host is connected: its own removals run first.
-bool AppHostOnly(const IISHelper& iis) {
-  return iis.GetConnections() == IISHelper::ConnectAppHost;
-}
+bool AppHostOnly(const IISHelper& iis) { return iis.GetConnections() == IISHelper::ConnectAppHost; }
 
 // The metabase key of a website's root ("1/ROOT"); "/" stands for itself.
 CSPWString ScriptMapPath(const CSPWString& site) {
@@ -62,8 +60,8 @@ bool UpdateComponent::RunAddScriptMapping(IISHelper& iis, const CSPList<CSPWStri
   const uint32_t count = sites != nullptr ? sites->GetCount() : 1;
   for (uint32_t i = 0; i < count; ++i) {
     CSPWString executable = ResolveExecutable();
-    logText = CSPString("ADD IIS SCRIPT MAPPING: ") + Text("EXTENSION") +
-              ", executable: " + executable;
+    logText =
+        CSPString("ADD IIS SCRIPT MAPPING: ") + Text("EXTENSION") + ", executable: " + executable;
     CSPWString path = sites != nullptr ? ScriptMapPath(sites->GetAt(i)) : CSPWString();
     if (!iis.AddScriptMap(extension, executable, flags, verbs, path, true)) {
       return Fail("Cannot configure IIS Script Mapping");
@@ -98,8 +96,8 @@ bool UpdateComponent::RunRemoveWildcardMapping(IISHelper& iis) {
 
 bool UpdateComponent::RunAddRestriction(IISHelper& iis) {
   CSPWString executable = ResolveExecutable();
-  logText = CSPString("ADD IIS WEBSERVICE RESTRICTION: ") + Text("NAME") +
-            ", executable: " + executable;
+  logText =
+      CSPString("ADD IIS WEBSERVICE RESTRICTION: ") + Text("NAME") + ", executable: " + executable;
   // Before IIS 6 there is no restriction list to add to.
   if (iis.GetMajorVersion() < 6) return true;
   if (!iis.AddWebServiceRestriction(Wide(Text("NAME")), Wide(Text("DESCRIPTION")), executable)) {
@@ -163,8 +161,8 @@ bool UpdateComponent::RunRemoveModule(IISHelper& iis) {
 }
 
 bool UpdateComponent::RunAddHandler(IISHelper& iis, const CSPList<CSPWString>* sites) {
-  logText = CSPString("ADD IIS HANDLER MAPPING: ") + Text("EXTENSION") + ", name: " +
-            Text("NAME") + ", module: " + Text("MODULENAME");
+  logText = CSPString("ADD IIS HANDLER MAPPING: ") + Text("EXTENSION") + ", name: " + Text("NAME") +
+            ", module: " + Text("MODULENAME");
   const CSPWString name = Wide(Text("NAME"));
   const CSPWString modules = Wide(Text("MODULENAME"));
   const CSPWString path = Wide(Text("EXTENSION"));

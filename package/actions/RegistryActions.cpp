@@ -38,7 +38,8 @@ bool UpdateComponent::RunAddRegistryValue() {
   const CSPBuffer& data = record.GetChild("DATA")->GetBytes();
   const bool keep = (Options() & kKeepExisting) != 0;
   switch (Number("REGTYPE")) {
-    case kKeyOnly: return true;
+    case kKeyOnly:
+      return true;
     case kStringValue: {
       CSPString existing;
       if (keep && key.GetStringValue(name, existing)) return true;
@@ -56,7 +57,8 @@ bool UpdateComponent::RunAddRegistryValue() {
       if (!key.SetDwordValue(name, value)) return Fail("Cannot write registry data");
       return true;
     }
-    default: return Fail("Uknown registry value type");
+    default:
+      return Fail("Uknown registry value type");
   }
 }
 

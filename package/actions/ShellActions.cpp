@@ -37,8 +37,8 @@ bool UpdateComponent::RunCreateSymbolicLink() {
   }
   HMODULE kernel = LoadLibraryW(u"Kernel32.dll");
   if (kernel == nullptr) return FailAlways("System error. Cannot load Kernel32.dll.");
-  auto create = reinterpret_cast<CreateSymbolicLinkFunction>(
-      GetProcAddress(kernel, "CreateSymbolicLinkW"));
+  auto create =
+      reinterpret_cast<CreateSymbolicLinkFunction>(GetProcAddress(kernel, "CreateSymbolicLinkW"));
   if (create == nullptr) {
     FreeLibrary(kernel);
     return FailAlways("System error. Cannot load function CreateSymbolicLinkW from Kernel32.dll.");

@@ -81,8 +81,8 @@ bool UpdateComponent::RunCreateShortcut() {
 bool UpdateComponent::RunRemoveShortcut() {
   const CSPWString folderName(Text("SHORTCUT_FOLDER"));
   const CSPWString fileName(Text("SHORTCUT_FILENAME"));
-  logText = CSPString("REMOVE SHORTCUT: ") + Text("SHORTCUT_FOLDER") + "\\" +
-            Text("SHORTCUT_FILENAME");
+  logText =
+      CSPString("REMOVE SHORTCUT: ") + Text("SHORTCUT_FOLDER") + "\\" + Text("SHORTCUT_FILENAME");
   CSPWString user, common;
   if (!ProgramsFolder(CSIDL_PROGRAMS, user)) {
     return Fail("Cannot retrieve Start|Programs folder location");

@@ -20,14 +20,6 @@ struct Result {
   std::string err;
 };
 
-ComponentVariable Record(const char* type, std::initializer_list<ComponentVariable> fields,
-                         uint32_t options = 0) {
-  ComponentVariable record = MapOf("", fields);
-  record.AddToMap("", StringNode("TYPE", type));
-  record.AddToMap("", ULongNode("OPTIONS", options));
-  return record;
-}
-
 class CvspRun : public ::testing::Test {
  protected:
   Result Run(std::vector<std::string> args) {
@@ -41,17 +33,18 @@ class CvspRun : public ::testing::Test {
     return (image.Root() / name).string();
   }
   std::vector<std::string> Args(const std::string& package) {
-    return {"run", package, "--machine", image.Root().string(), "--product-dir",
-            "C:\\Program Files\\Corvane\\Quaver"};
+    return {"run",           package,
+            "--machine",     image.Root().string(),
+            "--product-dir", "C:\\Program Files\\Corvane\\Quaver"};
   }
   ComponentVariable Package() {
     ComponentVariable root = PackageRoot();
     AddComponent(root, FileRecord("q.dll"));
-    AddComponent(root, Record("IAFL", {StringNode("FILTERNAME", "Quaver"),
-                                       StringNode("EXECUTABLE", "bin\\q.dll"),
-                                       StringNode("DESCRIPTION", "IIS Quaver")}));
-    AddComponent(root, Record("IAGM", {StringNode("NAME", "QuaverModule"),
-                                       StringNode("EXECUTABLE", "bin\\q.dll")}));
+    AddComponent(root, ComponentRecord("IAFL", {StringNode("FILTERNAME", "Quaver"),
+                                                StringNode("EXECUTABLE", "bin\\q.dll"),
+                                                StringNode("DESCRIPTION", "IIS Quaver")}));
+    AddComponent(root, ComponentRecord("IAGM", {StringNode("NAME", "QuaverModule"),
+                                                StringNode("EXECUTABLE", "bin\\q.dll")}));
     AddCondition(root, ConditionRecord(2, "IISMODEL", 2, 0, "PIPELINE", 1, 1));
     return root;
   }
@@ -71,8 +64,9 @@ TEST_F(CvspRun, InstallsAndItsUninstallPackageRemovesIt) {
             std::string::npos)
       << run.out;
   EXPECT_NE(run.out.find("ADD IIS FILTER: Quaver, executable: "), std::string::npos);
-  EXPECT_NE(run.out.find("components: 3, executed: 2, skipped: 1, failed: 0, reverse components: 2"),
-            std::string::npos)
+  EXPECT_NE(
+      run.out.find("components: 3, executed: 2, skipped: 1, failed: 0, reverse components: 2"),
+      std::string::npos)
       << run.out;
   // Every website of the server got the filter.
   const std::string metabase = image.ReadHostFile("drive_c/Windows/System32/inetsrv/MetaBase.xml");
@@ -95,7 +89,8 @@ TEST_F(CvspRun, InstallsAndItsUninstallPackageRemovesIt) {
 
 TEST_F(CvspRun, FailureRollsBackAndNamesTheCause) {
   ComponentVariable root = Package();
-  AddComponent(root, Record("RFIL", {StringNode("PATH", "C:\\nowhere"), StringNode("FILENAME", "x")}));
+  AddComponent(root, ComponentRecord(
+                         "RFIL", {StringNode("PATH", "C:\\nowhere"), StringNode("FILENAME", "x")}));
   const std::string package = Write("q.cvsp", root);
   const Snapshot before = TakeSnapshot(image);
   std::vector<std::string> args = Args(package);
@@ -103,9 +98,10 @@ TEST_F(CvspRun, FailureRollsBackAndNamesTheCause) {
   Result run = Run(args);
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "Update engine error: File system error. Cannot remove file.\n");
-  EXPECT_NE(run.out.find("REMOVE FILE: C:\\nowhere\\x  FAILED: File system error. Cannot remove file.\n"
-                         "rolled back\n"),
-            std::string::npos)
+  EXPECT_NE(
+      run.out.find("REMOVE FILE: C:\\nowhere\\x  FAILED: File system error. Cannot remove file.\n"
+                   "rolled back\n"),
+      std::string::npos)
       << run.out;
   Snapshot after = TakeSnapshot(image);
   after.erase("q.cvsp");
@@ -136,6 +132,36 @@ TEST_F(CvspRun, UsageErrors) {
   args.insert(args.end(), {"--mode", "cgi"});
   EXPECT_EQ(Run(args).status, 2);
   EXPECT_EQ(Run({"run", package}).status, 2);
+}
+
+}  // namespace
+
+namespace {
+
+// Pipeline mode on IIS 10: without --sites every website of the
+// application host gets the per-website module.
+TEST(CvspRunPipeline, EveryWebsiteByDefault) {
+  EngineImage image("10");
+  ComponentVariable root = PackageRoot();
+  AddComponent(root, ComponentRecord("IAGM", {StringNode("NAME", "QuaverModule"),
+                                              StringNode("EXECUTABLE", "bin\\q.dll")}));
+  AddComponent(root, ComponentRecord("IAMD", {StringNode("NAME", "QuaverModule")}));
+  Bytes bytes = PackageFile(root);
+  image.WriteHostFile("q.cvsp", std::string(bytes.begin(), bytes.end()));
+  std::ostringstream out, err;
+  int status =
+      cvsp::Run({"run", (image.Root() / "q.cvsp").string(), "--machine", image.Root().string(),
+                 "--product-dir", "C:\\Quaver", "--mode", "pipeline"},
+                out, err);
+  ASSERT_EQ(status, 0) << err.str();
+  const std::string config =
+      image.ReadHostFile("drive_c/Windows/System32/inetsrv/config/applicationHost.config");
+  size_t count = 0;
+  for (size_t at = config.find("<add name=\"QuaverModule\""); at != std::string::npos;
+       at = config.find("<add name=\"QuaverModule\"", at + 1)) {
+    ++count;
+  }
+  EXPECT_EQ(count, 3u) << config;  // the global module and the two websites
 }
 
 }  // namespace

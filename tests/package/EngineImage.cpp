@@ -14,8 +14,8 @@ namespace package_test {
 EngineImage::EngineImage(const std::string& iisVersion) {
   quaver_machine::RunCreateHooks({Root(), iisVersion});
   HKEY key = nullptr;
-  EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProductKey, 0, nullptr, 0, KEY_ALL_ACCESS,
-                            nullptr, &key, nullptr),
+  EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProductKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &key, nullptr),
             ERROR_SUCCESS);
   RegCloseKey(key);
 }

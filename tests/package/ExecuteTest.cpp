@@ -155,8 +155,8 @@ TEST(Execute, ConditionsAgainstTheFactsOfEachServer) {
     for (uint32_t i = 0; i < table.rows.size(); ++i) {
       const Condition& c = table.rows[i];
       AddComponent(root, Directory("c" + std::to_string(i)));
-      AddCondition(root, ConditionRecord(i, c.name, c.valueType, c.number, c.text, c.compare,
-                                         c.execute));
+      AddCondition(root,
+                   ConditionRecord(i, c.name, c.valueType, c.number, c.text, c.compare, c.execute));
     }
     CountingUpdate engine;
     Prepare(engine, root, table.mode);
@@ -188,8 +188,8 @@ TEST(Execute, LogsEveryExecutedComponentAndStopsAtTheFirstFailure) {
   EngineImage image("6");
   ComponentVariable root = PackageRoot();
   AddComponent(root, Directory("a"));
-  AddComponent(root, Failing(1));  // excused: logged as failed
-  AddComponent(root, Failing(5));  // excused and silent: logged as OK
+  AddComponent(root, Failing(1));                               // excused: logged as failed
+  AddComponent(root, Failing(5));                               // excused and silent: logged as OK
   AddComponent(root, MapOf("", {StringNode("TYPE", "file")}));  // no action
   AddComponent(root, Failing(0));
   AddComponent(root, Directory("never"));
@@ -198,7 +198,8 @@ TEST(Execute, LogsEveryExecutedComponentAndStopsAtTheFirstFailure) {
   EXPECT_FALSE(engine.Execute());
   EXPECT_STREQ(engine.GetErrorTitle().GetString(), "Update engine error");
   EXPECT_STREQ(engine.GetErrorText().GetString(), "File system error. Cannot remove file.");
-  const std::string failed = "REMOVE FILE: C:\\nowhere\\x  FAILED: File system error. Cannot remove file.\r\n";
+  const std::string failed =
+      "REMOVE FILE: C:\\nowhere\\x  FAILED: File system error. Cannot remove file.\r\n";
   EXPECT_EQ(std::string(engine.GetLog().GetString()),
             "CREATE DIRECTORY: C:\\Program Files\\Corvane\\Quaver\\a  OK\r\n" + failed +
                 "REMOVE FILE: C:\\nowhere\\x  OK\r\n"

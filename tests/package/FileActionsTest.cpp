@@ -30,9 +30,9 @@ class FileActions : public quaver::test::TempMachineTest {
 
 ComponentVariable File(const char* path, const char* name, uint32_t options,
                        const std::string& data = "content") {
-  return MapOf("", {StringNode("TYPE", "FILE"), ULongNode("OPTIONS", options),
-                    StringNode("PATH", path), StringNode("FILENAME", name),
-                    BinaryNode("DATA", data)});
+  return MapOf("",
+               {StringNode("TYPE", "FILE"), ULongNode("OPTIONS", options), StringNode("PATH", path),
+                StringNode("FILENAME", name), BinaryNode("DATA", data)});
 }
 
 UpdateComponent Parsed(const ComponentVariable& record) { return Component(record); }
@@ -117,8 +117,9 @@ TEST_F(FileActions, OptionsDecideResultAndMessageOfAFailure) {
     bool result;
     bool message;
   };
-  const Row rows[] = {{0, false, true},  {1, true, true},    {4, false, false}, {5, true, false},
-                      {2, false, true},  {0x10, false, true}, {0x11, true, true}, {0x1F, true, false}};
+  const Row rows[] = {{0, false, true},   {1, true, true},    {4, false, false},
+                      {5, true, false},   {2, false, true},   {0x10, false, true},
+                      {0x11, true, true}, {0x1F, true, false}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.options);
     UpdateComponent component = Parsed(File("C:\\blocker\\sub", "a.dll", row.options));
@@ -130,8 +131,8 @@ TEST_F(FileActions, OptionsDecideResultAndMessageOfAFailure) {
 }
 
 ComponentVariable Remove(const char* type, const char* path, const char* name = nullptr) {
-  ComponentVariable record = MapOf("", {StringNode("TYPE", type), ULongNode("OPTIONS", 0),
-                                        StringNode("PATH", path)});
+  ComponentVariable record =
+      MapOf("", {StringNode("TYPE", type), ULongNode("OPTIONS", 0), StringNode("PATH", path)});
   if (name != nullptr) record.AddToMap("", StringNode("FILENAME", name));
   return record;
 }
@@ -161,8 +162,7 @@ TEST_F(FileActions, DirectoriesAreCreatedAndOnlyEmptyOnesRemoved) {
 
   UpdateComponent notEmpty = Parsed(Remove("RDIR", "logs"));
   EXPECT_FALSE(Run(notEmpty));
-  EXPECT_STREQ(notEmpty.GetErrorText().GetString(),
-               "File system error. Cannot remove directory.");
+  EXPECT_STREQ(notEmpty.GetErrorText().GetString(), "File system error. Cannot remove directory.");
   UpdateComponent empty = Parsed(Remove("RDIR", "logs\\old"));
   EXPECT_TRUE(Run(empty));
   EXPECT_STREQ(empty.GetLogText().GetString(),
@@ -195,9 +195,9 @@ const char kKey[] = "Software\\Corvane\\Quaver";
 
 ComponentVariable Reg(const char* name, uint32_t type, const std::string& data,
                       uint32_t options = 0, const char* path = kKey) {
-  return MapOf("", {StringNode("TYPE", "REGK"), ULongNode("OPTIONS", options),
-                    StringNode("PATH", path), StringNode("REGNAME", name),
-                    ULongNode("REGTYPE", type), BinaryNode("DATA", data)});
+  return MapOf("",
+               {StringNode("TYPE", "REGK"), ULongNode("OPTIONS", options), StringNode("PATH", path),
+                StringNode("REGNAME", name), ULongNode("REGTYPE", type), BinaryNode("DATA", data)});
 }
 
 class RegistryActions : public FileActions {
@@ -322,8 +322,7 @@ TEST(AccessActions, AccessRightsNameThePrincipal) {
 
   UpdateComponent unknownId = Parsed(Access("Standard", 99, ""));
   EXPECT_FALSE(Run(unknownId));
-  EXPECT_STREQ(unknownId.GetErrorText().GetString(),
-               "Cannot resolve standard user with id \"99\"");
+  EXPECT_STREQ(unknownId.GetErrorText().GetString(), "Cannot resolve standard user with id \"99\"");
   UpdateComponent unknownName = Parsed(Access("NAMED", 0, "NOBODY"));
   EXPECT_FALSE(Run(unknownName));
   EXPECT_STREQ(unknownName.GetErrorText().GetString(), "Cannot resolve user \"NOBODY\"");

@@ -14,14 +14,6 @@ using namespace package_test;
 
 namespace {
 
-ComponentVariable Record(const char* type, std::initializer_list<ComponentVariable> fields,
-                         uint32_t options = 0) {
-  ComponentVariable record = MapOf("", fields);
-  record.AddToMap("", StringNode("TYPE", type));
-  record.AddToMap("", ULongNode("OPTIONS", options));
-  return record;
-}
-
 UpdateComponent Parsed(const ComponentVariable& record) { return Component(record); }
 
 CSPList<CSPWString> Sites(std::initializer_list<const char16_t*> ids) {
@@ -33,14 +25,15 @@ CSPList<CSPWString> Sites(std::initializer_list<const char16_t*> ids) {
 std::string Narrow(const CSPWString& text) { return CSPString(text).GetString(); }
 
 ComponentVariable Filter(const char* name) {
-  return Record("IAFL", {StringNode("FILTERNAME", name), StringNode("EXECUTABLE", "bin\\q.dll"),
-                         StringNode("DESCRIPTION", "Quaver")});
+  return ComponentRecord("IAFL",
+                         {StringNode("FILTERNAME", name), StringNode("EXECUTABLE", "bin\\q.dll"),
+                          StringNode("DESCRIPTION", "Quaver")});
 }
 
 ComponentVariable ScriptMap(const char* extension) {
-  return Record("IASM", {StringNode("EXTENSION", extension),
-                         StringNode("EXECUTABLE", "bin\\q.dll"), ULongNode("FLAGS", 5),
-                         StringNode("VERBS", "GET,POST")});
+  return ComponentRecord(
+      "IASM", {StringNode("EXTENSION", extension), StringNode("EXECUTABLE", "bin\\q.dll"),
+               ULongNode("FLAGS", 5), StringNode("VERBS", "GET,POST")});
 }
 
 class MetabaseActions : public ::testing::Test {
@@ -94,9 +87,10 @@ TEST_F(MetabaseActions, FilterGoesGloballyOrPerWebsiteAtItsRememberedPosition) {
   FilterPriorities global;
   global.SetAt(u"", 0);
   ASSERT_TRUE(Run(Filter("First"), {}, global));
-  EXPECT_EQ(LoadOrder(u"/LM/W3SVC/Filters").rfind("First", 0), 0u) << LoadOrder(u"/LM/W3SVC/Filters");
+  EXPECT_EQ(LoadOrder(u"/LM/W3SVC/Filters").rfind("First", 0), 0u)
+      << LoadOrder(u"/LM/W3SVC/Filters");
 
-  ASSERT_TRUE(Run(Record("IRFL", {StringNode("FILTERNAME", "Quaver")})));
+  ASSERT_TRUE(Run(ComponentRecord("IRFL", {StringNode("FILTERNAME", "Quaver")})));
   EXPECT_EQ(Narrow(CSPWString(last.GetLogText())), "REMOVE IIS FILTER: Quaver");
   EXPECT_EQ(LoadOrder(u"/LM/W3SVC/1/Filters"), "Other");
   EXPECT_EQ(LoadOrder(u"/LM/W3SVC/2/Filters"), "Other");
@@ -115,26 +109,26 @@ TEST_F(MetabaseActions, ScriptMapsGoToEachChosenWebsiteRoot) {
   EXPECT_NE(ScriptMaps(u"/LM/W3SVC").find("bin\\q.dll"), std::string::npos);
   EXPECT_NE(ScriptMaps(u"/LM/W3SVC").find("*,"), std::string::npos);
 
-  ASSERT_TRUE(Run(Record("IRSM", {StringNode("EXTENSION", ".qvr")})));
+  ASSERT_TRUE(Run(ComponentRecord("IRSM", {StringNode("EXTENSION", ".qvr")})));
   EXPECT_EQ(Narrow(CSPWString(last.GetLogText())), "REMOVE IIS SCRIPT MAPPING: .qvr");
   EXPECT_EQ(ScriptMaps(u"/LM/W3SVC/1/ROOT").find(".qvr,"), std::string::npos);
   // The wildcard removal matches the text as the package wrote it.
-  ASSERT_TRUE(Run(Record("IRWM", {StringNode("EXECUTABLE", "bin\\q.dll")})));
+  ASSERT_TRUE(Run(ComponentRecord("IRWM", {StringNode("EXECUTABLE", "bin\\q.dll")})));
   EXPECT_EQ(Narrow(CSPWString(last.GetLogText())),
             "REMOVE IIS WILDCARD SCRIPT MAPPING: *, executable: bin\\q.dll");
   EXPECT_EQ(ScriptMaps(u"/LM/W3SVC").find("*,"), std::string::npos);
 }
 
 TEST_F(MetabaseActions, RestrictionsAreAddedAndRemoved) {
-  ComponentVariable add = Record("IAWR", {StringNode("NAME", "Quaver"),
-                                          StringNode("EXECUTABLE", "bin\\q.dll"),
-                                          StringNode("DESCRIPTION", "IIS Quaver")});
+  ComponentVariable add =
+      ComponentRecord("IAWR", {StringNode("NAME", "Quaver"), StringNode("EXECUTABLE", "bin\\q.dll"),
+                               StringNode("DESCRIPTION", "IIS Quaver")});
   ASSERT_TRUE(Run(add));
   EXPECT_EQ(Narrow(CSPWString(last.GetLogText())),
             std::string("ADD IIS WEBSERVICE RESTRICTION: Quaver, executable: ") + kExecutable);
   EXPECT_NE(image.ReadHostFile("drive_c/Windows/System32/inetsrv/MetaBase.xml").find("IIS Quaver"),
             std::string::npos);
-  ASSERT_TRUE(Run(Record("IRWR", {StringNode("NAME", "Quaver")})));
+  ASSERT_TRUE(Run(ComponentRecord("IRWR", {StringNode("NAME", "Quaver")})));
   EXPECT_EQ(Narrow(CSPWString(last.GetLogText())), "REMOVE IIS WEBSERVICE RESTRICTION: Quaver");
   iis.Save(IISHelper::SaveAll);
   EXPECT_EQ(image.ReadHostFile("drive_c/Windows/System32/inetsrv/MetaBase.xml").find("IIS Quaver"),
@@ -152,29 +146,30 @@ TEST(IisActionMessages, EachActionNamesWhatFailed) {
   };
   const ComponentVariable name = StringNode("NAME", "Quaver");
   const ComponentVariable executable = StringNode("EXECUTABLE", "bin\\q.dll");
-  const ComponentVariable handler = Record(
+  const ComponentVariable handler = ComponentRecord(
       "IAHD", {name, StringNode("MODULENAME", "QuaverModule"), StringNode("EXTENSION", "*.qvr"),
                StringNode("ACCESS", "Script"), StringNode("VERBS", "*")});
   const Row rows[] = {
       {Filter("Quaver"), false, "Cannot configure IIS Filter"},
       {Filter("Quaver"), true, "Cannot configure IIS Filter"},
-      {Record("IRFL", {StringNode("FILTERNAME", "Quaver")}), false, "Cannot remove IIS Filter"},
+      {ComponentRecord("IRFL", {StringNode("FILTERNAME", "Quaver")}), false,
+       "Cannot remove IIS Filter"},
       {ScriptMap(".qvr"), false, "Cannot configure IIS Script Mapping"},
       {ScriptMap(".qvr"), true, "Cannot configure IIS Script Mapping"},
-      {Record("IRSM", {StringNode("EXTENSION", ".qvr")}), false,
+      {ComponentRecord("IRSM", {StringNode("EXTENSION", ".qvr")}), false,
        "Cannot remove IIS Script Mapping"},
-      {Record("IRWM", {executable}), false, "Cannot remove IIS Wildcard Script Mapping"},
-      {Record("IAWR", {name, executable, StringNode("DESCRIPTION", "d")}), false,
+      {ComponentRecord("IRWM", {executable}), false, "Cannot remove IIS Wildcard Script Mapping"},
+      {ComponentRecord("IAWR", {name, executable, StringNode("DESCRIPTION", "d")}), false,
        "Cannot configure IIS Web Service Restriction"},
-      {Record("IRWR", {name}), false, "Cannot configure IIS Web Service Restriction"},
-      {Record("IAGM", {name, executable}), false, "Cannot configure IIS Global Module"},
-      {Record("IRGM", {name}), false, "Cannot remove IIS Global Module"},
-      {Record("IAMD", {name}), false, "Cannot configure IIS Module"},
-      {Record("IAMD", {name}), true, ""},  // the websites cannot be listed
-      {Record("IRMD", {name}), false, "Cannot remove IIS Module"},
+      {ComponentRecord("IRWR", {name}), false, "Cannot configure IIS Web Service Restriction"},
+      {ComponentRecord("IAGM", {name, executable}), false, "Cannot configure IIS Global Module"},
+      {ComponentRecord("IRGM", {name}), false, "Cannot remove IIS Global Module"},
+      {ComponentRecord("IAMD", {name}), false, "Cannot configure IIS Module"},
+      {ComponentRecord("IAMD", {name}), true, ""},  // the websites cannot be listed
+      {ComponentRecord("IRMD", {name}), false, "Cannot remove IIS Module"},
       {handler, false, "Cannot configure IIS Handler Mapping"},
       {handler, true, ""},
-      {Record("IRHD", {name}), false, "Cannot remove IIS Handler Mapping"},
+      {ComponentRecord("IRHD", {name}), false, "Cannot remove IIS Handler Mapping"},
   };
   for (const Row& row : rows) {
     UpdateComponent component = Parsed(row.record);
@@ -189,13 +184,13 @@ TEST(IisActionMessages, EachActionNamesWhatFailed) {
 TEST(IisActionMessages, RestrictionsNeedIis6) {
   quaver::test::TempMachine image;  // no IIS: version 0
   IISHelper iis;
-  UpdateComponent add = Parsed(Record("IAWR", {StringNode("NAME", "Quaver"),
-                                               StringNode("EXECUTABLE", "C:\\q.dll"),
-                                               StringNode("DESCRIPTION", "d")}));
+  UpdateComponent add = Parsed(
+      ComponentRecord("IAWR", {StringNode("NAME", "Quaver"), StringNode("EXECUTABLE", "C:\\q.dll"),
+                               StringNode("DESCRIPTION", "d")}));
   EXPECT_TRUE(add.RunAlone(iis));
   EXPECT_STREQ(add.GetLogText().GetString(),
                "ADD IIS WEBSERVICE RESTRICTION: Quaver, executable: C:\\q.dll");
-  UpdateComponent remove = Parsed(Record("IRWR", {StringNode("NAME", "Quaver")}));
+  UpdateComponent remove = Parsed(ComponentRecord("IRWR", {StringNode("NAME", "Quaver")}));
   EXPECT_TRUE(remove.RunAlone(iis));
 }
 
@@ -221,16 +216,17 @@ class AppHostActions : public ::testing::Test {
 
 TEST_F(AppHostActions, ModulesAndHandlersPerWebsiteSkipUnknownIds) {
   const ComponentVariable name = StringNode("NAME", "QuaverModule");
-  ASSERT_TRUE(Run(Record("IAGM", {name, StringNode("EXECUTABLE", "bin\\q.dll")})));
+  ASSERT_TRUE(Run(ComponentRecord("IAGM", {name, StringNode("EXECUTABLE", "bin\\q.dll")})));
   EXPECT_EQ(Narrow(CSPWString(last.GetLogText())),
             std::string("ADD IIS GLOBAL MODULE: QuaverModule, executable: ") + kExecutable);
-  ASSERT_TRUE(Run(Record("IAMD", {name}), Sites({u"1", u"7"})));
+  ASSERT_TRUE(Run(ComponentRecord("IAMD", {name}), Sites({u"1", u"7"})));
   EXPECT_STREQ(last.GetLogText().GetString(), "ADD IIS MODULE: QuaverModule");
-  ASSERT_TRUE(Run(Record("IAHD", {StringNode("NAME", "QuaverHandler"),
-                                  StringNode("MODULENAME", "QuaverModule"),
-                                  StringNode("EXTENSION", "*.qvr"), StringNode("ACCESS", "Script"),
-                                  StringNode("VERBS", "*")}),
-                  Sites({u"1"})));
+  ASSERT_TRUE(
+      Run(ComponentRecord(
+              "IAHD", {StringNode("NAME", "QuaverHandler"),
+                       StringNode("MODULENAME", "QuaverModule"), StringNode("EXTENSION", "*.qvr"),
+                       StringNode("ACCESS", "Script"), StringNode("VERBS", "*")}),
+          Sites({u"1"})));
   EXPECT_STREQ(last.GetLogText().GetString(),
                "ADD IIS HANDLER MAPPING: *.qvr, name: QuaverHandler, module: QuaverModule");
   std::string config = Config();
@@ -245,19 +241,19 @@ TEST_F(AppHostActions, ModulesAndHandlersPerWebsiteSkipUnknownIds) {
   EXPECT_EQ(config.compare(location, 33, "<location path=\"Default Web Site\""), 0);
   EXPECT_NE(config.find("QuaverHandler"), std::string::npos);
 
-  ASSERT_TRUE(Run(Record("IRHD", {StringNode("NAME", "QuaverHandler")})));
-  ASSERT_TRUE(Run(Record("IRMD", {name})));
-  ASSERT_TRUE(Run(Record("IRGM", {name})));
+  ASSERT_TRUE(Run(ComponentRecord("IRHD", {StringNode("NAME", "QuaverHandler")})));
+  ASSERT_TRUE(Run(ComponentRecord("IRMD", {name})));
+  ASSERT_TRUE(Run(ComponentRecord("IRGM", {name})));
   EXPECT_EQ(Config().find("Quaver"), std::string::npos);
 }
 
 // With only the application host, the metabase half of a removal fails:
 // reverse components carry 0x01 for that.
 TEST_F(AppHostActions, RemovalsAlsoAskTheMetabase) {
-  ComponentVariable remove = Record("IRFL", {StringNode("FILTERNAME", "Quaver")}, 1);
+  ComponentVariable remove = ComponentRecord("IRFL", {StringNode("FILTERNAME", "Quaver")}, 1);
   EXPECT_TRUE(Run(remove));
   EXPECT_STREQ(last.GetErrorText().GetString(), "Cannot remove IIS Filter");
-  ASSERT_TRUE(Run(Record("IAMD", {StringNode("NAME", "Server")})));
+  ASSERT_TRUE(Run(ComponentRecord("IAMD", {StringNode("NAME", "Server")})));
   EXPECT_NE(Config().find("Server"), std::string::npos);
 }
 

@@ -70,6 +70,16 @@ inline void AddCondition(ComponentVariable& root, const ComponentVariable& recor
   root.AddToMap("SETUP", list);
 }
 
+// A component record: "TYPE", "OPTIONS" and the action's fields.
+inline ComponentVariable ComponentRecord(const char* type,
+                                         std::initializer_list<ComponentVariable> fields,
+                                         uint32_t options = 0) {
+  ComponentVariable record = MapOf("", fields);
+  record.AddToMap("", StringNode("TYPE", type));
+  record.AddToMap("", ULongNode("OPTIONS", options));
+  return record;
+}
+
 inline ComponentVariable FileRecord(const char* fileName) {
   return MapOf("", {StringNode("TYPE", "FILE"), ULongNode("OPTIONS", 0),
                     StringNode("PATH", "bin"), StringNode("FILENAME", fileName),

@@ -15,34 +15,28 @@ using namespace package_test;
 
 namespace {
 
-ComponentVariable Record(const char* type, std::initializer_list<ComponentVariable> fields,
-                         uint32_t options = 0) {
-  ComponentVariable record = MapOf("", fields);
-  record.AddToMap("", StringNode("TYPE", type));
-  record.AddToMap("", ULongNode("OPTIONS", options));
-  return record;
-}
-
 ComponentVariable File(const char* name, uint32_t options = 0) {
-  return Record("FILE", {StringNode("PATH", "bin"), StringNode("FILENAME", name),
-                         BinaryNode("DATA", "MZ")},
-                options);
+  return ComponentRecord(
+      "FILE", {StringNode("PATH", "bin"), StringNode("FILENAME", name), BinaryNode("DATA", "MZ")},
+      options);
 }
 
 ComponentVariable Value(const char* name, uint32_t type, const std::string& data) {
-  return Record("REGK", {StringNode("PATH", "Software\\Corvane\\Quaver"),
-                         StringNode("REGNAME", name), ULongNode("REGTYPE", type),
-                         BinaryNode("DATA", data)});
+  return ComponentRecord(
+      "REGK", {StringNode("PATH", "Software\\Corvane\\Quaver"), StringNode("REGNAME", name),
+               ULongNode("REGTYPE", type), BinaryNode("DATA", data)});
 }
 
 ComponentVariable Filter() {
-  return Record("IAFL", {StringNode("FILTERNAME", "Quaver"), StringNode("EXECUTABLE", "bin\\q.dll"),
-                         StringNode("DESCRIPTION", "IIS Quaver")});
+  return ComponentRecord(
+      "IAFL", {StringNode("FILTERNAME", "Quaver"), StringNode("EXECUTABLE", "bin\\q.dll"),
+               StringNode("DESCRIPTION", "IIS Quaver")});
 }
 
 ComponentVariable ScriptMap(const char* extension, const char* executable = "bin\\q.dll") {
-  return Record("IASM", {StringNode("EXTENSION", extension), StringNode("EXECUTABLE", executable),
-                         ULongNode("FLAGS", 1), StringNode("VERBS", "")});
+  return ComponentRecord("IASM",
+                         {StringNode("EXTENSION", extension), StringNode("EXECUTABLE", executable),
+                          ULongNode("FLAGS", 1), StringNode("VERBS", "")});
 }
 
 // "TYPE", the copied fields and "OPTIONS" of a reverse record, as text.
@@ -72,31 +66,35 @@ TEST(MakeReverse, FollowsTheReverseTable) {
       {File("a.dll", 0x14), "FILENAME=a.dll;OPTIONS=21;PATH=bin;TYPE=RFIL;"},
       {File("a.dll", 8), "FILENAME=a.dll;OPTIONS=9;PATH=bin;TYPE=RFIL;"},
       {File("a.dll", 0x1F), "FILENAME=a.dll;OPTIONS=29;PATH=bin;TYPE=RFIL;"},
-      {Record("SLNK", {StringNode("PATH", "bin"), StringNode("FILENAME", "l.dll"),
-                       StringNode("TARGET", "q.dll")}),
+      {ComponentRecord("SLNK", {StringNode("PATH", "bin"), StringNode("FILENAME", "l.dll"),
+                                StringNode("TARGET", "q.dll")}),
        "FILENAME=l.dll;OPTIONS=1;PATH=bin;TYPE=RFIL;"},
-      {Record("CDIR", {StringNode("PATH", "logs")}), "OPTIONS=1;PATH=logs;TYPE=RDIR;"},
-      {Value("RootDir", 1, "C:\\"), "OPTIONS=1;PATH=Software\\Corvane\\Quaver;REGNAME=RootDir;TYPE=RREG;"},
-      {Record("CSHC", {StringNode("SHORTCUT_FOLDER", "IIS Quaver"),
-                       StringNode("SHORTCUT_FILENAME", "Help.lnk"), StringNode("TARGET_PATH", ""),
-                       StringNode("TARGET_FILENAME", "help.chm"), StringNode("DESCRIPTION", "")}),
+      {ComponentRecord("CDIR", {StringNode("PATH", "logs")}), "OPTIONS=1;PATH=logs;TYPE=RDIR;"},
+      {Value("RootDir", 1, "C:\\"),
+       "OPTIONS=1;PATH=Software\\Corvane\\Quaver;REGNAME=RootDir;TYPE=RREG;"},
+      {ComponentRecord("CSHC",
+                       {StringNode("SHORTCUT_FOLDER", "IIS Quaver"),
+                        StringNode("SHORTCUT_FILENAME", "Help.lnk"), StringNode("TARGET_PATH", ""),
+                        StringNode("TARGET_FILENAME", "help.chm"), StringNode("DESCRIPTION", "")}),
        "OPTIONS=1;SHORTCUT_FILENAME=Help.lnk;SHORTCUT_FOLDER=IIS Quaver;TYPE=RSHC;"},
       {Filter(), "FILTERNAME=Quaver;OPTIONS=1;TYPE=IRFL;"},
       {ScriptMap("*", "%ProgramFiles%\\Corvane\\Quaver\\bin\\q.dll"),
        "EXECUTABLE=%ProgramFiles%\\Corvane\\Quaver\\bin\\q.dll;OPTIONS=1;TYPE=IRWM;"},
       {ScriptMap(".qvr"), "EXTENSION=.qvr;OPTIONS=1;TYPE=IRSM;"},
-      {Record("IAWR", {name, executable, StringNode("DESCRIPTION", "d")}), "NAME=Q;OPTIONS=1;TYPE=IRWR;"},
-      {Record("IAGM", {name, executable}), "NAME=Q;OPTIONS=1;TYPE=IRGM;"},
-      {Record("IAMD", {name}), "NAME=Q;OPTIONS=1;TYPE=IRMD;"},
-      {Record("IAHD", {name, StringNode("MODULENAME", "M"), StringNode("EXTENSION", "*"),
-                       StringNode("ACCESS", "Script"), StringNode("VERBS", "*")}),
+      {ComponentRecord("IAWR", {name, executable, StringNode("DESCRIPTION", "d")}),
+       "NAME=Q;OPTIONS=1;TYPE=IRWR;"},
+      {ComponentRecord("IAGM", {name, executable}), "NAME=Q;OPTIONS=1;TYPE=IRGM;"},
+      {ComponentRecord("IAMD", {name}), "NAME=Q;OPTIONS=1;TYPE=IRMD;"},
+      {ComponentRecord("IAHD", {name, StringNode("MODULENAME", "M"), StringNode("EXTENSION", "*"),
+                                StringNode("ACCESS", "Script"), StringNode("VERBS", "*")}),
        "NAME=Q;OPTIONS=1;TYPE=IRHD;"},
-      {Record("EXEC", {StringNode("PATH", "bin"), StringNode("FILENAME", "s.cmd"),
-                       BinaryNode("DATA", "")}),
+      {ComponentRecord("EXEC", {StringNode("PATH", "bin"), StringNode("FILENAME", "s.cmd"),
+                                BinaryNode("DATA", "")}),
        nullptr},
-      {Record("RFIL", {StringNode("PATH", "bin"), StringNode("FILENAME", "a.dll")}), nullptr},
-      {Record("IRFL", {StringNode("FILTERNAME", "Quaver")}), nullptr},
-      {Record("QUUX", {}), nullptr},
+      {ComponentRecord("RFIL", {StringNode("PATH", "bin"), StringNode("FILENAME", "a.dll")}),
+       nullptr},
+      {ComponentRecord("IRFL", {StringNode("FILTERNAME", "Quaver")}), nullptr},
+      {ComponentRecord("QUUX", {}), nullptr},
   };
   for (const Row& row : rows) {
     UpdateComponent forward = Component(row.forward, u"C:\\P");
@@ -148,8 +146,7 @@ TEST(WriteUninstallPackage, HoldsTheReversesLastFirst) {
   EXPECT_EQ(TypesOf(package, version), (std::vector<std::string>{"IRFL", "RREG", "RFIL"}));
   EXPECT_EQ(version, 0x10002u);
   ASSERT_TRUE(engine.WriteUninstallPackage(package, false));
-  EXPECT_EQ(TypesOf(package, version),
-            (std::vector<std::string>{"RFIL", "IRFL", "RREG", "RFIL"}));
+  EXPECT_EQ(TypesOf(package, version), (std::vector<std::string>{"RFIL", "IRFL", "RREG", "RFIL"}));
 }
 
 TEST(WriteUninstallPackage, EverythingLeftOutStillReads) {
@@ -172,36 +169,37 @@ TEST(WriteUninstallPackage, EverythingLeftOutStillReads) {
 
 // Fails without a reverse component: the file's folder does not exist.
 ComponentVariable Failing() {
-  return Record("RFIL", {StringNode("PATH", "C:\\nowhere"), StringNode("FILENAME", "x")});
+  return ComponentRecord("RFIL", {StringNode("PATH", "C:\\nowhere"), StringNode("FILENAME", "x")});
 }
 
 ComponentVariable Shortcut() {
-  return Record("CSHC", {StringNode("SHORTCUT_FOLDER", "IIS Quaver"),
-                         StringNode("SHORTCUT_FILENAME", "Control Center.lnk"),
-                         StringNode("TARGET_PATH", "bin"), StringNode("TARGET_FILENAME", "q.dll"),
-                         StringNode("DESCRIPTION", "IIS Quaver")});
+  return ComponentRecord(
+      "CSHC",
+      {StringNode("SHORTCUT_FOLDER", "IIS Quaver"),
+       StringNode("SHORTCUT_FILENAME", "Control Center.lnk"), StringNode("TARGET_PATH", "bin"),
+       StringNode("TARGET_FILENAME", "q.dll"), StringNode("DESCRIPTION", "IIS Quaver")});
 }
 
 // Every component type that installs something, for IIS 6 (SLNK needs a
 // later Windows: it is in the pipeline package).
 std::vector<ComponentVariable> IsapiPackage() {
   return {
-      Record("CDIR", {StringNode("PATH", "logs")}),
+      ComponentRecord("CDIR", {StringNode("PATH", "logs")}),
       File("q.dll"),
       Value("RootDir", 1, "C:\\Program Files\\Corvane\\"),
       Filter(),
       ScriptMap(".qvr"),
       ScriptMap("*"),
-      Record("IAWR", {StringNode("NAME", "Quaver"), StringNode("EXECUTABLE", "bin\\q.dll"),
-                      StringNode("DESCRIPTION", "IIS Quaver")}),
-      Record("SARO", {ULongNode("OBJECT_TYPE", 1), StringNode("PATH", ""),
-                      StringNode("USER_TYPE", "STANDARD"), ULongNode("STANDARD_USER", 5),
-                      StringNode("NAMED_USER", ""), ULongNode("ACCESS_MODE", 1),
-                      ULongNode("PERMISSIONS", 0x1200a9), ULongNode("INHERITANCE", 3)}),
+      ComponentRecord("IAWR", {StringNode("NAME", "Quaver"), StringNode("EXECUTABLE", "bin\\q.dll"),
+                               StringNode("DESCRIPTION", "IIS Quaver")}),
+      ComponentRecord("SARO", {ULongNode("OBJECT_TYPE", 1), StringNode("PATH", ""),
+                               StringNode("USER_TYPE", "STANDARD"), ULongNode("STANDARD_USER", 5),
+                               StringNode("NAMED_USER", ""), ULongNode("ACCESS_MODE", 1),
+                               ULongNode("PERMISSIONS", 0x1200a9), ULongNode("INHERITANCE", 3)}),
       Value("Count", 2, std::string("\x02\0\0\0", 4)),
       File("kept.txt", 0x10),
-      Record("EXEC", {StringNode("PATH", "bin"), StringNode("FILENAME", "setup.cmd"),
-                      BinaryNode("DATA", "@echo off")}),
+      ComponentRecord("EXEC", {StringNode("PATH", "bin"), StringNode("FILENAME", "setup.cmd"),
+                               BinaryNode("DATA", "@echo off")}),
       Shortcut(),
   };
 }
@@ -209,16 +207,17 @@ std::vector<ComponentVariable> IsapiPackage() {
 std::vector<ComponentVariable> PipelinePackage() {
   const ComponentVariable name = StringNode("NAME", "QuaverModule");
   return {
-      Record("CDIR", {StringNode("PATH", "logs")}),
+      ComponentRecord("CDIR", {StringNode("PATH", "logs")}),
       File("q.dll"),
-      Record("IAGM", {name, StringNode("EXECUTABLE", "bin\\q.dll")}),
-      Record("IAMD", {name}),
-      Record("IAHD", {StringNode("NAME", "QuaverHandler"), StringNode("MODULENAME", "QuaverModule"),
-                      StringNode("EXTENSION", "*.qvr"), StringNode("ACCESS", "Script"),
-                      StringNode("VERBS", "*")}),
+      ComponentRecord("IAGM", {name, StringNode("EXECUTABLE", "bin\\q.dll")}),
+      ComponentRecord("IAMD", {name}),
+      ComponentRecord(
+          "IAHD", {StringNode("NAME", "QuaverHandler"), StringNode("MODULENAME", "QuaverModule"),
+                   StringNode("EXTENSION", "*.qvr"), StringNode("ACCESS", "Script"),
+                   StringNode("VERBS", "*")}),
       Value("RootDir", 1, "C:\\Program Files\\Corvane\\"),
-      Record("SLNK", {StringNode("PATH", "bin"), StringNode("FILENAME", "q32.dll"),
-                      StringNode("TARGET", "q.dll")}),
+      ComponentRecord("SLNK", {StringNode("PATH", "bin"), StringNode("FILENAME", "q32.dll"),
+                               StringNode("TARGET", "q.dll")}),
       Shortcut(),
   };
 }

@@ -19,14 +19,6 @@ const std::string kCommonPrograms = "drive_c/ProgramData/Microsoft/Windows/Start
 const std::string kUserPrograms =
     "drive_c/Users/Administrator/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/";
 
-ComponentVariable Record(const char* type, std::initializer_list<ComponentVariable> fields,
-                         uint32_t options = 0) {
-  ComponentVariable record = MapOf("", fields);
-  record.AddToMap("", StringNode("TYPE", type));
-  record.AddToMap("", ULongNode("OPTIONS", options));
-  return record;
-}
-
 class ShellActions : public quaver::test::TempMachineTest {
  protected:
   bool Run(const ComponentVariable& record) {
@@ -41,8 +33,9 @@ class ShellActions : public quaver::test::TempMachineTest {
 };
 
 TEST_F(ShellActions, ExecuteWritesTheFileAndStartsIt) {
-  ASSERT_TRUE(Run(Record("EXEC", {StringNode("PATH", "bin"), StringNode("FILENAME", "setup.cmd"),
-                                  BinaryNode("DATA", "@echo off")})));
+  ASSERT_TRUE(
+      Run(ComponentRecord("EXEC", {StringNode("PATH", "bin"), StringNode("FILENAME", "setup.cmd"),
+                                   BinaryNode("DATA", "@echo off")})));
   EXPECT_STREQ(last.GetLogText().GetString(),
                "EXECUTE FILE: C:\\Program Files\\Corvane\\Quaver\\bin\\setup.cmd");
   EXPECT_EQ(image.ReadHostFile(kBase + "bin/setup.cmd"), "@echo off");
@@ -55,7 +48,8 @@ TEST_F(ShellActions, ExecuteWritesTheFileAndStartsIt) {
   // A file that cannot be written is not started; the message is the
   // file's own.
   image.WriteHostFile("drive_c/blocker", "x");
-  EXPECT_FALSE(Run(Record("EXEC", {StringNode("PATH", "C:\\blocker\\sub"),
+  EXPECT_FALSE(
+      Run(ComponentRecord("EXEC", {StringNode("PATH", "C:\\blocker\\sub"),
                                    StringNode("FILENAME", "s.cmd"), BinaryNode("DATA", "")})));
   EXPECT_STREQ(last.GetErrorText().GetString(), "File system error. Cannot create directory.");
   EXPECT_STREQ(last.GetLogText().GetString(), "EXECUTE FILE: C:\\blocker\\sub\\s.cmd");
@@ -63,9 +57,10 @@ TEST_F(ShellActions, ExecuteWritesTheFileAndStartsIt) {
 }
 
 ComponentVariable Link(const char* target, uint32_t options = 0) {
-  return Record("SLNK", {StringNode("PATH", "bin"), StringNode("FILENAME", "q32.dll"),
-                         StringNode("TARGET", target)},
-                options);
+  return ComponentRecord(
+      "SLNK",
+      {StringNode("PATH", "bin"), StringNode("FILENAME", "q32.dll"), StringNode("TARGET", target)},
+      options);
 }
 
 TEST_F(ShellActions, SymbolicLinkReplacesWhatIsThereUnlessKept) {
@@ -104,10 +99,10 @@ TEST(SymbolicLinkOnIis6, KernelLacksTheFunction) {
 }
 
 ComponentVariable Shortcut(const char* folder, const char* file = "Help.lnk") {
-  return Record("CSHC", {StringNode("SHORTCUT_FOLDER", folder),
-                         StringNode("SHORTCUT_FILENAME", file), StringNode("TARGET_PATH", "doc"),
-                         StringNode("TARGET_FILENAME", "help.chm"),
-                         StringNode("DESCRIPTION", "IIS Quaver Help")});
+  return ComponentRecord(
+      "CSHC", {StringNode("SHORTCUT_FOLDER", folder), StringNode("SHORTCUT_FILENAME", file),
+               StringNode("TARGET_PATH", "doc"), StringNode("TARGET_FILENAME", "help.chm"),
+               StringNode("DESCRIPTION", "IIS Quaver Help")});
 }
 
 std::string Utf16(const std::string& text) {
@@ -119,7 +114,9 @@ std::string Utf16(const std::string& text) {
 // The shell link object lives in COM: the setup's thread has it started.
 class ShortcutActions : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))); }
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  }
   void TearDown() override { CoUninitialize(); }
   bool Run(const ComponentVariable& record) {
     last = Component(record);
@@ -160,9 +157,9 @@ TEST_F(ShortcutActions, OnlyOneFolderLevelIsMade) {
 }
 
 ComponentVariable Unlink(const char* folder, const char* file, uint32_t options = 0) {
-  return Record("RSHC", {StringNode("SHORTCUT_FOLDER", folder),
-                         StringNode("SHORTCUT_FILENAME", file)},
-                options);
+  return ComponentRecord(
+      "RSHC", {StringNode("SHORTCUT_FOLDER", folder), StringNode("SHORTCUT_FILENAME", file)},
+      options);
 }
 
 TEST_F(ShellActions, RemovingAShortcutLooksInBothProgramsFolders) {

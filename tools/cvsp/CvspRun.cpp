@@ -17,12 +17,10 @@ namespace {
 const char16_t kProductKey[] = u"Software\\Corvane\\Quaver";
 const char16_t kProductName[] = u"IIS Quaver";
 
+// Engine texts are 8-bit; widening is Latin-1.
 std::string Show(const CSPString& text) {
-  std::u16string wide;
-  for (uint32_t i = 0; i < text.GetLength(); ++i) {
-    wide.push_back(static_cast<unsigned char>(text.GetString()[i]));
-  }
-  return machine::ToUtf8(wide);
+  const CSPWString wide(text);
+  return machine::ToUtf8(std::u16string(wide.GetString(), wide.GetLength()));
 }
 
 // The engine's log lines end with CR LF; the terminal wants LF.
@@ -184,8 +182,8 @@ int WhatIf(PrintingUpdate& engine, std::ostream& out, std::ostream& err) {
     return 1;
   }
   engine.BuildFacts(iis);
-  out << "mode: " << (engine.extensibilityMode == 2 ? "pipeline" : "isapi")
-      << ", IIS " << iis.GetMajorVersion() << "\n";
+  out << "mode: " << (engine.extensibilityMode == 2 ? "pipeline" : "isapi") << ", IIS "
+      << iis.GetMajorVersion() << "\n";
   PrintWhatIf(engine, out);
   return 0;
 }
@@ -243,7 +241,8 @@ int RunPackage(const RunOptions& o, std::ostream& out, std::ostream& err) {
     err << Show(engine.GetErrorTitle()) << ": " << Show(engine.GetErrorText()) << "\n";
     return 1;
   }
-  for (const std::string& site : o.sites) engine.sites.Add(CSPWString(machine::FromUtf8(site).c_str()));
+  for (const std::string& site : o.sites)
+    engine.sites.Add(CSPWString(machine::FromUtf8(site).c_str()));
   if (o.whatIf) return WhatIf(engine, out, err);
   EnsureProductKey();
   if (o.sites.empty()) AddAllSites(engine.sites);

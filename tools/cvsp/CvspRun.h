@@ -11,10 +11,10 @@
 namespace cvsp {
 
 struct RunOptions {
-  std::string package;     // host path of the package file
-  std::string machineDir;  // the image to run on
-  std::string productDir;  // Windows path, the engine's base path
-  std::string mode;        // "isapi", "pipeline" or empty: the product key decides
+  std::string package;             // host path of the package file
+  std::string machineDir;          // the image to run on
+  std::string productDir;          // Windows path, the engine's base path
+  std::string mode;                // "isapi", "pipeline" or empty: the product key decides
   std::vector<std::string> sites;  // empty: every website of the server
   bool whatIf = false;
   std::string uninstallFile;  // host path; empty: none written
