@@ -1,7 +1,7 @@
 // What files, folders and keys receive from their parent's list (generic
 // rights mapped, creator entries applied as the owner, containers holding
 // both the applying and the passed-on entry), and the documented rules of
-// GetEffectiveRightsFromAcl.
+// GetEffectiveRightsFromAcl and SetEntriesInAcl.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -167,6 +167,12 @@ TEST_F(EffectiveRightsDenials, InheritedDenialMakesTheListInvalid) {
   ASSERT_EQ(GetEffectiveRightsFromAclW(explicitDenial.get(), &t, &rights),
             static_cast<DWORD>(ERROR_SUCCESS));
   EXPECT_EQ(rights, static_cast<ACCESS_MASK>(FILE_ALL_ACCESS & ~FILE_GENERIC_WRITE));
+}
+
+TEST(AclEntriesWithoutList, NoEntriesAndNoListGiveNoList) {
+  PACL result = reinterpret_cast<PACL>(0x1);
+  ASSERT_EQ(SetEntriesInAclW(0, nullptr, nullptr, &result), static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_EQ(result, nullptr);
 }
 
 }  // namespace
