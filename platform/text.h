@@ -19,9 +19,10 @@ std::string ToUtf8(std::u16string_view utf16);
 std::u16string FromAnsi(std::string_view ansi);
 std::string ToAnsi(std::u16string_view utf16);
 
-// Simple (one-to-one) upper-casing over Latin-1, Latin Extended-A, Greek and
-// Cyrillic: what Windows' file systems use to compare names. Other code
-// units are returned unchanged.
+// Simple (one-to-one) upper-casing of every code unit by the Unicode
+// character tables: what Windows uses to compare file, registry and
+// environment names. Code units without an upper-case form, and surrogates,
+// are returned unchanged.
 char16_t UpperCase(char16_t c);
 std::u16string UpperCase(std::u16string_view text);
 bool EqualNoCase(std::u16string_view a, std::u16string_view b);

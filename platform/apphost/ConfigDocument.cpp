@@ -273,6 +273,38 @@ void ConfigDocument::CollectDefinitions(pugi::xml_node node, const std::vector<s
   }
 }
 
+namespace {
+
+// The locations of the applications of every website; a website's root
+// application is the website itself.
+std::vector<std::string> ApplicationLocations(pugi::xml_node root) {
+  std::vector<std::string> locations;
+  const auto sites = root.child("system.applicationHost").child("sites");
+  for (auto site : sites.children("site")) {
+    const std::string name = AttributeText(site, "name");
+    for (auto application : site.children("application")) {
+      locations.push_back(NormalizeLocation(name + "/" + AttributeText(application, "path")));
+    }
+  }
+  return locations;
+}
+
+// A location tag with inheritInChildApplications="false" reaches its own
+// application and the folders in it, but no application below it.
+bool ReachesAcrossApplications(pugi::xml_node tag, const std::string& scope,
+                               std::string_view location, pugi::xml_node root) {
+  if (!EqualNoCaseUtf8(AttributeText(tag, "inheritInChildApplications"), "false")) return true;
+  for (const auto& application : ApplicationLocations(root)) {
+    if (LocationDepth(application) > LocationDepth(scope) && AppliesTo(scope, application) &&
+        AppliesTo(application, location)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 // Shallowest level first: the server level (its sections and the tags of
 // "" in file order), then the tags of each ancestor of `location` in turn.
 std::vector<SectionDefinition> ConfigDocument::DefinitionsFor(std::string_view sectionName,
@@ -283,6 +315,7 @@ std::vector<SectionDefinition> ConfigDocument::DefinitionsFor(std::string_view s
   const auto collect = [&](const Scope& scope) {
     std::vector<pugi::xml_node> found;
     if (IsLocationTag(scope.node)) {
+      if (!ReachesAcrossApplications(scope.node, scope.location, location, Root())) return;
       for (auto group : scope.node.children(names[0].c_str())) {
         CollectDefinitions(group, names, 0, found);
       }

@@ -351,15 +351,30 @@ std::u16string Quote(std::u16string_view text) {
   return result;
 }
 
+bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// The code unit at `i` is half of a surrogate pair missing its other half.
+// The hive file is UTF-8, which cannot carry such a unit.
+bool IsLoneSurrogate(const std::vector<char16_t>& units, size_t i) {
+  const char16_t c = units[i];
+  if (IsHighSurrogate(c)) return i + 1 >= units.size() || !IsLowSurrogate(units[i + 1]);
+  if (IsLowSurrogate(c)) return i == 0 || !IsHighSurrogate(units[i - 1]);
+  return false;
+}
+
 // A REG_SZ whose bytes a quoted string gives back exactly.
 bool IsPlainString(const RegValue& value) {
   const auto& data = value.data;
   if (value.type != kRegSz || data.size() < 2 || data.size() % 2 != 0) return false;
-  size_t units = data.size() / 2;
-  for (size_t i = 0; i < units; ++i) {
-    char16_t c = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
-    bool last = i + 1 == units;
-    if (last != (c == 0) || c == u'\r' || c == u'\n') return false;
+  std::vector<char16_t> units(data.size() / 2);
+  for (size_t i = 0; i < units.size(); ++i) {
+    units[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
+  }
+  for (size_t i = 0; i < units.size(); ++i) {
+    const char16_t c = units[i];
+    bool last = i + 1 == units.size();
+    if (last != (c == 0) || c == u'\r' || c == u'\n' || IsLoneSurrogate(units, i)) return false;
   }
   return true;
 }

@@ -189,6 +189,11 @@ DWORD WINAPI SetEntriesInAclW(ULONG cCountOfExplicitEntries,
   if (winsec::InjectedFailure(winsec::Injectable::SetEntriesInAclW, injected)) return injected;
   if (NewAcl == nullptr || (cCountOfExplicitEntries > 0 && pListOfExplicitEntries == nullptr))
     return ERROR_INVALID_PARAMETER;
+  // Nothing to merge into nothing: Windows hands back no list at all.
+  if (cCountOfExplicitEntries == 0 && OldAcl == nullptr) {
+    *NewAcl = nullptr;
+    return ERROR_SUCCESS;
+  }
   std::vector<Ace> aces;
   if (OldAcl != nullptr && !winsec::ReadAcl(OldAcl, aces)) return ERROR_INVALID_ACL;
   for (ULONG i = 0; i < cCountOfExplicitEntries; ++i) {
@@ -202,8 +207,6 @@ DWORD WINAPI SetEntriesInAclW(ULONG cCountOfExplicitEntries,
       return ERROR_INVALID_PARAMETER;
   }
   if (!winsec::AclFits(aces)) return ERROR_ALLOTTED_SPACE_EXCEEDED;
-  // Without entries and without an old list Windows' result is not
-  // documented; the stand-in hands out an empty list.
   PACL acl = winsec::AllocateAcl(aces);
   if (acl == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
   *NewAcl = acl;

@@ -1,42 +1,45 @@
 #include "platform/text.h"
 
+#include <locale.h>
+#include <wctype.h>
+
+#include <array>
+#include <cstdint>
+
 #include "platform/text/Utf.h"
 
 namespace machine {
 namespace {
 
-bool Odd(char16_t c) { return (c & 1) != 0; }
+// The simple upper-case mapping of every UTF-16 code unit, taken once from
+// the C library's locale-independent "C.UTF-8" character tables (built into
+// the C library), never from the process's locale. Mappings that would
+// turn a non-ASCII letter into an ASCII one (dotless i, long s) are left
+// out, so that such names never match plain ASCII names.
+class UpperTable {
+ public:
+  UpperTable() {
+    for (uint32_t c = 0; c < kSize; ++c) table_[c] = static_cast<char16_t>(c);
+    for (char16_t c = u'a'; c <= u'z'; ++c) table_[c] = static_cast<char16_t>(c - 32);
+    locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+    if (utf8 == static_cast<locale_t>(nullptr)) return;  // ASCII only
+    for (uint32_t c = 0x80; c < kSize; ++c) {
+      if (c >= 0xD800 && c <= 0xDFFF) continue;
+      const wint_t upper = towupper_l(static_cast<wint_t>(c), utf8);
+      if (upper >= 0x80 && upper < kSize) table_[c] = static_cast<char16_t>(upper);
+    }
+    freelocale(utf8);
+  }
+  char16_t operator[](char16_t c) const { return table_[c]; }
 
-char16_t UpperLatin(char16_t c) {
-  if (c >= u'a' && c <= u'z') return c - 32;
-  if ((c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 32;
-  if (c == 0xFF) return 0x178;
-  if (c == 0xB5) return 0x39C;
-  // Latin Extended-A pairs capital/small letters, but the parity flips at
-  // U+0139 and again at U+0179; the dotted/dotless i pair has no partner.
-  if (c >= 0x100 && c <= 0x12F && Odd(c)) return c - 1;
-  if (c >= 0x132 && c <= 0x137 && Odd(c)) return c - 1;
-  if (c >= 0x139 && c <= 0x148 && !Odd(c)) return c - 1;
-  if (c >= 0x14A && c <= 0x177 && Odd(c)) return c - 1;
-  if (c >= 0x179 && c <= 0x17E && !Odd(c)) return c - 1;
-  return c;
-}
+ private:
+  static constexpr uint32_t kSize = 0x10000;
+  std::array<char16_t, kSize> table_;
+};
 
-char16_t UpperGreekCyrillic(char16_t c) {
-  if (c >= 0x3B1 && c <= 0x3CB && c != 0x3C2) return c - 32;
-  if (c == 0x3C2) return 0x3A3;
-  if (c == 0x3AC) return 0x386;
-  if (c >= 0x3AD && c <= 0x3AF) return c - 37;
-  if (c == 0x3CC) return 0x38C;
-  if (c == 0x3CD || c == 0x3CE) return c - 63;
-  if (c >= 0x430 && c <= 0x44F) return c - 32;
-  if (c >= 0x450 && c <= 0x45F) return c - 80;
-  if (c >= 0x460 && c <= 0x481 && Odd(c)) return c - 1;
-  if (c >= 0x48A && c <= 0x4BF && Odd(c)) return c - 1;
-  if (c >= 0x4C1 && c <= 0x4CE && !Odd(c)) return c - 1;
-  if (c == 0x4CF) return 0x4C0;
-  if (c >= 0x4D0 && c <= 0x52F && Odd(c)) return c - 1;
-  return c;
+const UpperTable& Upper() {
+  static const UpperTable table;
+  return table;
 }
 
 }  // namespace
@@ -62,11 +65,8 @@ std::string ToAnsi(std::u16string_view utf16) {
 }
 
 char16_t UpperCase(char16_t c) {
-  if (c < 0x80) return c >= u'a' && c <= u'z' ? c - 32 : c;
-  if (c < 0x180) return UpperLatin(c);
-  if (c >= 0x370 && c < 0x530) return UpperGreekCyrillic(c);
-  if (c >= 0xFF41 && c <= 0xFF5A) return c - 32;
-  return c;
+  if (c < 0x80) return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c;
+  return Upper()[c];
 }
 
 std::u16string UpperCase(std::u16string_view text) {

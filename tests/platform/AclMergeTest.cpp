@@ -193,6 +193,11 @@ const RightsCase kRightsCases[] = {
     {"InheritOnlyEntriesDoNotApply", "(A;OICIIO;FA;;;BU)", "BU", 0},
     {"OtherPrincipalsDoNotCount", "(A;;FA;;;BA)", "BU", 0},
     {"EmptyListGrantsNothing", "", "BA", 0},
+    // Groups a token receives from its logon are not memberships.
+    {"AuthenticatedUsersIsNotCounted", "(A;;FA;;;AU)", "NS", 0},
+    {"LogonGroupsAreNotCounted", "(A;;FA;;;SU)(A;;FA;;;IU)(A;;FA;;;NU)", "NS", 0},
+    {"MembershipsStillCount", "(A;;FA;;;AU)(A;;FR;;;BU)", "NS", FILE_GENERIC_READ},
+    {"LogonGroupItselfAsTrustee", "(A;;FA;;;AU)", "AU", FILE_ALL_ACCESS},
 };
 
 class EffectiveRights : public SecurityTest, public ::testing::WithParamInterface<RightsCase> {};

@@ -121,6 +121,9 @@ TEST_F(RegistryFiles, EveryKindOfValueSurvivesTheHiveFile) {
       {u"own type", 0x12345, {9}},
       {u"name \"with\" \\ = [and]\nbreak", REG_DWORD, Dword(1)},
       {u"unicode \u20AC\U0001F600", REG_SZ, Utf16(u"\u03A9\U0001F600")},
+      {u"lone surrogates", REG_SZ,
+       Utf16(std::u16string{u'a', char16_t(0xD800), u'b', char16_t(0xDC00)})},
+      {u"swapped pair", REG_SZ, Utf16(std::u16string{char16_t(0xDE00), char16_t(0xD83D)})},
   };
   for (const Case& c : cases) SetValue(key.get(), c.name, c.type, c.data);
   Snapshot before = SnapshotOf(HKEY_LOCAL_MACHINE, u"SOFTWARE");

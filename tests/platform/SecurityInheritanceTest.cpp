@@ -1,7 +1,7 @@
 // What files, folders and keys receive from their parent's list (generic
 // rights mapped, creator entries applied as the owner, containers holding
-// both the applying and the passed-on entry), and the documented rules of
-// GetEffectiveRightsFromAcl.
+// both the applying and the passed-on entry), and what GetEffectiveRightsFromAcl
+// and SetEntriesInAcl make of inherited denials and of nothing to merge.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -115,43 +115,6 @@ TEST_F(KeyInheritance, GenericRightsBecomeKeyRights) {
             "(A;ID;KA;;;BA)(A;CIIOID;GA;;;BA)(A;ID;KR;;;BU)(A;CIIOID;GR;;;BU)(A;CIID;KA;;;SY)");
 }
 
-struct RightsCase {
-  const char* name;
-  const char* acl;
-  const char* trustee;
-  ACCESS_MASK expected;
-};
-
-void PrintTo(const RightsCase& c, std::ostream* out) { *out << c.name; }
-
-// Groups a token receives from its logon are not memberships of the account.
-const RightsCase kRightsCases[] = {
-    {"AuthenticatedUsersIsNotCounted", "(A;;FA;;;AU)", "NS", 0},
-    {"ServiceLogonGroupIsNotCounted", "(A;;FA;;;SU)(A;;FA;;;IU)(A;;FA;;;NU)", "NS", 0},
-    {"MembershipsStillCount", "(A;;FA;;;AU)(A;;FR;;;BU)", "NS", FILE_GENERIC_READ},
-    {"TheGroupItselfAsTrustee", "(A;;FA;;;AU)", "AU", FILE_ALL_ACCESS},
-    {"InheritedGrantsCount", "(A;ID;FR;;;S-1-5-32-568)", "NS", FILE_GENERIC_READ},
-};
-
-class EffectiveRightsRules : public SecurityTest,
-                             public ::testing::WithParamInterface<RightsCase> {};
-
-TEST_P(EffectiveRightsRules, FollowTheDocumentedRules) {
-  quaver::test::InstallAccounts(winsec::IisAccounts::Iis7);
-  const RightsCase& c = GetParam();
-  TestAcl acl(c.acl);
-  TestSid trustee(c.trustee);
-  TRUSTEE_W t;
-  BuildTrusteeWithSidW(&t, trustee);
-  ACCESS_MASK rights = 0xDEADBEEF;
-  ASSERT_EQ(GetEffectiveRightsFromAclW(acl.get(), &t, &rights), static_cast<DWORD>(ERROR_SUCCESS));
-  EXPECT_EQ(rights, c.expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(GetEffectiveRightsFromAcl, EffectiveRightsRules,
-                         ::testing::ValuesIn(kRightsCases),
-                         [](const auto& info) { return std::string(info.param.name); });
-
 class EffectiveRightsDenials : public SecurityTest {};
 
 TEST_F(EffectiveRightsDenials, InheritedDenialMakesTheListInvalid) {
@@ -167,6 +130,12 @@ TEST_F(EffectiveRightsDenials, InheritedDenialMakesTheListInvalid) {
   ASSERT_EQ(GetEffectiveRightsFromAclW(explicitDenial.get(), &t, &rights),
             static_cast<DWORD>(ERROR_SUCCESS));
   EXPECT_EQ(rights, static_cast<ACCESS_MASK>(FILE_ALL_ACCESS & ~FILE_GENERIC_WRITE));
+}
+
+TEST(AclEntriesWithoutList, NoEntriesAndNoListGiveNoList) {
+  PACL result = reinterpret_cast<PACL>(0x1);
+  ASSERT_EQ(SetEntriesInAclW(0, nullptr, nullptr, &result), static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_EQ(result, nullptr);
 }
 
 }  // namespace
