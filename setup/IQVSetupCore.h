@@ -106,6 +106,7 @@ class IQVSetupCore {
   CSPString installLog;
 
  private:
+  bool OpenWebService(IISHelper& iis, const char16_t* openFailure);
   bool CollectMetabaseAccounts();
   bool CollectAppHostAccounts();
   bool CollectPoolAccounts(IISHelper& iis);

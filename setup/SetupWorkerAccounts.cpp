@@ -48,6 +48,20 @@ bool IQVSetupCore::GrantWebRootAccess() {
   return extensibilityMode == ModePipeline ? GrantAppHostWebRoots() : GrantMetabaseWebRoots();
 }
 
+// Connects to the metabase and opens "/LM/W3SVC", with the message of each
+// failure.
+bool IQVSetupCore::OpenWebService(IISHelper& iis, const char16_t* openFailure) {
+  if (!iis.Connect(IISHelper::ConnectMetabase)) {
+    Message(u"Cannot connect to IIS metabase", kSystemError, kError);
+    return false;
+  }
+  if (!iis.OpenKey(u"/LM/W3SVC")) {
+    Message(openFailure, kSystemError, kError);
+    return false;
+  }
+  return true;
+}
+
 bool IQVSetupCore::AddWorkerAccount(const WSUser& account) {
   return workerAccounts.SetAt(account.GetName(), account);
 }
@@ -63,14 +77,7 @@ bool IQVSetupCore::AddWorkerGroup(const char16_t* name) {
 
 bool IQVSetupCore::CollectMetabaseAccounts() {
   IISHelper iis;
-  if (!iis.Connect(IISHelper::ConnectMetabase)) {
-    Message(u"Cannot connect to IIS metabase", kSystemError, kError);
-    return false;
-  }
-  if (!iis.OpenKey(u"/LM/W3SVC")) {
-    Message(u"Cannot open IIS metabase key \"/LM/W3SVC\"", kSystemError, kError);
-    return false;
-  }
+  if (!OpenWebService(iis, u"Cannot open IIS metabase key \"/LM/W3SVC\"")) return false;
   if (!AddWorkerGroup(iis.GetMajorVersion() == 6 ? u"IIS_WPG" : u"IIS_IUSRS")) return false;
   CSPList<CSPWString> paths;
   if (!iis.GetDataPaths(kWamUserName, paths, u"")) {
@@ -279,14 +286,7 @@ bool IQVSetupCore::GrantDirectory(const CSPWString& directory) {
 
 bool IQVSetupCore::GrantMetabaseWebRoots() {
   IISHelper iis;
-  if (!iis.Connect(IISHelper::ConnectMetabase)) {
-    Message(u"Cannot connect to IIS metabase", kSystemError, kError);
-    return false;
-  }
-  if (!iis.OpenKey(u"/LM/W3SVC")) {
-    Message(u"Cannot open IIS metabase", kSystemError, kError);
-    return false;
-  }
+  if (!OpenWebService(iis, u"Cannot open IIS metabase")) return false;
   uint32_t attributes = 0;
   uint32_t userType = 0;
   for (uint32_t i = 0; i < selectedSites.GetCount(); ++i) {
