@@ -130,7 +130,15 @@ void PrintMetabase(const std::string& path) {
   if (file.empty() || !fs::exists(file, ec)) {
     throw quaver_machine::CommandError("this image has no metabase (create it with --iis 6)");
   }
-  const auto root = metabase::ParseMetabaseXml(machine::ReadWholeFile(file), file.string());
+  const std::string bytes = machine::ReadWholeFile(file);
+  size_t line = 0;
+  std::string fault;
+  // Named as the server knows the file, with the line to look at.
+  if (quaver_machine::FindXmlFault(bytes, line, fault)) {
+    throw quaver_machine::CommandError(machine::ToUtf8(metabase::kMetabaseFile) + ", line " +
+                                       std::to_string(line) + ": " + fault);
+  }
+  const auto root = metabase::ParseMetabaseXml(bytes, file.string());
   const metabase::Key* key = root.get();
   std::string shown;
   for (const auto& piece : metabase::SplitPath(machine::FromUtf8(path))) {
