@@ -84,6 +84,10 @@ std::string WindowsErrorText(DWORD error) {
   return text + " (" + std::to_string(error) + ")";
 }
 
+bool IsHelpWord(const std::string& word) {
+  return word == "/?" || word == "-?" || word == "/help" || word == "-help";
+}
+
 bool FindXmlFault(const std::string& bytes, size_t& line, std::string& description) {
   pugi::xml_document document;
   const pugi::xml_parse_result parsed = document.load_buffer(bytes.data(), bytes.size());
