@@ -244,6 +244,17 @@ TEST_F(CommandTable, MetabaseAndCreate) {
       {{"--help"}, 0, "Exit status: 0 done, 1 failed, 2 usage error", ""},
   });
   EXPECT_FALSE(std::filesystem::exists(refused));
+  // A metabase that is not well-formed is named as the server knows it.
+  const std::string file = "drive_c/Windows/System32/inetsrv/MetaBase.xml";
+  std::string text = image.ReadHostFile(file);
+  const size_t at = text.find("<Key ");
+  ASSERT_NE(at, std::string::npos);
+  text.insert(at + 5, "broken=\"");
+  image.WriteHostFile(file, text);
+  const size_t line = 1 + std::count(text.begin(), text.begin() + at, '\n');
+  RunTable(image, {{{"metabase"}, 1, "",
+                    "quaver-machine: C:\\Windows\\System32\\inetsrv\\MetaBase.xml, line " +
+                        std::to_string(line) + ": "}});
 }
 
 }  // namespace

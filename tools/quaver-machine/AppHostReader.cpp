@@ -1,6 +1,5 @@
 #include "tools/quaver-machine/AppHostReader.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -67,16 +66,14 @@ void Collect(pugi::xml_node group, const std::string& prefix, std::vector<std::s
       machine::ResolveWindowsPath(path, resolved) == ERROR_SUCCESS && resolved.exists) {
     std::ifstream in(resolved.host, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    pugi::xml_document document;
-    const pugi::xml_parse_result parsed = document.load_buffer(bytes.data(), bytes.size());
+    size_t line = 0;
+    std::string fault;
     if (!in) {
       detail = "\nFilename: \\\\?\\" + machine::ToUtf8(path) + "\nError: Cannot read configuration file\n";
-    } else if (!parsed) {
-      const size_t offset = std::min(bytes.size(), static_cast<size_t>(parsed.offset));
-      const auto line = 1 + std::count(bytes.begin(), bytes.begin() + offset, '\n');
+    } else if (FindXmlFault(bytes, line, fault)) {
       detail = "\nFilename: \\\\?\\" + machine::ToUtf8(path) + "\nLine number: " +
                std::to_string(line) + "\nError: Configuration file is not well-formed XML (" +
-               parsed.description() + ")\n";
+               fault + ")\n";
     }
   }
   throw ToolFailure("ERROR ( hresult:" + std::string(code) + ", message:" + detail + " )");

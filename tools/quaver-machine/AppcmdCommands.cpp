@@ -10,11 +10,13 @@
 // An attribute parameter keeps the objects whose attribute has that value;
 // a parameter no object knows, an unknown object type and an identifier
 // nothing has are errors in appcmd's own words.
+#include <algorithm>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "platform/apphost/ConfigPath.h"
+#include "platform/apphost/XmlText.h"
 #include "tools/quaver-machine/AppHostReader.h"
 #include "tools/quaver-machine/AppcmdConfig.h"
 #include "tools/quaver-machine/AppcmdObjects.h"
@@ -140,20 +142,6 @@ std::vector<AppcmdObject> Select(const AppcmdObjectType& type, std::vector<Appcm
   return selected;
 }
 
-std::string Escaped(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
 void PrintLine(const AppcmdObjectType& type, const AppcmdObject& object) {
   // Modules are the one object appcmd prints with spaces in the brackets.
   const bool spaced = std::string(type.name) == "module";
@@ -183,7 +171,7 @@ void Print(const AppcmdObjectType& type, const std::vector<AppcmdObject>& object
     for (const AppcmdObject& object : objects) {
       std::cout << "    <" << type.shown;
       for (const auto& [name, value] : object.attributes) {
-        std::cout << " " << name << "=\"" << Escaped(value) << "\"";
+        std::cout << " " << name << "=\"" << apphost::EncodeAttribute(value) << "\"";
       }
       std::cout << " />\n";
     }
@@ -225,15 +213,8 @@ void ListConfig(Arguments arguments) {
                               std::cout);
 }
 
-bool AsksForHelp(const std::vector<std::string>& words) {
-  for (const std::string& word : words) {
-    if (word == "/?" || word == "-?" || word == "/help" || word == "-help") return true;
-  }
-  return false;
-}
-
 void Run(const std::vector<std::string>& words) {
-  if (AsksForHelp(words)) {
+  if (std::any_of(words.begin(), words.end(), quaver_machine::IsHelpWord)) {
     std::cout << kUsage << "\n";
     return;
   }

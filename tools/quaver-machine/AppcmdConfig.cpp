@@ -1,3 +1,4 @@
+#include "platform/apphost/XmlText.h"
 #include "tools/quaver-machine/AppcmdConfig.h"
 
 #include <vector>
@@ -7,20 +8,6 @@
 namespace quaver_machine {
 namespace {
 
-std::string Escaped(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
 // An element as appcmd prints it: the attributes set, then the collection's
 // entries, then the child elements that hold anything. Empty when the
 // element holds nothing and `always` is false.
@@ -28,7 +15,8 @@ std::string Render(IAppHostElement* element, const std::string& indent, bool alw
   std::string attributes;
   for (const std::string& name : AppHostReader::AttributeNames(element)) {
     if (AppHostReader::IsSet(element, name)) {
-      attributes += " " + name + "=\"" + Escaped(AppHostReader::Text(element, name)) + "\"";
+      attributes +=
+          " " + name + "=\"" + apphost::EncodeAttribute(AppHostReader::Text(element, name)) + "\"";
     }
   }
   if (AppHostReader::Locked(element)) attributes += " lockItem=\"true\"";

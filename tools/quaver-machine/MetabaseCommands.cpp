@@ -139,6 +139,17 @@ void PrintMetabase(const std::string& path) {
         "this image has no metabase (create it with --iis 6, or with --iis 7 or later and "
         "--metabase-compat)");
   }
+  const std::string bytes = machine::ReadWholeFile(file);
+  size_t line = 0;
+  std::string fault;
+  // Named as the server knows the file, with the line to look at.
+  if (quaver_machine::FindXmlFault(bytes, line, fault)) {
+    const std::u16string shownFile = metabase::UsesAppHostMetabase()
+                                         ? metabase::AppHostMetabaseFile()
+                                         : std::u16string(metabase::kMetabaseFile);
+    throw quaver_machine::CommandError(machine::ToUtf8(shownFile) + ", line " +
+                                       std::to_string(line) + ": " + fault);
+  }
   // Through the metabase service: what its clients see.
   std::unique_ptr<metabase::Key> root;
   const HRESULT hr = metabase::MetabaseService::Instance().CopyTree(root);

@@ -634,13 +634,11 @@ std::string OperationUsage(const std::string& operation) {
   return usage;
 }
 
-bool IsHelp(const std::string& word) { return word == "/?" || word == "-?"; }
-
 void Run(const std::vector<std::string>& args) {
   if (args.empty()) {
     throw ToolFailure("ERROR: Invalid syntax.\nType \"REG /?\" for usage.", ToolFailure::kUsage);
   }
-  if (IsHelp(args[0])) {
+  if (quaver_machine::IsHelpWord(args[0])) {
     std::cout << kUsage << "\n";
     return;
   }
@@ -652,7 +650,7 @@ void Run(const std::vector<std::string>& args) {
   std::vector<std::string> rest(args.begin() + 1, args.end());
   for (const auto& operation : operations) {
     if (Lower(args[0]) != operation.name) continue;
-    if (std::any_of(rest.begin(), rest.end(), IsHelp)) {
+    if (std::any_of(rest.begin(), rest.end(), quaver_machine::IsHelpWord)) {
       std::cout << OperationUsage(operation.name);
       return;
     }

@@ -240,11 +240,9 @@ const Operation kOperations[] = {
     {"stop", kStopUsage, [](const std::vector<std::string>& a) { RunNamed(a, Stop, kStopUsage); }},
 };
 
-bool IsHelp(const std::string& word) { return word == "/?" || word == "-?" || word == "/help"; }
-
 void Run(const std::vector<std::string>& args) {
   if (args.empty()) throw ToolFailure(kUsage, ToolFailure::kUsage);
-  if (IsHelp(args[0])) {
+  if (quaver_machine::IsHelpWord(args[0])) {
     std::cout << kUsage;
     return;
   }
@@ -252,7 +250,7 @@ void Run(const std::vector<std::string>& args) {
     if (args[0] != operation.name) continue;
     std::vector<std::string> rest(args.begin() + 1, args.end());
     for (const std::string& word : rest) {
-      if (IsHelp(word)) {
+      if (quaver_machine::IsHelpWord(word)) {
         std::cout << operation.usage << "\n";
         return;
       }

@@ -1,7 +1,9 @@
 #include "tools/quaver-machine/Tool.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
+#include <pugixml.hpp>
 
 #include "platform/text.h"
 
@@ -80,6 +82,20 @@ std::string WindowsErrorText(DWORD error) {
   const auto it = texts.find(error);
   const std::string text = it != texts.end() ? it->second : "Windows error";
   return text + " (" + std::to_string(error) + ")";
+}
+
+bool IsHelpWord(const std::string& word) {
+  return word == "/?" || word == "-?" || word == "/help" || word == "-help";
+}
+
+bool FindXmlFault(const std::string& bytes, size_t& line, std::string& description) {
+  pugi::xml_document document;
+  const pugi::xml_parse_result parsed = document.load_buffer(bytes.data(), bytes.size());
+  if (parsed) return false;
+  const size_t offset = std::min(bytes.size(), static_cast<size_t>(parsed.offset));
+  line = 1 + static_cast<size_t>(std::count(bytes.begin(), bytes.begin() + offset, '\n'));
+  description = parsed.description();
+  return true;
 }
 
 std::string HresultText(HRESULT hr) {
