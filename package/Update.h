@@ -15,9 +15,7 @@
 #include "package/UpdateComponent.h"
 #include "package/UpdateCondition.h"
 
-// Position of the product's filter in each website's filter load order; the
-// empty site ID stands for the global filters.
-using FilterPriorities = CSPMap<CSPWString, uint32_t>;
+class IISHelper;
 
 // The conditions of one component, by condition name.
 using ConditionsByName = CSPMap<CSPString, UpdateCondition>;
@@ -63,6 +61,22 @@ class Update {
 
   const CSPString& GetErrorText() const { return errorText; }
   const CSPString& GetErrorTitle() const { return errorTitle; }
+
+  // Runs the parsed package on this server: settles the extensibility mode,
+  // connects to IIS, runs every component whose conditions hold, in order,
+  // and stops at the first that fails (the caller then rolls back). Every
+  // executed component leaves a line in GetLog(), a failed one also in
+  // GetFailureLog(); what undoes each is collected for Rollback and
+  // WriteUninstallPackage.
+  bool Execute();
+  const CSPString& GetLog() const { return log; }
+  const CSPString& GetFailureLog() const { return failureLog; }
+  // Runs the collected reverse components, last first, on a connection of
+  // its own; IIS changes are not saved.
+  void Rollback();
+  // The collected reverse components, last first, as a package; with
+  // leaveOut, those marked 0x10 are left out. False for nothing collected.
+  bool WriteUninstallPackage(CSPBuffer& output, bool leaveOut);
 
   uint32_t GetComponentCount() const { return components.GetCount(); }
   // Null beyond the end.
@@ -119,4 +133,15 @@ class Update {
   bool ReadCondition(const ComponentVariable& record);
   bool ReadComponents(ComponentVariable& root);
   bool ReadInfoFrom(CSPFile& file, const CSPWString& path);
+
+  // The steps of Execute (UpdateExecute.cpp).
+  bool SettleExtensibilityMode();
+  bool ConnectIis(IISHelper& iis);
+  void BuildFacts(const IISHelper& iis);
+  // False and the caller stops for a fact of an unknown kind; otherwise
+  // `runs` tells whether the component at `index` runs.
+  bool TestConditions(uint32_t index, bool& runs);
+  void AppendLog(const UpdateComponent& component);
+  bool RunComponents(IISHelper& iis);
+  bool WriteVersion();
 };

@@ -15,6 +15,7 @@
 #include "platform/win/winreg.h"
 #include "platform/win/winsvc.h"
 #include "platform/win/synchapi.h"
+#include "platform/win/processthreadsapi.h"
 #include "platform/win/localalloc.h"
 #include "platform/win/winsecurity.h"
 #include "platform/win/aclapi.h"
@@ -28,4 +29,5 @@
 #include "platform/win/symlink.h"
 #include "platform/win/shellapi.h"
 #include "platform/win/shlobj.h"
+#include "platform/win/shobjidl.h"
 #endif

@@ -14,21 +14,20 @@ constexpr int kBarWidth = 40;
 
 }  // namespace
 
-ConsoleSetupUi::ConsoleSetupUi(std::FILE* stream, bool drawBar)
+ConsoleSetupUi::ConsoleSetupUi(std::ostream& stream, bool drawBar)
     : stream(stream), drawBar(drawBar) {}
 
 int32_t ConsoleSetupUi::ShowMessageBox(void*, const CSPWString& text, const CSPWString& caption,
                                    uint32_t flags) {
   std::lock_guard<std::mutex> guard(lock);
-  if (lineOpen) std::fputc('\n', stream);
+  if (lineOpen) stream << '\n';
   lineOpen = false;
   std::string shown = Utf8(text);
   // Boxes use "\r\n" and "\n" alike; a terminal wants plain line feeds.
   for (size_t at = shown.find('\r'); at != std::string::npos; at = shown.find('\r', at)) {
     shown.erase(at, 1);
   }
-  std::fprintf(stream, "%s: %s\n", Utf8(caption).c_str(), shown.c_str());
-  std::fflush(stream);
+  stream << Utf8(caption) << ": " << shown << std::endl;
   return (flags & 0x0F) == FlagYesNo ? IdYes : IdOk;
 }
 
@@ -75,8 +74,9 @@ void ConsoleSetupUi::DrawBar() {
   const int filled = static_cast<int>((position - low) * kBarWidth / span);
   std::string bar(static_cast<size_t>(filled < 0 ? 0 : filled), '#');
   bar.resize(kBarWidth, '.');
-  std::fprintf(stream, "\r[%s] %5s", bar.c_str(), Utf8(percentText).c_str());
-  std::fflush(stream);
+  std::string percent = Utf8(percentText);
+  if (percent.size() < 4) percent.insert(0, 4 - percent.size(), ' ');
+  stream << "\r[" << bar << "] " << percent << std::flush;
   lineOpen = true;
 }
 
@@ -89,7 +89,6 @@ bool ConsoleSetupUi::BrowseForFolder(const CSPWString&, CSPWString&) { return fa
 
 void ConsoleSetupUi::FinishLine() {
   std::lock_guard<std::mutex> guard(lock);
-  if (lineOpen) std::fputc('\n', stream);
+  if (lineOpen) stream << std::endl;
   lineOpen = false;
-  std::fflush(stream);
 }

@@ -4,7 +4,7 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
+#include <iostream>
 #include <mutex>
 
 #include "setup/SetupUi.h"
@@ -12,7 +12,7 @@
 class ConsoleSetupUi : public SetupUi {
  public:
   // `drawBar` false keeps the progress silent (the percentage is still kept).
-  explicit ConsoleSetupUi(std::FILE* stream = stderr, bool drawBar = true);
+  explicit ConsoleSetupUi(std::ostream& stream = std::cerr, bool drawBar = true);
 
   // Writes the box and answers OK (Yes for a yes/no question): an unattended
   // run accepts what a user would most likely accept.
@@ -36,7 +36,7 @@ class ConsoleSetupUi : public SetupUi {
   void DrawBar();
 
   std::mutex lock;
-  std::FILE* stream;
+  std::ostream& stream;
   bool drawBar;
   bool lineOpen = false;
   int32_t low = 0;

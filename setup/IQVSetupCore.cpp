@@ -15,7 +15,7 @@ IQVSetupCore::~IQVSetupCore() {
 int32_t IQVSetupCore::Message(const CSPWString& text, const CSPWString& caption,
                               uint32_t flags) {
   if (sheet != nullptr) return sheet->ShowMessageBox(nullptr, text, caption, flags);
-  ConsoleSetupUi console(stderr, false);
+  ConsoleSetupUi console(std::cerr, false);
   return console.ShowMessageBox(nullptr, text, caption, flags);
 }
 

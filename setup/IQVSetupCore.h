@@ -23,6 +23,7 @@
 
 class IISHelper;
 class RegKey;
+class Update;
 
 class IQVSetupCore {
  public:
@@ -100,6 +101,9 @@ class IQVSetupCore {
   WSAccessList accessList;
   CSPMap<CSPWString, WSUser> workerAccounts;
   HANDLE installThread = nullptr;
+  // The package engine's log of the last installation, for a log file of an
+  // unattended run (the wizard shows only `report`).
+  CSPString installLog;
 
  private:
   bool CollectMetabaseAccounts();
@@ -114,6 +118,12 @@ class IQVSetupCore {
   bool WriteProductValues(RegKey& key);
   bool CreateProductKey(const char16_t* software);
   bool RaiseScriptPermission(IISHelper& iis, const CSPWString& site);
+  bool PrepareEngine(Update& engine, const CSPBuffer& package);
+  bool PrepareMachine();
+  bool RunPackage(Update& engine, const CSPBuffer& package);
+  bool KeepPackageCopy(const CSPBuffer& package);
+  void RollBack(Update& engine, IISHelper& iis);
+  void ApplyOptions(Update& engine, IISHelper& iis);
 };
 
 // Product name and keys the installation and its operations share.

@@ -162,3 +162,13 @@ bool IQVSetupCore::RemoveModulesFolder(const CSPWString& path) {
   RemoveDirectoryW(path);
   return true;
 }
+
+CSPWString IQVSetupCore::GetDefaultBaseDir() {
+  char16_t buffer[MAX_PATH] = {};
+  // The system folder stands in when there is no Program Files folder.
+  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, buffer)) &&
+      FAILED(SHGetFolderPathW(nullptr, CSIDL_SYSTEM, nullptr, 0, buffer))) {
+    return CSPWString(u"C:\\");
+  }
+  return CSPWString(buffer);
+}

@@ -121,3 +121,29 @@ bool IQVSetupCore::WriteUninstallList(const CSPBuffer& buffer) {
   StepProgress(0);
   return true;
 }
+
+bool IQVSetupCore::CreateDesktopIcon() {
+  PIDLIST_ABSOLUTE location = nullptr;
+  char16_t desktop[MAX_PATH] = {};
+  if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOPDIRECTORY, &location))) return false;
+  const bool found = SHGetPathFromIDListW(location, desktop);
+  ILFree(location);
+  if (!found) return false;
+  CSPWString linkPath = WithBackslash(CSPWString(desktop)) + u"IIS Quaver Control Center.lnk";
+  const CSPWString target = installDir + u"iquaverctlld.exe";
+  void* object = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_ALL, IID_IShellLinkW, &object))) {
+    return false;
+  }
+  IShellLinkW* link = static_cast<IShellLinkW*>(object);
+  IPersistFile* file = nullptr;
+  const bool saved =
+      SUCCEEDED(link->SetDescription(u"IIS Quaver Control Center")) &&
+      SUCCEEDED(link->SetIconLocation(target, 0)) &&
+      SUCCEEDED(link->SetWorkingDirectory(installDir)) && SUCCEEDED(link->SetPath(target)) &&
+      SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+      SUCCEEDED(file->Save(linkPath, TRUE));
+  if (file != nullptr) file->Release();
+  link->Release();
+  return saved;
+}

@@ -8,8 +8,10 @@
 // SetPercentText and PressNext from there; an implementation that owns
 // windows must carry each call over to its own user-interface thread and
 // wait for it (ShowMessageBox must return the button that was pressed), and must
-// let PressNext move on although the wizard's buttons are disabled. BrowseForFolder
-// is only called on the user-interface thread. `owner` is an opaque window
+// let PressNext move on although the wizard's buttons are disabled.
+// StartInstallation, on the user-interface thread, also shows a box and
+// presses Next there itself when no installation thread can be started.
+// BrowseForFolder is only called on the user-interface thread. `owner` is an opaque window
 // of the implementation, or null for a box without owner (every box the
 // installation thread raises has none). `flags` are the Windows message box
 // flags (the Flag* values below, combinable); ShowMessageBox answers a button id

@@ -3,12 +3,14 @@
 #include "platform/apphost/AppHostServers.h"
 #include "platform/com/ComClassTable.h"
 #include "platform/metabase/AdminBase.h"
+#include "platform/shell/ShellLinkObject.h"
 
 namespace com {
 
 void RegisterBuiltInServers(ComClassTable& table) {
   table.Register(CLSID_MSAdminBase_W, &metabase::CreateAdminBase);
   apphost::RegisterServers(table);
+  table.Register(CLSID_ShellLink, &shell::CreateShellLink);
 }
 
 }  // namespace com

@@ -17,7 +17,7 @@ namespace quaver::test {
 class RecordingUi : public ConsoleSetupUi {
  public:
   // A range of 100 and a step of 1, as the installation sets them.
-  RecordingUi() : ConsoleSetupUi(stderr, false) {
+  RecordingUi() : ConsoleSetupUi(std::cerr, false) {
     SetProgressRange(0, 100);
     SetProgressStep(1);
   }

@@ -14,6 +14,7 @@
 #include "package/Update.h"
 #include "platform/machine.h"
 #include "platform/text.h"
+#include "tools/cvsp/CvspRun.h"
 #include "tools/cvsp/Manifest.h"
 
 namespace fs = std::filesystem;
@@ -332,6 +333,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   CLI::App app{"Builds, inspects and checks installation packages (.cvsp).", "cvsp"};
   Options options;
   Describe(app, options);
+  RunOptions runOptions;
+  AddRunCommand(app, runOptions);
   std::vector<std::string> argvStrings;
   argvStrings.push_back("cvsp");
   argvStrings.insert(argvStrings.end(), args.begin(), args.end());
@@ -343,6 +346,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     return app.exit(e, out, err) == 0 ? 0 : 2;
   }
   try {
+    if (*app.get_subcommand("run")) return RunPackage(runOptions, out, err);
     return Dispatch(app, options, out);
   } catch (const EngineError& e) {
     err << e.what() << "\n";
