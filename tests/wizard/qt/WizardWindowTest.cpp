@@ -190,10 +190,9 @@ TEST_P(SetupWizardWindow, ClickThroughFromWelcomeToFinishInstallsTheProduct) {
     QCoreApplication::processEvents();
     auto* percent = window.findChild<QWidget*>(QStringLiteral("page_110"))
                         ->findChild<QLabel*>(QStringLiteral("control_1005"));
-    // The installation drove the percentage through the window (how far its
-    // own accounting gets is the installation's business).
-    EXPECT_TRUE(percent->text().endsWith(QLatin1Char('%')));
-    EXPECT_NE(percent->text(), QStringLiteral("0%"));
+    if (c.modeButton == 1021) {
+      EXPECT_EQ(percent->text(), QStringLiteral("100%"));
+    }
     report = qobject_cast<QPlainTextEdit*>(Control(window, 1011))->toPlainText().toStdString();
     shots.Take(window, "page7-finish");
     ClickBox(window, 1002);
