@@ -166,8 +166,9 @@ void QtSheetWindow::Redraw() {
     headerTitle->setText((page.m_psp.dwFlags & PSP_USEHEADERTITLE) ? ToQString(page.m_strHeaderTitle)
                                                                    : QString());
     static_cast<QStackedWidget*>(view->parentWidget())->setCurrentWidget(view);
-    view->Refresh();
   }
+  // Pages left meanwhile keep what was last sent to them, as windows do.
+  for (auto& [index, shown] : views) shown->Refresh();
   const DWORD flags = sheet.GetWizardButtons();
   const bool finishShown = (flags & (PSWIZB_FINISH | PSWIZB_DISABLEDFINISH)) != 0;
   back->setEnabled((flags & PSWIZB_BACK) != 0);

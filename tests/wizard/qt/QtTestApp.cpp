@@ -7,8 +7,9 @@ QApplication& TestApp() {
   static char name[] = "test_wizard_qt";
   static char* argv[] = {name, nullptr};
   if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  static QApplication app(argc, argv);
-  return app;
+  // Never destroyed: at exit Qt's own globals may already be gone.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
 }
 
 bool WaitFor(const std::function<bool()>& done) {

@@ -1,0 +1,69 @@
+#include "WizardTestImage.h"
+
+#include "platform/com/ComRegistration.h"
+#include "platform/machine.h"
+#include "platform/metabase/DefaultMetabase.h"
+#include "platform/metabase/MetabaseService.h"
+#include "platform/metabase/MetabaseXml.h"
+#include "platform/win.h"
+#include "system/RegKey.h"
+#include "tools/quaver-machine/ToolInternals.h"
+
+namespace wizardtest {
+
+namespace {
+
+void SetMajorVersion(DWORD version) {
+  RegKey key;
+  ASSERT_TRUE(key.Create(u"Software\\Microsoft\\InetStp", HKEY_LOCAL_MACHINE, KEY_ALL_ACCESS, nullptr));
+  ASSERT_TRUE(key.SetDwordValue(u"MajorVersion", version));
+}
+
+void AddMetabase() {
+  machine::WriteFileAtomically(metabase::HostPathOf(metabase::kMetabaseFile),
+                               metabase::SerializeMetabaseXml(*metabase::DefaultIis6Metabase(u"WEBSRV01")));
+  ASSERT_EQ(com::RegisterServiceClass(CLSID_MSAdminBase_W, u"IIS Admin Base Object", u"IISADMIN"),
+            ERROR_SUCCESS);
+}
+
+}  // namespace
+
+WizardTestImage::WizardTestImage(Server server) {
+  switch (server) {
+    case Server::None: quaver_machine::RunCreateHooks({Root(), ""}); break;
+    case Server::Iis5:
+      quaver_machine::RunCreateHooks({Root(), "6"});
+      SetMajorVersion(5);
+      break;
+    case Server::Iis6: quaver_machine::RunCreateHooks({Root(), "6"}); break;
+    case Server::Iis10: quaver_machine::RunCreateHooks({Root(), "10"}); break;
+    case Server::Iis10Both:
+      quaver_machine::RunCreateHooks({Root(), "10"});
+      AddMetabase();
+      break;
+  }
+}
+
+void WizardTestImage::InstallProductDir() const {
+  RegKey key;
+  ASSERT_TRUE(key.Create(u"Software\\Corvane\\Quaver", HKEY_LOCAL_MACHINE, KEY_ALL_ACCESS, nullptr));
+  ASSERT_TRUE(key.SetStringValue(u"ProductDir", u"C:\\Program Files\\Corvane\\Quaver\\"));
+  WriteHostFile("drive_c/Program Files/Corvane/Quaver/keep.txt", "");
+}
+
+std::string WizardTestImage::EnableList() const {
+  return ReadHostFile("drive_c/Program Files/Corvane/Quaver/EnableSites.lst");
+}
+
+const char* ServerName(Server server) {
+  switch (server) {
+    case Server::None: return "NoIis";
+    case Server::Iis5: return "Iis5";
+    case Server::Iis6: return "Iis6";
+    case Server::Iis10: return "Iis10";
+    case Server::Iis10Both: return "Iis10BothModes";
+  }
+  return "";
+}
+
+}  // namespace wizardtest
