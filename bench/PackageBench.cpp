@@ -192,6 +192,7 @@ int main(int argc, char** argv) {
   if (parse > 0 && copy > 0 && inflate > 0) {
     std::printf("\nParse / memcpy of the package bytes:       %.1f x\n", parse / copy);
     std::printf("Parse / uncompress of the compressed bodies: %.2f x\n", parse / inflate);
+    std::printf("rate of Parse / rate of uncompress:         %.2f x\n", inflate / parse);
   }
   benchmark::Shutdown();
   return 0;

@@ -1,8 +1,9 @@
 #include "package/ComponentVariable.h"
 
-#include <zlib.h>
+#include <libdeflate.h>
 
 #include <cstring>
+#include <memory>
 
 #include "core/CSPPtr.h"
 #include "package/ByteFormat.h"
@@ -503,16 +504,34 @@ bool ComponentVariable::ReadHeader(const unsigned char* header, uint32_t headerL
   return cursor == headerLength;
 }
 
+namespace {
+
+// One decompressor a thread, made on first use: making one per node would
+// cost more than inflating a small body.
+libdeflate_decompressor* Decompressor() {
+  struct Free {
+    void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+  };
+  thread_local std::unique_ptr<libdeflate_decompressor, Free> decompressor(
+      libdeflate_alloc_decompressor());
+  return decompressor.get();
+}
+
+}  // namespace
+
 bool ComponentVariable::Inflate(const unsigned char* body, uint32_t bodyLength,
                                 CSPBuffer& inflated) const {
   if (bodyLength != compressedSize) return false;
   // Refused before a buffer of `size` bytes exists.
   if (size > static_cast<uint64_t>(compressedSize) * kMaxInflateRatio) return false;
+  libdeflate_decompressor* decompressor = Decompressor();
+  if (decompressor == nullptr) return false;
   inflated.throwOnError = false;
   if (!inflated.SetSize(size)) return false;
-  uLongf produced = size;
-  int result = uncompress(inflated.GetData(), &produced, body, bodyLength);
-  return result == Z_OK && produced == size;
+  // Without a place for the produced length, a stream that yields more or
+  // fewer bytes than the stated size fails.
+  return libdeflate_zlib_decompress(decompressor, body, bodyLength, inflated.GetData(), size,
+                                    nullptr) == LIBDEFLATE_SUCCESS;
 }
 
 bool ComponentVariable::Decode(const unsigned char* data, uint32_t totalLength,

@@ -82,7 +82,7 @@ class ComponentVariable {
   static const uint32_t kNestingBound = 64;
   static const uint32_t kMaxNameLength = 255;
   static const uint32_t kMaxChildren = 65535;
-  // zlib cannot inflate a stream to more than 1032 times its length, so a
+  // A deflate stream cannot inflate to more than 1032 times its length, so a
   // larger claimed size is refused before anything is allocated for it.
   static const uint32_t kMaxInflateRatio = 1032;
 

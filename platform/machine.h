@@ -12,16 +12,20 @@
 //   security.sddl         access lists, one object a line
 //   services.ini          services and their states
 //   shell.log             what the shell was asked to do
-// Every file of the image is replaced atomically (WriteFileAtomically).
+//   .machine.lock         the lock other processes honour (ImageLock.h)
+// Every file of the image is replaced atomically (WriteFileAtomically) while
+// the image's lock is held.
 #pragma once
 
 #include <filesystem>
 #include <map>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
+
+#include "platform/machine/ImageLock.h"
 
 namespace machine {
 
@@ -42,6 +46,8 @@ class IniFile {
   void Save(const std::filesystem::path& path) const;  // atomically
 
   bool HasSection(std::string_view section) const;
+  // The section's name as the file spells it; null when there is none.
+  const std::string* SectionName(std::string_view section) const;
   const std::string* Get(std::string_view section, std::string_view key) const;
   std::string GetOr(std::string_view section, std::string_view key,
                     std::string_view fallback) const;
@@ -61,11 +67,16 @@ class IniFile {
   struct Section {
     std::string name;
     std::vector<Line> lines;
+    std::unordered_map<std::string, size_t> keys;  // folded key name -> its line
+    const Line* Find(std::string_view key) const;
+    void Reindex();
   };
   Section* FindSection(std::string_view name);
   const Section* FindSection(std::string_view name) const;
+  Section& AddSection(std::string_view name);
   std::vector<Line> preamble_;
   std::vector<Section> sections_;
+  std::unordered_map<std::string, size_t> sectionIndex_;  // folded name -> section
 };
 
 class Machine {
@@ -80,13 +91,14 @@ class Machine {
   const IniFile& Settings() const { return settings_; }
   void SaveSettings() const;
 
-  // Serialises the stand-in's changes to the image's files within this process.
-  std::recursive_mutex& Lock() { return lock_; }
+  // Serialises the stand-in's changes to the image's files between threads
+  // and processes (machine/ImageLock.h).
+  ImageLock& Lock() { return lock_; }
 
  private:
   std::filesystem::path root_;
   IniFile settings_;
-  std::recursive_mutex lock_;
+  ImageLock lock_;
 };
 
 // Selects the image for the process: explicitly, or from QUAVER_MACHINE.

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only those missing.
 set -euo pipefail
-packages=(cmake g++ make pkg-config zlib1g-dev libpugixml-dev nlohmann-json3-dev libcli11-dev
-          libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev)
+packages=(cmake g++ make pkg-config zlib1g-dev libdeflate-dev libpugixml-dev nlohmann-json3-dev libcli11-dev
+          libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev liblnk-utils
+          qt6-base-dev xvfb xauth)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

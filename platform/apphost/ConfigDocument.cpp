@@ -69,6 +69,7 @@ bool ConfigDocument::Parse(const std::string& text, std::string& error) {
   originals_.clear();
   RecordOriginals(body, root);
   ReadDeclarations();
+  ForgetIndex();
   return true;
 }
 
@@ -210,12 +211,55 @@ bool ConfigDocument::IsDeclared(std::string_view sectionName) const {
   return declared_.find(sectionName) != declared_.end();
 }
 
-std::vector<ConfigDocument::Scope> ConfigDocument::Scopes() const {
-  std::vector<Scope> scopes{{Root(), ""}};
-  for (auto child : Root().children("location")) {
-    scopes.push_back({child, NormalizeLocation(AttributeText(child, "path"))});
+const ConfigDocument::LocationIndex& ConfigDocument::Index() const {
+  if (index_) return *index_;
+  auto index = std::make_unique<LocationIndex>();
+  index->paths.push_back("");
+  index->pathByKey.emplace(u"", "");
+  for (auto child : Root().children()) {
+    if (child.type() != pugi::node_element) continue;
+    if (!IsLocationTag(child)) {
+      index->serverLevel.push_back({child, ""});
+      continue;
+    }
+    Scope scope{child, NormalizeLocation(AttributeText(child, "path"))};
+    const std::u16string key = LocationKey(scope.location);
+    if (index->pathByKey.emplace(key, scope.location).second) {
+      index->paths.push_back(scope.location);
+    }
+    if (key.empty()) index->serverLevel.push_back(scope);
+    index->tagsByKey[key].push_back(std::move(scope));
   }
-  return scopes;
+  index_ = std::move(index);
+  return *index_;
+}
+
+void ConfigDocument::Unindex(pugi::xml_node rootChild) {
+  if (!index_ || rootChild.parent() != Root()) return;
+  const auto drop = [&](std::vector<Scope>& scopes) {
+    scopes.erase(std::remove_if(scopes.begin(), scopes.end(),
+                                [&](const Scope& scope) { return scope.node == rootChild; }),
+                 scopes.end());
+  };
+  drop(index_->serverLevel);
+  if (!IsLocationTag(rootChild)) return;
+  const std::u16string key = LocationKey(AttributeText(rootChild, "path"));
+  const auto tags = index_->tagsByKey.find(key);
+  if (tags == index_->tagsByKey.end()) return;
+  drop(tags->second);
+  if (!tags->second.empty() || key.empty()) return;
+  index_->tagsByKey.erase(tags);
+  const auto path = index_->pathByKey.find(key);
+  auto& paths = index_->paths;
+  paths.erase(std::find(paths.begin(), paths.end(), path->second));
+  index_->pathByKey.erase(path);
+}
+
+void ConfigDocument::RemoveLocationTags(std::string_view location) {
+  for (auto tag : LocationTags(location)) {
+    Unindex(tag);
+    XmlLayout::Remove(tag);
+  }
 }
 
 void ConfigDocument::CollectDefinitions(pugi::xml_node node, const std::vector<std::string>& names,
@@ -261,29 +305,33 @@ bool ReachesAcrossApplications(pugi::xml_node tag, const std::string& scope,
 
 }  // namespace
 
+// Shallowest level first: the server level (its sections and the tags of
+// "" in file order), then the tags of each ancestor of `location` in turn.
 std::vector<SectionDefinition> ConfigDocument::DefinitionsFor(std::string_view sectionName,
                                                               std::string_view location) const {
   const auto names = SplitSectionName(sectionName);
+  const LocationIndex& index = Index();
   std::vector<SectionDefinition> definitions;
-  // Walking the root's children in order keeps file order among the
-  // server-level sections and those of <location path="">.
-  for (auto child : Root().children()) {
+  const auto collect = [&](const Scope& scope) {
     std::vector<pugi::xml_node> found;
-    std::string scope;
-    if (IsLocationTag(child)) {
-      scope = NormalizeLocation(AttributeText(child, "path"));
-      if (!AppliesTo(scope, location) || !ReachesAcrossApplications(child, scope, location, Root()))
-        continue;
-      for (auto group : child.children(names[0].c_str())) CollectDefinitions(group, names, 0, found);
-    } else if (names[0] == child.name()) {
-      CollectDefinitions(child, names, 0, found);
+    if (IsLocationTag(scope.node)) {
+      if (!ReachesAcrossApplications(scope.node, scope.location, location, Root())) return;
+      for (auto group : scope.node.children(names[0].c_str())) {
+        CollectDefinitions(group, names, 0, found);
+      }
+    } else if (names[0] == scope.node.name()) {
+      CollectDefinitions(scope.node, names, 0, found);
     }
-    for (auto node : found) definitions.push_back({node, scope});
+    for (auto node : found) definitions.push_back({node, scope.location});
+  };
+  for (const Scope& scope : index.serverLevel) collect(scope);
+  std::string ancestor;
+  for (const auto& segment : PathSegments(NormalizeLocation(location))) {
+    ancestor += (ancestor.empty() ? "" : "/") + segment;
+    const auto tags = index.tagsByKey.find(LocationKey(ancestor));
+    if (tags == index.tagsByKey.end()) continue;
+    for (const Scope& scope : tags->second) collect(scope);
   }
-  std::stable_sort(definitions.begin(), definitions.end(),
-                   [](const SectionDefinition& a, const SectionDefinition& b) {
-                     return LocationDepth(a.location) < LocationDepth(b.location);
-                   });
   return definitions;
 }
 
@@ -310,13 +358,27 @@ pugi::xml_node ConfigDocument::LocationTag(std::string_view location, bool creat
   if (!create || normal.empty()) return {};
   auto tag = layout_.InsertElement(Root(), {}, "location");
   SetAttributeText(tag, "path", normal);
+  bool last = true;  // a tag after every other one keeps the index in file order
+  for (auto next = tag.next_sibling(); next && last; next = next.next_sibling()) {
+    last = next.type() != pugi::node_element;
+  }
+  if (index_ && last) {
+    const std::u16string key = LocationKey(normal);
+    index_->pathByKey.emplace(key, normal);
+    index_->paths.push_back(normal);
+    index_->tagsByKey[key].push_back({tag, normal});
+  } else {
+    ForgetIndex();
+  }
   return tag;
 }
 
 std::vector<pugi::xml_node> ConfigDocument::LocationTags(std::string_view location) const {
   std::vector<pugi::xml_node> tags;
-  for (auto child : Root().children("location")) {
-    if (SameLocation(AttributeText(child, "path"), location)) tags.push_back(child);
+  const LocationIndex& index = Index();
+  const auto found = index.tagsByKey.find(LocationKey(location));
+  if (found != index.tagsByKey.end()) {
+    for (const Scope& scope : found->second) tags.push_back(scope.node);
   }
   return tags;
 }
@@ -335,21 +397,19 @@ pugi::xml_node ConfigDocument::OwnDefinition(std::string_view sectionName, std::
       // Server-level settings go before the location tags, as IIS keeps them.
       const auto before = parent == Root() ? Root().child("location") : pugi::xml_node();
       child = layout_.InsertElement(parent, before, names[level].c_str());
+      if (parent == Root()) ForgetIndex();
     }
     parent = child;
   }
   return parent;
 }
 
-std::vector<std::string> ConfigDocument::LocationPaths() const {
-  std::vector<std::string> paths{""};
-  for (const auto& scope : Scopes()) {
-    const bool seen = std::any_of(paths.begin(), paths.end(), [&](const std::string& path) {
-      return SameLocation(path, scope.location);
-    });
-    if (!seen) paths.push_back(scope.location);
-  }
-  return paths;
+const std::vector<std::string>& ConfigDocument::LocationPaths() const { return Index().paths; }
+
+const std::string* ConfigDocument::FindLocationPath(std::string_view location) const {
+  const LocationIndex& index = Index();
+  const auto found = index.pathByKey.find(LocationKey(location));
+  return found == index.pathByKey.end() ? nullptr : &found->second;
 }
 
 std::vector<std::string> ConfigDocument::SectionsAt(std::string_view location) const {
@@ -396,6 +456,7 @@ bool ConfigDocument::IsScaffolding(pugi::xml_node node) const {
 void ConfigDocument::PruneEmpty(pugi::xml_node node) {
   while (node && IsScaffolding(node)) {
     const auto parent = node.parent();
+    Unindex(node);
     XmlLayout::Remove(node);
     node = parent;
   }
@@ -403,6 +464,7 @@ void ConfigDocument::PruneEmpty(pugi::xml_node node) {
 
 void ConfigDocument::RemoveAndPrune(pugi::xml_node node) {
   const auto parent = node.parent();
+  Unindex(node);
   XmlLayout::Remove(node);
   PruneEmpty(parent);
 }

@@ -8,6 +8,7 @@
 
 #include <pugixml.hpp>
 
+#include <memory>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -56,7 +57,9 @@ class ConfigDocument {
                                bool create);
 
   // "" (the server level) first, then every location path once, in file order.
-  std::vector<std::string> LocationPaths() const;
+  const std::vector<std::string>& LocationPaths() const;
+  // The path of LocationPaths that names the same location; null for none.
+  const std::string* FindLocationPath(std::string_view location) const;
   // Names of the declared sections set at exactly `location`, in file order.
   std::vector<std::string> SectionsAt(std::string_view location) const;
   // The first <location> tag of the path, added at the end of the file when
@@ -71,13 +74,28 @@ class ConfigDocument {
   void RemoveAndPrune(pugi::xml_node node);
   // Prunes `node` and the scaffolding above it when they hold nothing.
   void PruneEmpty(pugi::xml_node node);
+  // Removes every <location> tag of the path.
+  void RemoveLocationTags(std::string_view location);
 
  private:
   struct Scope {
     pugi::xml_node node;  // <configuration> or a <location> tag
     std::string location;
   };
-  std::vector<Scope> Scopes() const;
+  // The location tags by LocationKey, worked out once per version of the
+  // tree so that lookups do not walk every tag.
+  // Kept up to date by the document's own changes of the root's children,
+  // the only ones that move location tags or server-level sections.
+  struct LocationIndex {
+    std::vector<std::string> paths;  // LocationPaths
+    std::unordered_map<std::u16string, std::string> pathByKey;
+    std::unordered_map<std::u16string, std::vector<Scope>> tagsByKey;  // in file order
+    std::vector<Scope> serverLevel;  // the root's other children and tags of ""
+  };
+  const LocationIndex& Index() const;
+  void ForgetIndex() { index_.reset(); }
+  // Takes a child of the root out of the index before it is removed.
+  void Unindex(pugi::xml_node rootChild);
   static void CollectDefinitions(pugi::xml_node parent, const std::vector<std::string>& names,
                                  size_t level, std::vector<pugi::xml_node>& found);
   void ReadDeclarations();
@@ -107,6 +125,7 @@ class ConfigDocument {
   XmlStyle style_;
   XmlLayout layout_;
   std::set<std::string, std::less<>> declared_;
+  mutable std::unique_ptr<LocationIndex> index_;
 };
 
 }  // namespace apphost

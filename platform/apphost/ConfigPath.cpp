@@ -71,6 +71,10 @@ bool EqualNoCaseUtf8(std::string_view a, std::string_view b) {
   return machine::EqualNoCase(machine::FromUtf8(a), machine::FromUtf8(b));
 }
 
+std::u16string LocationKey(std::string_view path) {
+  return machine::UpperCase(machine::FromUtf8(NormalizeLocation(path)));
+}
+
 bool SameLocation(std::string_view a, std::string_view b) {
   return EqualNoCaseUtf8(NormalizeLocation(a), NormalizeLocation(b));
 }

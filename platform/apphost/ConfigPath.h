@@ -29,6 +29,8 @@ std::string NormalizeLocation(std::string_view path);
 
 std::vector<std::string> PathSegments(std::string_view location);
 bool SameLocation(std::string_view a, std::string_view b);
+// Two paths are the same location exactly when their keys are equal.
+std::u16string LocationKey(std::string_view path);
 // Whether settings at `ancestor` apply at `location` (the server level
 // applies everywhere; "Site" applies to "Site/app" but not to "Site2").
 bool AppliesTo(std::string_view ancestor, std::string_view location);

@@ -16,20 +16,17 @@ HRESULT LocationCollectionObject::PathOf(const VARIANT& index, std::string& path
   VariantIndex read;
   const HRESULT hr = ReadIndex(index, read);
   if (FAILED(hr)) return hr;
-  const auto paths = store_->Document().LocationPaths();
+  const auto& paths = store_->Document().LocationPaths();
   if (read.kind == VariantIndex::Number) {
     if (read.number >= paths.size()) return HRESULT_FROM_WIN32(ERROR_INVALID_INDEX);
     path = paths[read.number];
     return S_OK;
   }
   if (read.kind != VariantIndex::Name) return E_INVALIDARG;
-  for (const auto& candidate : paths) {
-    if (SameLocation(candidate, read.name)) {
-      path = candidate;
-      return S_OK;
-    }
-  }
-  return missingName;
+  const std::string* found = store_->Document().FindLocationPath(read.name);
+  if (found == nullptr) return missingName;
+  path = *found;
+  return S_OK;
 }
 
 HRESULT LocationCollectionObject::get_Item(VARIANT varIndex, IAppHostConfigLocation** ppLocation) {
@@ -48,8 +45,8 @@ HRESULT LocationCollectionObject::AddLocation(BSTR bstrLocationPath,
   *ppNewLocation = nullptr;
   if (!store_->Writable()) return E_ACCESSDENIED;
   const std::string path = NormalizeLocation(FromBstr(bstrLocationPath));
-  for (const auto& existing : store_->Document().LocationPaths()) {
-    if (SameLocation(existing, path)) return HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
+  if (store_->Document().FindLocationPath(path) != nullptr) {
+    return HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
   }
   store_->Document().LocationTag(path, true);
   store_->Changed();
@@ -64,10 +61,8 @@ HRESULT LocationCollectionObject::DeleteLocation(VARIANT cIndex) {
   if (FAILED(hr)) return hr;
   // The server level is the file itself, not a tag that could go.
   if (path.empty()) return E_INVALIDARG;
-  for (auto tag : store_->Document().LocationTags(path)) {
-    store_->Tokens().Forget(tag);
-    XmlLayout::Remove(tag);
-  }
+  for (auto tag : store_->Document().LocationTags(path)) store_->Tokens().Forget(tag);
+  store_->Document().RemoveLocationTags(path);
   store_->Changed();
   return S_OK;
 }

@@ -14,12 +14,11 @@ std::string_view Trim(std::string_view s) {
 }
 
 // Section and key names match like Windows' profile functions: ASCII letters
-// without regard to case.
-bool SameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
+// without regard to case. Lookups go through the folded form.
+std::string Folded(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return folded;
 }
 
 bool IsComment(std::string_view trimmed) {
@@ -65,7 +64,7 @@ IniFile IniFile::Parse(std::string_view text, const std::string& fileNameForErro
         Malformed(fileNameForErrors, lineNumber,
                   "section [" + std::string(name) + "] appears twice");
       }
-      ini.sections_.push_back({std::string(name), {}});
+      ini.AddSection(name);
       continue;
     }
     const size_t eq = trimmed.find('=');
@@ -74,10 +73,10 @@ IniFile IniFile::Parse(std::string_view text, const std::string& fileNameForErro
     const std::string_view key = Trim(trimmed.substr(0, eq));
     if (key.empty()) Malformed(fileNameForErrors, lineNumber, "empty key");
     if (ini.sections_.empty()) Malformed(fileNameForErrors, lineNumber, "key outside any section");
-    if (ini.Get(ini.sections_.back().name, key) != nullptr) {
-      Malformed(
-          fileNameForErrors, lineNumber,
-          "key '" + std::string(key) + "' appears twice in [" + ini.sections_.back().name + "]");
+    Section& section = ini.sections_.back();
+    if (!section.keys.emplace(Folded(key), lines.size()).second) {
+      Malformed(fileNameForErrors, lineNumber,
+                "key '" + std::string(key) + "' appears twice in [" + section.name + "]");
     }
     lines.push_back(
         {std::string(key), std::string(Trim(trimmed.substr(eq + 1))), std::string(raw)});
@@ -110,10 +109,26 @@ void IniFile::Save(const std::filesystem::path& path) const {
 }
 
 IniFile::Section* IniFile::FindSection(std::string_view name) {
-  for (auto& section : sections_) {
-    if (SameName(section.name, name)) return &section;
+  const auto it = sectionIndex_.find(Folded(name));
+  return it == sectionIndex_.end() ? nullptr : &sections_[it->second];
+}
+
+IniFile::Section& IniFile::AddSection(std::string_view name) {
+  sectionIndex_.emplace(Folded(name), sections_.size());
+  sections_.push_back({std::string(name), {}, {}});
+  return sections_.back();
+}
+
+const IniFile::Line* IniFile::Section::Find(std::string_view key) const {
+  const auto it = keys.find(Folded(key));
+  return it == keys.end() ? nullptr : &lines[it->second];
+}
+
+void IniFile::Section::Reindex() {
+  keys.clear();
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (!lines[i].key.empty()) keys.emplace(Folded(lines[i].key), i);
   }
-  return nullptr;
 }
 
 const IniFile::Section* IniFile::FindSection(std::string_view name) const {
@@ -122,13 +137,15 @@ const IniFile::Section* IniFile::FindSection(std::string_view name) const {
 
 bool IniFile::HasSection(std::string_view section) const { return FindSection(section) != nullptr; }
 
+const std::string* IniFile::SectionName(std::string_view section) const {
+  const Section* s = FindSection(section);
+  return s == nullptr ? nullptr : &s->name;
+}
+
 const std::string* IniFile::Get(std::string_view section, std::string_view key) const {
   const Section* s = FindSection(section);
-  if (s == nullptr) return nullptr;
-  for (const auto& line : s->lines) {
-    if (!line.key.empty() && SameName(line.key, key)) return &line.value;
-  }
-  return nullptr;
+  const Line* line = s == nullptr ? nullptr : s->Find(key);
+  return line == nullptr ? nullptr : &line->value;
 }
 
 std::string IniFile::GetOr(std::string_view section, std::string_view key,
@@ -151,39 +168,37 @@ void IniFile::Set(std::string_view section, std::string_view key, std::string_vi
     const bool endsBlank =
         last.empty() || (last.back().key.empty() && Trim(last.back().raw).empty());
     if (!endsBlank) last.push_back({"", "", ""});
-    sections_.push_back({std::string(section), {}});
-    s = &sections_.back();
+    s = &AddSection(section);
   }
-  for (auto& line : s->lines) {
-    if (!line.key.empty() && SameName(line.key, key)) {
-      line.value = std::string(value);
-      line.raw.clear();
-      return;
-    }
+  if (const Line* existing = s->Find(key)) {
+    Line& line = s->lines[static_cast<size_t>(existing - s->lines.data())];
+    line.value = std::string(value);
+    line.raw.clear();
+    return;
   }
   // New keys go after the section's last key, ahead of the blank lines and
-  // comments that separate it from the next section.
+  // comments that separate it from the next section; no key moves.
   auto pos = s->lines.end();
   while (pos != s->lines.begin() && std::prev(pos)->key.empty()) --pos;
+  s->keys.emplace(Folded(key), static_cast<size_t>(pos - s->lines.begin()));
   s->lines.insert(pos, {std::string(key), std::string(value), ""});
 }
 
 bool IniFile::Remove(std::string_view section, std::string_view key) {
   Section* s = FindSection(section);
-  if (s == nullptr) return false;
-  const auto it = std::find_if(s->lines.begin(), s->lines.end(), [&](const Line& line) {
-    return !line.key.empty() && SameName(line.key, key);
-  });
-  if (it == s->lines.end()) return false;
-  s->lines.erase(it);
+  const Line* line = s == nullptr ? nullptr : s->Find(key);
+  if (line == nullptr) return false;
+  s->lines.erase(s->lines.begin() + (line - s->lines.data()));
+  s->Reindex();
   return true;
 }
 
 bool IniFile::RemoveSection(std::string_view section) {
-  const auto it = std::find_if(sections_.begin(), sections_.end(),
-                               [&](const Section& s) { return SameName(s.name, section); });
-  if (it == sections_.end()) return false;
-  sections_.erase(it);
+  const auto it = sectionIndex_.find(Folded(section));
+  if (it == sectionIndex_.end()) return false;
+  sections_.erase(sections_.begin() + static_cast<std::ptrdiff_t>(it->second));
+  sectionIndex_.clear();
+  for (size_t i = 0; i < sections_.size(); ++i) sectionIndex_.emplace(Folded(sections_[i].name), i);
   return true;
 }
 

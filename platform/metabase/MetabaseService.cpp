@@ -119,7 +119,7 @@ HRESULT MetabaseService::Persist() {
   const fs::path file = MetabaseHostPath();
   try {
     if (file.empty()) throw machine::MachineError("no drive C:");
-    std::lock_guard<std::recursive_mutex> hold(machine::RequireMachine().Lock());
+    std::lock_guard<machine::ImageLock> hold(machine::RequireMachine().Lock());
     machine::WriteFileAtomically(file, SerializeMetabaseXml(*root_));
   } catch (const machine::MachineError&) {
     Load();

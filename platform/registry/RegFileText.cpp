@@ -67,9 +67,9 @@ std::u16string_view Trim(std::u16string_view s) {
 }
 
 // True when the line ends in a backslash that is not inside a quoted string:
-// the continuation mark of long hex data.
-bool ContinuesOnNextLine(std::u16string_view line) {
-  bool quoted = false;
+// the continuation mark of long hex data. `quoted` carries the state from the
+// parts of the logical line before this one, so each part is read once.
+bool ContinuesOnNextLine(std::u16string_view line, bool& quoted) {
   for (size_t i = 0; i < line.size(); ++i) {
     if (quoted && line[i] == u'\\') {
       ++i;
@@ -271,12 +271,15 @@ class Parser {
     size_t index = ReadHeader(lines);
     while (index < lines.size()) {
       int lineNumber = static_cast<int>(index) + 1;
-      std::u16string logical = lines[index++];
-      while (ContinuesOnNextLine(logical) && index < lines.size()) {
-        std::u16string_view trimmed = Trim(logical);
-        logical = std::u16string(trimmed.substr(0, trimmed.size() - 1)) +
-                  std::u16string(Trim(lines[index++]));
+      std::u16string logical;
+      std::u16string_view part = lines[index++];
+      bool quoted = false;
+      while (ContinuesOnNextLine(part, quoted) && index < lines.size()) {
+        part = Trim(part);
+        logical.append(part.substr(0, part.size() - 1));
+        part = Trim(lines[index++]);
       }
+      logical.append(part);
       Guarded(lineNumber, [&] { Line(Trim(logical), lineNumber); });
     }
     return std::move(result_);

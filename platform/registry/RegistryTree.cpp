@@ -30,6 +30,7 @@ void RegNode::MarkDeleted() {
   for (auto& entry : children_) entry.second->MarkDeleted();
   children_.clear();
   values_.clear();
+  valueIndex_.clear();
 }
 
 std::vector<std::shared_ptr<RegNode>> RegNode::Children() const {
@@ -40,32 +41,33 @@ std::vector<std::shared_ptr<RegNode>> RegNode::Children() const {
 }
 
 const RegValue* RegNode::Value(std::u16string_view name) const {
-  for (const auto& value : values_) {
-    if (EqualNoCase(value.name, name)) return &value;
-  }
-  return nullptr;
+  const auto it = valueIndex_.find(UpperCase(name));
+  return it == valueIndex_.end() ? nullptr : &values_[it->second];
 }
 
 void RegNode::SetValue(std::u16string_view name, uint32_t type, std::vector<uint8_t> data) {
-  for (auto& value : values_) {
-    if (EqualNoCase(value.name, name)) {
-      // Windows keeps the case of the name the value was created with.
-      value.type = type;
-      value.data = std::move(data);
-      return;
-    }
+  const auto [it, added] = valueIndex_.emplace(UpperCase(name), values_.size());
+  if (!added) {
+    // Windows keeps the case of the name the value was created with.
+    RegValue& value = values_[it->second];
+    value.type = type;
+    value.data = std::move(data);
+    return;
   }
   values_.push_back(RegValue{std::u16string(name), type, std::move(data)});
 }
 
 bool RegNode::RemoveValue(std::u16string_view name) {
-  for (auto it = values_.begin(); it != values_.end(); ++it) {
-    if (EqualNoCase(it->name, name)) {
-      values_.erase(it);
-      return true;
-    }
+  const auto it = valueIndex_.find(UpperCase(name));
+  if (it == valueIndex_.end()) return false;
+  const size_t at = it->second;
+  valueIndex_.erase(it);
+  values_.erase(values_.begin() + static_cast<std::ptrdiff_t>(at));
+  // The values after it keep their order and move up by one.
+  for (auto& entry : valueIndex_) {
+    if (entry.second > at) --entry.second;
   }
-  return false;
+  return true;
 }
 
 std::vector<std::u16string> RegNode::PathFromRoot() const {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace machine::registry {
@@ -56,6 +57,7 @@ class RegNode {
   bool volatile_ = false;
   std::map<std::u16string, std::shared_ptr<RegNode>> children_;  // by upper-cased name
   std::vector<RegValue> values_;
+  std::unordered_map<std::u16string, size_t> valueIndex_;  // upper-cased name -> value
 };
 
 // Splits "a\b\c" into its names. One trailing backslash is allowed; an empty

@@ -72,7 +72,7 @@ DWORD TrusteeSid(const TRUSTEE_W* trustee, SidBytes& sid) {
   }
   if (trustee->TrusteeForm == TRUSTEE_IS_NAME) {
     machine::Machine& image = machine::RequireMachine();
-    std::lock_guard<std::recursive_mutex> lock(image.Lock());
+    std::lock_guard<machine::ImageLock> lock(image.Lock());
     auto db = winsec::AccountDatabase::FromSettings(image.Settings());
     const winsec::Account* account = db.FindByName(trustee->ptstrName);
     if (account == nullptr) return ERROR_NONE_MAPPED;
@@ -87,7 +87,7 @@ DWORD TrusteeSid(const TRUSTEE_W* trustee, SidBytes& sid) {
 // not memberships, and GetEffectiveRightsFromAcl does not count them.
 std::vector<SidBytes> MembershipSids(const SidBytes& trustee) {
   machine::Machine& image = machine::RequireMachine();
-  std::lock_guard<std::recursive_mutex> lock(image.Lock());
+  std::lock_guard<machine::ImageLock> lock(image.Lock());
   auto db = winsec::AccountDatabase::FromSettings(image.Settings());
   std::vector<SidBytes> sids = db.TokenSids(trustee);
   sids.erase(std::remove_if(sids.begin() + 1, sids.end(), winsec::IsLogonSessionGroup),

@@ -28,6 +28,12 @@ bool IsEmpty(const SecurityRecord& record) {
   throw machine::MachineError(file + ":" + std::to_string(line) + ": " + why);
 }
 
+// Names match without regard to case: the index holds them upper-cased,
+// behind their kind.
+std::u16string IndexKey(ObjectKind kind, std::u16string_view name) {
+  return (kind == ObjectKind::File ? u"f" : u"k") + machine::UpperCase(name);
+}
+
 AclPart ParsedDefault(const char* sddl) {
   SecurityRecord record;
   std::string error;
@@ -89,7 +95,7 @@ SecurityStore SecurityStore::Parse(std::string_view text, const std::string& fil
     ObjectKind kind = kindText == "file" ? ObjectKind::File : ObjectKind::RegistryKey;
     std::u16string name =
         machine::FromUtf8(line.substr(firstSpace + 1, lastSpace - firstSpace - 1));
-    if (store.FindEntry(kind, name) != nullptr)
+    if (!store.index_.emplace(IndexKey(kind, name), store.entries_.size()).second)
       Malformed(fileNameForErrors, lineNumber, "the object appears twice");
     SecurityRecord record;
     std::string error;
@@ -123,10 +129,15 @@ void SecurityStore::Save(const machine::Machine& image) const {
 }
 
 SecurityStore::Entry* SecurityStore::FindEntry(ObjectKind kind, std::u16string_view name) {
-  for (Entry& entry : entries_) {
-    if (entry.kind == kind && machine::EqualNoCase(entry.name, name)) return &entry;
+  const auto it = index_.find(IndexKey(kind, name));
+  return it == index_.end() ? nullptr : &entries_[it->second];
+}
+
+void SecurityStore::Reindex() {
+  index_.clear();
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    index_.emplace(IndexKey(entries_[i].kind, entries_[i].name), i);
   }
-  return nullptr;
 }
 
 const SecurityStore::Entry* SecurityStore::FindEntry(ObjectKind kind,
@@ -141,16 +152,22 @@ const SecurityRecord* SecurityStore::Find(ObjectKind kind, std::u16string_view n
 
 SecurityRecord& SecurityStore::Edit(ObjectKind kind, std::u16string_view name) {
   if (Entry* entry = FindEntry(kind, name)) return entry->record;
+  index_.emplace(IndexKey(kind, name), entries_.size());
   entries_.push_back({kind, std::u16string(name), SecurityRecord()});
   return entries_.back().record;
 }
 
 bool SecurityStore::Remove(ObjectKind kind, std::u16string_view name) {
-  auto it = std::find_if(entries_.begin(), entries_.end(), [&](const Entry& entry) {
-    return entry.kind == kind && machine::EqualNoCase(entry.name, name);
-  });
-  if (it == entries_.end()) return false;
-  entries_.erase(it);
+  const auto it = index_.find(IndexKey(kind, name));
+  if (it == index_.end()) return false;
+  // The last entry takes the place of the removed one.
+  const size_t at = it->second;
+  index_.erase(it);
+  if (at + 1 != entries_.size()) {
+    entries_[at] = std::move(entries_.back());
+    index_[IndexKey(entries_[at].kind, entries_[at].name)] = at;
+  }
+  entries_.pop_back();
   return true;
 }
 
@@ -165,7 +182,9 @@ bool SecurityStore::RemoveWithDescendants(ObjectKind kind, std::u16string_view n
   };
   size_t before = entries_.size();
   entries_.erase(std::remove_if(entries_.begin(), entries_.end(), below), entries_.end());
-  return entries_.size() != before;
+  if (entries_.size() == before) return false;
+  Reindex();
+  return true;
 }
 
 AclPart SecurityStore::EffectiveList(ObjectKind kind, std::u16string_view name, bool isContainer,

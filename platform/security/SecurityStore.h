@@ -39,6 +39,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/machine.h"
@@ -76,13 +77,15 @@ class SecurityStore {
   };
   Entry* FindEntry(ObjectKind kind, std::u16string_view name);
   const Entry* FindEntry(ObjectKind kind, std::u16string_view name) const;
+  void Reindex();
   AclPart EffectiveList(ObjectKind kind, std::u16string_view name, bool isContainer,
                         AclPart SecurityRecord::*list) const;
   // The owner and group an object shows, its line's or the defaults.
   static SidBytes OwnerOf(const SecurityRecord* record);
   static SidBytes GroupOf(const SecurityRecord* record);
 
-  std::vector<Entry> entries_;
+  std::vector<Entry> entries_;  // in no particular order: Serialize sorts
+  std::unordered_map<std::u16string, size_t> index_;  // IndexKey -> entry
 };
 
 // The name one level up: C:\a\b -> C:\a, C:\a -> C:\, MACHINE\SOFTWARE ->

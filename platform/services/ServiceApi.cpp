@@ -1,6 +1,7 @@
-// The service control manager over services.ini. Every call reads the file
-// under the machine's lock and writes it back atomically when it changed a
-// service, so several processes share one state of the services.
+// The service control manager over services.ini. Every call runs under the
+// image's lock, reads the file again when another process replaced it, and
+// writes it back atomically when it changed a service, so several processes
+// share one state of the services.
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -38,6 +39,41 @@ std::string& LastErrorText() {
 
 std::filesystem::path ServicesFile(const Machine& machine) { return machine.File("services.ini"); }
 
+// services.ini as last read or written by this process, so that a call
+// costs a look at the file's identity unless another process changed it.
+// Used only under the image's lock.
+class ServicesCache {
+ public:
+  IniFile& Get(const Machine& machine) {
+    const std::filesystem::path file = ServicesFile(machine);
+    const std::string stamp = StampOf(file);
+    if (file != file_ || stamp != stamp_ || stamp == "missing") {
+      stamp_.clear();  // unknown until the file has been read
+      ini_ = IniFile::Load(file);
+      file_ = file;
+      stamp_ = stamp;
+    }
+    return ini_;
+  }
+  void Forget() { stamp_.clear(); }
+  // Writes the file back; after a failed write the next call reads it again.
+  void Save() {
+    stamp_.clear();
+    ini_.Save(file_);
+    stamp_ = StampOf(file_);
+  }
+
+ private:
+  std::filesystem::path file_;
+  std::string stamp_;
+  IniFile ini_;
+};
+
+ServicesCache& Services() {
+  static ServicesCache cache;
+  return cache;
+}
+
 // Runs a call under the machine's lock. The body returns a Windows error
 // code; a malformed services.ini becomes ERROR_INVALID_DATA, its text kept
 // for LastServicesError.
@@ -45,7 +81,7 @@ template <typename Body>
 DWORD Guarded(Body body) {
   Machine* machine = CurrentMachine();
   if (!machine) return kNoMachine;
-  std::lock_guard<std::recursive_mutex> lock(machine->Lock());
+  std::lock_guard<machine::ImageLock> lock(machine->Lock());
   try {
     return body(*machine);
   } catch (const MachineError& error) {
@@ -168,7 +204,7 @@ SC_HANDLE WINAPI OpenServiceW(SC_HANDLE hSCManager, LPCWSTR lpServiceName, DWORD
   DWORD error = Guarded([&](Machine& machine) -> DWORD {
     if (!Lookup<ScManager>(hSCManager, machine)) return ERROR_INVALID_HANDLE;
     if (!lpServiceName || !IsValidServiceName(lpServiceName)) return ERROR_INVALID_NAME;
-    IniFile file = IniFile::Load(ServicesFile(machine));
+    IniFile& file = Services().Get(machine);
     std::string section = FindService(file, ToUtf8(lpServiceName));
     if (section.empty()) return ERROR_SERVICE_DOES_NOT_EXIST;
     auto service = std::make_shared<ScService>();
@@ -206,14 +242,20 @@ DWORD WithService(SC_HANDLE handle, DWORD right, Body body) {
     auto service = Lookup<ScService>(handle, machine);
     if (!service) return ERROR_INVALID_HANDLE;
     if ((service->access & right) != right) return ERROR_ACCESS_DENIED;
-    IniFile file = IniFile::Load(ServicesFile(machine));
+    IniFile& file = Services().Get(machine);
     std::string section = FindService(file, service->name);
     // The service was removed from the image while the handle was open.
     if (section.empty()) return ERROR_SERVICE_DOES_NOT_EXIST;
     ServiceRecord record(file, section);
-    std::string before = file.Serialize();
-    DWORD error = body(record, ClockNow());
-    if (file.Serialize() != before) file.Save(ServicesFile(machine));
+    const auto before = file.Entries(section);
+    DWORD error = ERROR_SUCCESS;
+    try {
+      error = body(record, ClockNow());
+    } catch (...) {
+      Services().Forget();  // the change in memory never reached the file
+      throw;
+    }
+    if (file.Entries(section) != before) Services().Save();
     return error;
   });
 }
@@ -261,6 +303,6 @@ BOOL WINAPI StartServiceW(SC_HANDLE hService, DWORD, LPCWSTR*) {
 
 std::vector<std::string> machine::services::ServiceNames() {
   Machine& machine = RequireMachine();
-  std::lock_guard<std::recursive_mutex> lock(machine.Lock());
-  return IniFile::Load(ServicesFile(machine)).Sections();
+  std::lock_guard<machine::ImageLock> lock(machine.Lock());
+  return Services().Get(machine).Sections();
 }

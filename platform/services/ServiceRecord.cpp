@@ -80,10 +80,8 @@ DWORD StateFromName(std::string_view name) {
 }
 
 std::string FindService(const IniFile& file, std::string_view name) {
-  for (const std::string& section : file.Sections()) {
-    if (SameText(section, name)) return section;
-  }
-  return {};
+  const std::string* section = file.SectionName(name);
+  return section != nullptr ? *section : std::string();
 }
 
 ServiceRecord::ServiceRecord(IniFile& file, std::string section)

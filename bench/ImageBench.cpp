@@ -1,0 +1,300 @@
+// How the simulated server's costs grow with its size: each case runs the
+// same work on a small and a large image and prints the ratio of the times,
+// which should stay near the ratio of the work, not of the image.
+//
+//   bench_image [--quick] [registry|locations|services|security]...
+//   (--quick: smaller counts, for a smoke run; names pick the cases)
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/apphost/AppHostServers.h"
+#include "platform/machine.h"
+#include "platform/services/Services.h"
+#include "platform/text.h"
+#include "platform/win.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool quick = false;
+std::vector<std::string> chosen;
+
+bool Runs(const std::string& name) {
+  return chosen.empty() || std::find(chosen.begin(), chosen.end(), name) != chosen.end();
+}
+
+// A fresh image, selected while the object lives.
+class Image {
+ public:
+  Image() {
+    char pattern[] = "/tmp/bench-image-XXXXXX";
+    root_ = mkdtemp(pattern);
+    machine::CreateImage(root_);
+    machine::SelectMachine(root_);
+  }
+  ~Image() {
+    machine::DeselectMachine();
+    std::error_code ec;
+    fs::remove_all(root_, ec);
+  }
+  void Write(const std::string& relative, const std::string& text) const {
+    machine::WriteFileAtomically(root_ / relative, text);
+  }
+  const fs::path& Root() const { return root_; }
+
+ private:
+  fs::path root_;
+};
+
+double Seconds(const std::function<void()>& work) {
+  const auto start = std::chrono::steady_clock::now();
+  work();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void Report(const char* what, const std::string& small, double smallSeconds,
+            const std::string& large, double largeSeconds, const char* target) {
+  std::printf("%-58s %s: %8.3f s  %s: %8.3f s  ratio %6.2f x  (target %s)\n", what, small.c_str(),
+              smallSeconds, large.c_str(), largeSeconds, largeSeconds / smallSeconds, target);
+  std::fflush(stdout);
+}
+
+// ---- registry ---------------------------------------------------------------
+
+std::string HiveWithValues(int count) {
+  std::string text = "Windows Registry Editor Version 5.00\n\n";
+  for (int key = 0; key < count / 100; ++key) {
+    text += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Big\\K" + std::to_string(key) + "]\n";
+    for (int value = 0; value < 100; ++value) {
+      text += "\"V" + std::to_string(value) + "\"=dword:0000002a\n";
+    }
+    text += "\n";
+  }
+  return text;
+}
+
+double SetValues(int hiveValues, int sets) {
+  Image image;
+  if (hiveValues > 0) image.Write("registry/HKLM.reg", HiveWithValues(hiveValues));
+  HKEY key = nullptr;
+  RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Bench", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                  &key, nullptr);
+  const double seconds = Seconds([&] {
+    for (int i = 0; i < sets; ++i) {
+      const DWORD data = static_cast<DWORD>(i);
+      const std::u16string name = machine::FromUtf8("N" + std::to_string(i));
+      RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
+                     sizeof data);
+    }
+  });
+  RegCloseKey(key);
+  return seconds;
+}
+
+// ---- services ---------------------------------------------------------------
+
+double QueryServices(int count) {
+  Image image;
+  std::string ini;
+  for (int i = 0; i < count; ++i) {
+    ini += "[Svc" + std::to_string(i) + "]\nDisplayName = Service " + std::to_string(i) +
+           "\nState = running\nAccepts = stop\n\n";
+  }
+  image.Write("services.ini", ini);
+  // Several rounds, each a whole `sc query`, so that the times are long
+  // enough to compare.
+  return Seconds([&] {
+    for (int round = 0; round < 20; ++round) {
+      SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+      for (const std::string& name : machine::services::ServiceNames()) {
+        const std::u16string wide = machine::FromUtf8(name);
+        SC_HANDLE service = OpenServiceW(manager, wide.c_str(), SERVICE_QUERY_STATUS);
+        SERVICE_STATUS status{};
+        QueryServiceStatus(service, &status);
+        CloseServiceHandle(service);
+      }
+      CloseServiceHandle(manager);
+    }
+  });
+}
+
+// ---- access lists -----------------------------------------------------------
+
+double SetFolderSecurity(int recorded, int folders) {
+  Image image;
+  std::string sddl;
+  for (int i = 0; i < recorded; ++i) {
+    sddl += "file C:\\Recorded\\F" + std::to_string(i) + " D:P(A;OICI;FA;;;BA)\n";
+  }
+  if (recorded > 0) image.Write("security.sddl", sddl);
+  for (int i = 0; i < folders; ++i)
+    fs::create_directories(image.Root() / "drive_c/Set" / std::to_string(i));
+  SECURITY_DESCRIPTOR* descriptor = nullptr;
+  PSECURITY_DESCRIPTOR raw = nullptr;
+  ConvertStringSecurityDescriptorToSecurityDescriptorW(u"D:P(A;OICI;FA;;;BA)", SDDL_REVISION_1,
+                                                       &raw, nullptr);
+  descriptor = static_cast<SECURITY_DESCRIPTOR*>(raw);
+  BOOL present = FALSE;
+  BOOL defaulted = FALSE;
+  PACL dacl = nullptr;
+  GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
+  const double seconds = Seconds([&] {
+    for (int i = 0; i < folders; ++i) {
+      std::u16string path = u"C:\\Set\\" + machine::FromUtf8(std::to_string(i));
+      SetNamedSecurityInfoW(path.data(), SE_FILE_OBJECT,
+                            DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                            nullptr, nullptr, dacl, nullptr);
+    }
+  });
+  LocalFree(raw);
+  return seconds;
+}
+
+// ---- application host -------------------------------------------------------
+
+std::string ConfigWithLocations(int count) {
+  std::string text =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<configuration>\n"
+      "    <configSections>\n        <sectionGroup name=\"system.webServer\">\n"
+      "            <section name=\"handlers\" overrideModeDefault=\"Allow\" />\n"
+      "        </sectionGroup>\n    </configSections>\n"
+      "    <system.webServer>\n        <handlers>\n"
+      "            <add name=\"StaticFile\" path=\"*\" verb=\"*\" modules=\"StaticFileModule\" />\n"
+      "        </handlers>\n    </system.webServer>\n";
+  for (int i = 0; i < count; ++i) {
+    text +=
+        "    <location path=\"Site" + std::to_string(i) +
+        "\">\n        <system.webServer>\n            <handlers>\n"
+        "                <add name=\"Quaver\" path=\"*\" verb=\"*\" modules=\"IsapiModule\" />\n"
+        "            </handlers>\n        </system.webServer>\n    </location>\n";
+  }
+  return text + "</configuration>\n";
+}
+
+template <typename T>
+void Release(T*& p) {
+  if (p) p->Release();
+  p = nullptr;
+}
+
+BSTR Bstr(const std::u16string& text) {
+  return SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+}
+
+VARIANT Number(DWORD n) {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_UI4;
+  v.ulVal = n;
+  return v;
+}
+
+// Reads every location path, then deletes the handler entry each location
+// adds and commits once; the emptied location tags go with them.
+double RemoveEverywhere(int locations) {
+  Image image;
+  image.Write("drive_c/Windows/System32/inetsrv/config/applicationHost.config",
+              ConfigWithLocations(locations));
+  const double seconds = Seconds([&] {
+    IAppHostWritableAdminManager* manager = nullptr;
+    apphost::CreateWritableAdminManager(IID_IAppHostWritableAdminManager,
+                                        reinterpret_cast<void**>(&manager));
+    IAppHostConfigManager* configs = nullptr;
+    manager->get_ConfigManager(&configs);
+    IAppHostConfigFile* file = nullptr;
+    BSTR apphostPath = Bstr(u"MACHINE/WEBROOT/APPHOST");
+    configs->GetConfigFile(apphostPath, &file);
+    IAppHostConfigLocationCollection* list = nullptr;
+    file->get_Locations(&list);
+    DWORD count = 0;
+    list->get_Count(&count);
+    std::vector<std::u16string> paths;
+    for (DWORD i = 0; i < count; ++i) {
+      IAppHostConfigLocation* location = nullptr;
+      list->get_Item(Number(i), &location);
+      BSTR path = nullptr;
+      location->get_Path(&path);
+      paths.emplace_back(path, SysStringLen(path));
+      SysFreeString(path);
+      Release(location);
+    }
+    BSTR section = Bstr(u"system.webServer/handlers");
+    for (const auto& path : paths) {
+      if (path.empty()) continue;
+      BSTR full = Bstr(u"MACHINE/WEBROOT/APPHOST/" + path);
+      IAppHostElement* element = nullptr;
+      IAppHostElementCollection* collection = nullptr;
+      // The location's own handler comes first: handlers are prepended.
+      if (SUCCEEDED(file->GetAdminSection(section, full, &element)) &&
+          SUCCEEDED(element->get_Collection(&collection))) {
+        collection->DeleteElement(Number(0));
+      }
+      Release(collection);
+      Release(element);
+      SysFreeString(full);
+    }
+    manager->CommitChanges();
+    SysFreeString(section);
+    SysFreeString(apphostPath);
+    Release(list);
+    Release(file);
+    Release(configs);
+    Release(manager);
+  });
+  const std::string after = machine::ReadWholeFile(
+      image.Root() / "drive_c/Windows/System32/inetsrv/config/applicationHost.config");
+  if (after.find("Quaver") != std::string::npos || after.find("<location") != std::string::npos) {
+    std::printf("warning: the entries were not all removed\n");
+  }
+  return seconds;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--quick") == 0) {
+      quick = true;
+    } else {
+      chosen.emplace_back(argv[i]);
+    }
+  }
+  const int scale = quick ? 10 : 1;
+  if (Runs("registry")) {
+    // Every change rewrites its hive, so the large case is run with fewer
+    // changes than the 10,000 of the target to finish in minutes.
+    const int sets = 300 / scale;
+    const int values = 100000 / scale;
+    const std::string what = "RegSetValueExW x" + std::to_string(sets) + ", empty vs large hive";
+    Report(what.c_str(), "empty", SetValues(0, sets), std::to_string(values) + " values",
+           SetValues(values, sets), "<= 2x");
+  }
+  if (Runs("locations")) {
+    Report("GetLocationPaths + remove everywhere", std::to_string(100 / scale) + " locations",
+           RemoveEverywhere(100 / scale), std::to_string(1000 / scale) + " locations",
+           RemoveEverywhere(1000 / scale), "<= 12x");
+  }
+  if (Runs("services")) {
+    Report("sc query of every service", std::to_string(100 / scale) + " services",
+           QueryServices(100 / scale), std::to_string(1000 / scale) + " services",
+           QueryServices(1000 / scale), "<= 12x");
+  }
+  if (Runs("security")) {
+    // Every change rewrites security.sddl: a few folders make the point.
+    const int folders = 20 / (quick ? 2 : 1);
+    const int recorded = 100000 / scale;
+    Report(("SetNamedSecurityInfoW on " + std::to_string(folders) + " folders").c_str(), "empty",
+           SetFolderSecurity(0, folders), std::to_string(recorded) + " records",
+           SetFolderSecurity(recorded, folders), "<= 2x");
+  }
+  return 0;
+}
