@@ -89,6 +89,27 @@ class ParseError {
   std::string message;
 };
 
+int HexDigit(char16_t c) {
+  if (c >= u'0' && c <= u'9') return c - u'0';
+  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+  return -1;
+}
+
+// The code unit of a lone surrogate's escape: the four hex digits at `pos`,
+// which advances past them. Only surrogates are written so; anything else
+// is refused rather than guessed at.
+char16_t ReadSurrogateEscape(std::u16string_view text, size_t& pos) {
+  uint32_t unit = 0;
+  for (size_t end = pos + 4; pos < end; ++pos) {
+    int digit = pos < text.size() ? HexDigit(text[pos]) : -1;
+    if (digit < 0) throw ParseError("\\u needs four hex digits");
+    unit = unit * 16 + static_cast<uint32_t>(digit);
+  }
+  if (unit < 0xD800 || unit > 0xDFFF) throw ParseError("\\u only stands for a lone surrogate");
+  return static_cast<char16_t>(unit);
+}
+
 // Reads a quoted text starting after its opening quote; `pos` ends after the
 // closing quote.
 std::u16string ReadQuoted(std::u16string_view line, size_t& pos) {
@@ -107,6 +128,7 @@ std::u16string ReadQuoted(std::u16string_view line, size_t& pos) {
       case u'"': result.push_back(u'"'); break;
       case u'n': result.push_back(u'\n'); break;
       case u'r': result.push_back(u'\r'); break;
+      case u'u': result.push_back(ReadSurrogateEscape(line, pos)); break;
       default:
         throw ParseError("unknown escape \\" + ToUtf8(std::u16string(1, escaped)) +
                          " (write a backslash as \\\\)");
@@ -124,13 +146,6 @@ std::vector<uint8_t> Utf16Bytes(std::u16string_view text, bool terminate) {
   }
   if (terminate) bytes.insert(bytes.end(), {0, 0});
   return bytes;
-}
-
-int HexDigit(char16_t c) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-  return -1;
 }
 
 bool ParseHexNumber(std::u16string_view digits, size_t maxDigits, uint32_t& value) {
@@ -259,7 +274,16 @@ RegFileKey ParseKeyLine(std::u16string_view line) {
     path.remove_prefix(1);
   }
   if (path.empty()) throw ParseError("empty key name");
-  key.path = std::u16string(path);
+  // A doubled separator never joins two names, so "\\u" can mark a lone
+  // surrogate.
+  for (size_t i = 0; i < path.size();) {
+    if (path.substr(i, 3) == u"\\\\u") {
+      i += 3;
+      key.path.push_back(ReadSurrogateEscape(path, i));
+    } else {
+      key.path.push_back(path[i++]);
+    }
+  }
   return key;
 }
 
@@ -336,38 +360,65 @@ class Parser {
 
 // ---- Writing ----------------------------------------------------------------
 
-std::u16string Quote(std::u16string_view text) {
-  std::u16string result = u"\"";
-  for (char16_t c : text) {
-    switch (c) {
-      case u'\\': result += u"\\\\"; break;
-      case u'"': result += u"\\\""; break;
-      case u'\n': result += u"\\n"; break;
-      case u'\r': result += u"\\r"; break;
-      default: result.push_back(c);
-    }
-  }
-  result.push_back(u'"');
-  return result;
-}
-
 bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 // The code unit at `i` is half of a surrogate pair missing its other half.
 // The hive file is UTF-8, which cannot carry such a unit.
-bool IsLoneSurrogate(const std::vector<char16_t>& units, size_t i) {
+bool IsLoneSurrogate(std::u16string_view units, size_t i) {
   const char16_t c = units[i];
   if (IsHighSurrogate(c)) return i + 1 >= units.size() || !IsLowSurrogate(units[i + 1]);
   if (IsLowSurrogate(c)) return i == 0 || !IsHighSurrogate(units[i - 1]);
   return false;
 }
 
+// The four hex digits of a lone surrogate's escape.
+std::u16string SurrogateDigits(char16_t c) {
+  char digits[8];
+  std::snprintf(digits, sizeof digits, "%04X", static_cast<unsigned>(c));
+  return std::u16string(digits, digits + 4);
+}
+
+std::u16string Quote(std::u16string_view text) {
+  std::u16string result = u"\"";
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    switch (c) {
+      case u'\\': result += u"\\\\"; break;
+      case u'"': result += u"\\\""; break;
+      case u'\n': result += u"\\n"; break;
+      case u'\r': result += u"\\r"; break;
+      default:
+        if (IsLoneSurrogate(text, i)) {
+          result += u"\\u" + SurrogateDigits(c);
+        } else {
+          result.push_back(c);
+        }
+    }
+  }
+  result.push_back(u'"');
+  return result;
+}
+
+// A key path as a key line carries it: names without lone surrogates stay
+// as they are.
+std::u16string KeyLinePath(std::u16string_view path) {
+  std::u16string result;
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (IsLoneSurrogate(path, i)) {
+      result += u"\\\\u" + SurrogateDigits(path[i]);
+    } else {
+      result.push_back(path[i]);
+    }
+  }
+  return result;
+}
+
 // A REG_SZ whose bytes a quoted string gives back exactly.
 bool IsPlainString(const RegValue& value) {
   const auto& data = value.data;
   if (value.type != kRegSz || data.size() < 2 || data.size() % 2 != 0) return false;
-  std::vector<char16_t> units(data.size() / 2);
+  std::u16string units(data.size() / 2, u'\0');
   for (size_t i = 0; i < units.size(); ++i) {
     units[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
   }
@@ -450,7 +501,7 @@ std::u16string ValueLine(const RegValue& value, std::u16string_view newline) {
 void AppendKeyText(const RegNode& node, const std::u16string& path, std::u16string_view newline,
                    std::u16string& out) {
   if (node.Volatile()) return;
-  out += u"[" + path + u"]";
+  out += u"[" + KeyLinePath(path) + u"]";
   out += newline;
   for (const RegValue& value : node.Values()) {
     out += ValueLine(value, newline);

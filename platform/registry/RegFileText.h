@@ -17,6 +17,12 @@
 // also use \r and \n, which the writer needs for names with line breaks (the
 // Windows editor never writes those); string data holding line breaks or
 // inner zeros is written as hex(1) instead, which every reader takes.
+// A name holding half of a surrogate pair without the other half cannot be
+// UTF-8: in a quoted name that code unit is written \uD800 (four hex
+// digits), in a key line \\uD800, a doubled separator no key path has.
+// Both escapes stand only for such units; every other name is written as
+// it is. Exports carry the same escapes, which the Windows editor does not
+// know.
 // Reading accepts UTF-16LE with a byte-order mark (what the Windows editor
 // writes), UTF-8 with or without one, and REGEDIT4 files in the ANSI code
 // page, whose hex(1), hex(2) and hex(7) data are ANSI bytes.

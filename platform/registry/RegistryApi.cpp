@@ -262,6 +262,9 @@ std::string LastStoreError() { return LastError(); }
 
 using namespace machine::registry;
 
+// Stand-in deviations: a failed call leaves *phkResult as it was (Windows
+// may clear it); ulOptions is not checked; a leading backslash is refused
+// below HKEY_CLASSES_ROOT too, where some Windows versions skip it.
 LSTATUS WINAPI RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, REGSAM samDesired,
                              PHKEY phkResult) {
   if (!phkResult) return ERROR_INVALID_PARAMETER;
@@ -294,8 +297,12 @@ LSTATUS CreatePath(Target& parent, const std::vector<std::u16string>& names, boo
                    Creation& result) {
   std::shared_ptr<RegNode> node = parent.node;
   KeyPath path{parent.path.hive, node->PathFromRoot()};
+  // Every name is checked before the first key is made: a refused path
+  // leaves no keys behind.
   for (const auto& name : names) {
     if (!IsStorableKeyName(name)) return ERROR_INVALID_PARAMETER;
+  }
+  for (const auto& name : names) {
     std::shared_ptr<RegNode> child = node->Child(name);
     if (!child) {
       if (IsFixedLevel(path)) return ERROR_ACCESS_DENIED;

@@ -9,6 +9,7 @@
 #include "platform/security/FaultInjection.h"
 #include "platform/security/SecurityModel.h"
 #include "platform/win.h"
+#include "platform/win/aclobjects.h"
 
 using winsec::Ace;
 using winsec::SidBytes;
@@ -59,27 +60,57 @@ LPVOID AceAddress(PACL acl, DWORD index) {
   return base + offset;
 }
 
+// The SID of an account name; "CURRENT_USER" is the process's user, which
+// here is always the image's built-in Administrator. Returns an error code.
+DWORD SidOfName(const char16_t* name, SidBytes& sid) {
+  if (name == nullptr) return ERROR_INVALID_PARAMETER;
+  std::u16string_view account(name);
+  if (account == u"CURRENT_USER") account = u"Administrator";
+  machine::Machine& image = machine::RequireMachine();
+  std::lock_guard<machine::ImageLock> lock(image.Lock());
+  auto db = winsec::AccountDatabase::FromSettings(image.Settings());
+  const winsec::Account* found = db.FindByName(account);
+  if (found == nullptr) return ERROR_NONE_MAPPED;
+  sid = found->sid;
+  return ERROR_SUCCESS;
+}
+
+DWORD SidOfPointer(const void* pointer, SidBytes& sid) {
+  if (pointer == nullptr) return ERROR_INVALID_PARAMETER;
+  if (!winsec::IsValidSidPointer(pointer)) return ERROR_INVALID_SID;
+  sid = winsec::SidFromPointer(pointer);
+  return ERROR_SUCCESS;
+}
+
+// Entries naming object types become object entries on Windows; the
+// stand-in's lists hold no object entries, so it refuses them rather than
+// drop the types and widen the entry.
+constexpr DWORD kObjectTypes = ACE_OBJECT_TYPE_PRESENT | ACE_INHERITED_OBJECT_TYPE_PRESENT;
+
 // The SID a trustee stands for. Returns an error code.
 DWORD TrusteeSid(const TRUSTEE_W* trustee, SidBytes& sid) {
   if (trustee == nullptr || trustee->ptstrName == nullptr) return ERROR_INVALID_PARAMETER;
   if (trustee->pMultipleTrustee != nullptr ||
       trustee->MultipleTrusteeOperation != NO_MULTIPLE_TRUSTEE)
     return ERROR_NOT_SUPPORTED;  // impersonation trustees are not modelled
-  if (trustee->TrusteeForm == TRUSTEE_IS_SID) {
-    if (!winsec::IsValidSidPointer(trustee->ptstrName)) return ERROR_INVALID_SID;
-    sid = winsec::SidFromPointer(trustee->ptstrName);
-    return ERROR_SUCCESS;
+  switch (trustee->TrusteeForm) {
+    case TRUSTEE_IS_SID:
+      return SidOfPointer(trustee->ptstrName, sid);
+    case TRUSTEE_IS_NAME:
+      return SidOfName(trustee->ptstrName, sid);
+    case TRUSTEE_IS_OBJECTS_AND_SID: {
+      const auto* objects = reinterpret_cast<const OBJECTS_AND_SID*>(trustee->ptstrName);
+      if (objects->ObjectsPresent & kObjectTypes) return ERROR_NOT_SUPPORTED;
+      return SidOfPointer(objects->pSid, sid);
+    }
+    case TRUSTEE_IS_OBJECTS_AND_NAME: {
+      const auto* objects = reinterpret_cast<const OBJECTS_AND_NAME_W*>(trustee->ptstrName);
+      if (objects->ObjectsPresent & kObjectTypes) return ERROR_NOT_SUPPORTED;
+      return SidOfName(objects->ptstrName, sid);
+    }
+    default:
+      return ERROR_INVALID_PARAMETER;  // TRUSTEE_BAD_FORM among them
   }
-  if (trustee->TrusteeForm == TRUSTEE_IS_NAME) {
-    machine::Machine& image = machine::RequireMachine();
-    std::lock_guard<machine::ImageLock> lock(image.Lock());
-    auto db = winsec::AccountDatabase::FromSettings(image.Settings());
-    const winsec::Account* account = db.FindByName(trustee->ptstrName);
-    if (account == nullptr) return ERROR_NONE_MAPPED;
-    sid = account->sid;
-    return ERROR_SUCCESS;
-  }
-  return ERROR_INVALID_PARAMETER;
 }
 
 // The trustee and the groups it belongs to by its account. Groups a token

@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "platform/win.h"
+#include "platform/win/aclobjects.h"
 #include "tests/platform/SecurityTestSupport.h"
 
 namespace {
@@ -170,6 +171,64 @@ TEST_F(TrusteeByNameTest, NamesAreLookedUp) {
   LocalFree(after);
   BuildTrusteeWithNameW(&entry.Trustee, unknown);
   EXPECT_EQ(SetEntriesInAclW(1, &entry, nullptr, &after), static_cast<DWORD>(ERROR_NONE_MAPPED));
+}
+
+// Every trustee form SetEntriesInAcl takes: the result is the entry for the
+// named account, or an error that leaves the caller's pointer as it was.
+TEST_F(TrusteeByNameTest, TrusteeFormsAsDocumented) {
+  const std::string admin = "S-1-5-21-2575041213-1802547165-3137628442-500";
+  TestSid users("BU");
+  char16_t usersName[] = u"BUILTIN\\Users";
+  char16_t currentUser[] = u"CURRENT_USER";
+  char16_t unknown[] = u"Nobody";
+  OBJECTS_AND_SID bySid{};
+  bySid.pSid = static_cast<SID*>(static_cast<PSID>(users));
+  OBJECTS_AND_SID typedSid = bySid;
+  typedSid.ObjectsPresent = ACE_OBJECT_TYPE_PRESENT;
+  OBJECTS_AND_NAME_W byName{};
+  byName.ObjectType = SE_FILE_OBJECT;
+  byName.ptstrName = currentUser;
+  OBJECTS_AND_NAME_W typedName = byName;
+  typedName.ObjectsPresent = ACE_INHERITED_OBJECT_TYPE_PRESENT;
+  OBJECTS_AND_NAME_W unknownName = byName;
+  unknownName.ptstrName = unknown;
+  struct Case {
+    const char* name;
+    TRUSTEE_FORM form;
+    void* trustee;
+    DWORD status;
+    std::string acl;  // when the call succeeds
+  };
+  const Case cases[] = {
+      {"Name", TRUSTEE_IS_NAME, usersName, ERROR_SUCCESS, "(A;;FA;;;BU)"},
+      {"CurrentUser", TRUSTEE_IS_NAME, currentUser, ERROR_SUCCESS, "(A;;FA;;;" + admin + ")"},
+      {"UnknownName", TRUSTEE_IS_NAME, unknown, ERROR_NONE_MAPPED, ""},
+      {"NullName", TRUSTEE_IS_NAME, nullptr, ERROR_INVALID_PARAMETER, ""},
+      {"BadForm", TRUSTEE_BAD_FORM, usersName, ERROR_INVALID_PARAMETER, ""},
+      {"ObjectsAndSid", TRUSTEE_IS_OBJECTS_AND_SID, &bySid, ERROR_SUCCESS, "(A;;FA;;;BU)"},
+      {"ObjectsAndName", TRUSTEE_IS_OBJECTS_AND_NAME, &byName, ERROR_SUCCESS,
+       "(A;;FA;;;" + admin + ")"},
+      {"ObjectsAndUnknownName", TRUSTEE_IS_OBJECTS_AND_NAME, &unknownName, ERROR_NONE_MAPPED, ""},
+      // Object entries are not kept by the stand-in.
+      {"ObjectTypeGuid", TRUSTEE_IS_OBJECTS_AND_SID, &typedSid, ERROR_NOT_SUPPORTED, ""},
+      {"InheritedObjectType", TRUSTEE_IS_OBJECTS_AND_NAME, &typedName, ERROR_NOT_SUPPORTED, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPLICIT_ACCESS_W entry{};
+    entry.grfAccessMode = GRANT_ACCESS;
+    entry.grfAccessPermissions = FILE_ALL_ACCESS;
+    entry.Trustee.TrusteeForm = c.form;
+    entry.Trustee.ptstrName = static_cast<LPWSTR>(c.trustee);
+    PACL after = reinterpret_cast<PACL>(0x1234);
+    ASSERT_EQ(SetEntriesInAclW(1, &entry, nullptr, &after), c.status);
+    if (c.status != ERROR_SUCCESS) {
+      EXPECT_EQ(after, reinterpret_cast<PACL>(0x1234));
+      continue;
+    }
+    EXPECT_EQ(AclText(after), c.acl);
+    LocalFree(after);
+  }
 }
 
 struct RightsCase {

@@ -133,6 +133,54 @@ TEST_F(RegistryFiles, EveryKindOfValueSurvivesTheHiveFile) {
   EXPECT_EQ(before.size(), std::size(cases) + 2);
 }
 
+// Names holding half of a surrogate pair cannot be UTF-8; they come back
+// exactly, next to separators, escapes-lookalikes and real pairs alike.
+TEST_F(RegistryFiles, LoneSurrogatesInNamesSurviveTheHiveFile) {
+  const char16_t high = 0xD800, low = 0xDC00;
+  const std::u16string keyNames[] = {
+      {high},
+      {u'a', low, u'b'},
+      {low, u'u', u'0', u'0', u'4', u'1'},
+      {u'x', high},
+      {high, u'\\', low},  // two keys, one below the other
+      {u'p', 0xD83D, 0xDE00, high},
+  };
+  const std::u16string valueNames[] = {
+      {high},
+      {u'\\', u'u', u'D', u'8', u'0', u'0', low},
+      {u'"', low, u'"'},
+      {0xDE00, 0xD83D},
+  };
+  ScopedKey key(MakeKey(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Lone"));
+  for (const auto& name : keyNames) ScopedKey(MakeKey(key.get(), name.c_str()));
+  for (const auto& name : valueNames) SetValue(key.get(), name.c_str(), REG_DWORD, Dword(7));
+  Snapshot before = SnapshotOf(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Lone");
+  ASSERT_EQ(before.size(), std::size(keyNames) + std::size(valueNames));  // the 5th reuses the 1st
+  for (const auto& name : valueNames) {
+    EXPECT_EQ(before.count(u"|" + name), 1u);
+  }
+  EXPECT_EQ(before.count(std::u16string{u'\\', high, u'\\', low}), 1u);
+  std::string hive = image.ReadHostFile("registry/HKLM.reg");
+  EXPECT_NE(hive.find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lone\\a\\\\uDC00b]\n"), std::string::npos)
+      << hive;
+  EXPECT_NE(hive.find("\"\\\\uD800\\uDC00\"=dword:00000007\n"), std::string::npos) << hive;
+
+  ReadHivesAgain(image);
+  EXPECT_EQ(SnapshotOf(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Lone"), before);
+}
+
+TEST_F(RegistryFiles, SurrogateEscapeStandsForNothingElse) {
+  for (const char* line : {"[HKEY_LOCAL_MACHINE\\SOFTWARE\\A\\\\u0041]\n",
+                           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\A\\\\uD8]\n",
+                           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n\"\\u0041\"=dword:1\n"}) {
+    SCOPED_TRACE(line);
+    image.WriteHostFile("registry/HKLM.reg",
+                        std::string("Windows Registry Editor Version 5.00\n\n") + line);
+    ScopedKey key;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE", 0, KEY_READ, key.out()), ERROR_BADDB);
+  }
+}
+
 TEST_F(RegistryFiles, RealExportRoundTrip) {
   std::optional<std::string> fixture = ReadSharedFixture("complex-regedit5.reg");
   if (!fixture) GTEST_SKIP() << "../shared/fixtures is not present";
