@@ -19,6 +19,8 @@ constexpr uint32_t kPoolIdentityType = 9021;
 constexpr uint32_t kReadExecuteAttributes = 0x1 | 0x20 | 0x80;
 constexpr uint32_t kGenericReadExecute = 0xA0000000;
 constexpr uint32_t kSubfoldersAndFilesInherit = 3;
+// AppPoolIdentityType of a pool running as "IIS AppPool\<pool>".
+constexpr uint32_t kPoolOwnIdentity = 4;
 
 // Standard account of a metabase identity type 0 to 2 (3 names a user).
 const int32_t kStandardOfIdentity[] = {WSUser::LocalSystem, WSUser::Service,
@@ -36,6 +38,22 @@ bool ResolvePoolAccount(const CSPWString& poolName, WSUser& account) {
   SID_NAME_USE use = SidTypeUnknown;
   return LookupAccountNameW(nullptr, fullName, sid, &sidSize, domain, &domainSize, &use) &&
          account.SetSid(sid) && account.GetName().GetLength() > 0;
+}
+
+// The pool a metabase path names ("/LM/W3SVC/AppPools/<pool>/"), or empty
+// for any other key, the pool defaults "AppPools" among them.
+CSPWString PoolNameOfPath(const CSPWString& path) {
+  uint32_t end = path.GetLength();
+  while (end > 0 && path.GetAt(end - 1) == u'/') --end;
+  uint32_t start = end;
+  while (start > 0 && path.GetAt(start - 1) != u'/') --start;
+  if (start == 0 || start == end) return CSPWString();
+  uint32_t parentStart = start - 1;
+  while (parentStart > 0 && path.GetAt(parentStart - 1) != u'/') --parentStart;
+  if (path.Mid(parentStart, start - 1 - parentStart).CompareNoCase(u"AppPools") != 0) {
+    return CSPWString();
+  }
+  return path.Mid(start, end - start);
 }
 
 }  // namespace
@@ -119,6 +137,20 @@ bool IQVSetupCore::CollectMetabaseAccounts() {
               u"\"/LM/W3SVC/" + path + u"\"",
               kSystemError, kError);
       return false;
+    }
+    // Since IIS 7.5 a pool runs as its own virtual account by default, and
+    // the compatibility layer reports that as identity type 4. Refusing it
+    // would leave every such pool without rights.
+    if (type == kPoolOwnIdentity && iis.GetMajorVersion() >= 7) {
+      const CSPWString poolName = PoolNameOfPath(path);
+      if (poolName.GetLength() == 0) continue;  // the defaults: covered by IIS_IUSRS
+      WSUser account;
+      if (!ResolvePoolAccount(poolName, account)) {
+        Message(u"Cannot resolve user IIS AppPool\\" + poolName, kSystemError, kError);
+        return false;
+      }
+      if (workerAccounts.Lookup(account.GetName()) == nullptr) AddWorkerAccount(account);
+      continue;
     }
     if (type > 3) {
       Message(u"Invalid Application Pool Identity Type value in key \"" + path + u"\"",

@@ -76,19 +76,10 @@ Strings NewLines(const std::string& before, const std::string& after) {
   return added;
 }
 
-// A fresh server; "7.5c" is IIS 7.5 with the IIS 6 metabase compatibility.
+// A fresh server (see SetupImage for "7.5c").
 class Server : public SetupImage {
  public:
-  explicit Server(const std::string& version)
-      : SetupImage(version == "7.5c" ? "7.5" : version) {
-    if (version != "7.5c") return;
-    machine::WriteFileAtomically(
-        metabase::HostPathOf(metabase::kMetabaseFile),
-        metabase::SerializeMetabaseXml(*metabase::DefaultIis6Metabase(u"WEBSRV01")));
-    EXPECT_EQ(com::RegisterServiceClass(CLSID_MSAdminBase_W, u"IIS Admin Base Object",
-                                        u"IISADMIN"),
-              ERROR_SUCCESS);
-  }
+  explicit Server(const std::string& version) : SetupImage(version) {}
 
   int Install(const Strings& options, const std::string& media = QUAVER_DEMO_MEDIA) {
     Strings args = {"--unattended", "--machine", Root().string(), "--dir", "C:\\Program Files",

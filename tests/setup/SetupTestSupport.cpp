@@ -2,6 +2,7 @@
 
 #include "platform/text.h"
 #include "system/RegKey.h"
+#include "tools/quaver-machine/MetabaseCommands.h"
 #include "tools/quaver-machine/Tool.h"
 #include "tools/quaver-machine/ToolInternals.h"
 
@@ -15,7 +16,9 @@ int32_t RecordingUi::ShowMessageBox(void*, const CSPWString& text, const CSPWStr
 }
 
 SetupImage::SetupImage(const std::string& iisVersion) {
-  quaver_machine::RunCreateHooks({Root(), iisVersion});
+  const bool compat = iisVersion == "7.5c";
+  quaver_machine::RunCreateHooks({Root(), compat ? "7.5" : iisVersion});
+  if (compat) quaver_machine::InstallMetabaseCompatibility();
 }
 
 std::string Utf8(const CSPWString& text) {

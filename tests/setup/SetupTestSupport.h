@@ -30,6 +30,8 @@ class RecordingUi : public ConsoleSetupUi {
 };
 
 // A server with IIS "6", "7.5", "10", ... or "" for none.
+// A fresh server as `quaver-machine create` makes it; "7.5c" is IIS 7.5 with
+// the IIS 6 metabase compatibility.
 class SetupImage : public TempMachine {
  public:
   explicit SetupImage(const std::string& iisVersion);

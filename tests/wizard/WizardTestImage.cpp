@@ -1,12 +1,9 @@
 #include "WizardTestImage.h"
 
-#include "platform/com/ComRegistration.h"
 #include "platform/machine.h"
-#include "platform/metabase/DefaultMetabase.h"
-#include "platform/metabase/MetabaseService.h"
-#include "platform/metabase/MetabaseXml.h"
 #include "platform/win.h"
 #include "system/RegKey.h"
+#include "tools/quaver-machine/MetabaseCommands.h"
 #include "tools/quaver-machine/ToolInternals.h"
 
 namespace wizardtest {
@@ -17,13 +14,6 @@ void SetMajorVersion(DWORD version) {
   RegKey key;
   ASSERT_TRUE(key.Create(u"Software\\Microsoft\\InetStp", HKEY_LOCAL_MACHINE, KEY_ALL_ACCESS, nullptr));
   ASSERT_TRUE(key.SetDwordValue(u"MajorVersion", version));
-}
-
-void AddMetabase() {
-  machine::WriteFileAtomically(metabase::HostPathOf(metabase::kMetabaseFile),
-                               metabase::SerializeMetabaseXml(*metabase::DefaultIis6Metabase(u"WEBSRV01")));
-  ASSERT_EQ(com::RegisterServiceClass(CLSID_MSAdminBase_W, u"IIS Admin Base Object", u"IISADMIN"),
-            ERROR_SUCCESS);
 }
 
 }  // namespace
@@ -39,7 +29,7 @@ WizardTestImage::WizardTestImage(Server server) {
     case Server::Iis10: quaver_machine::RunCreateHooks({Root(), "10"}); break;
     case Server::Iis10Both:
       quaver_machine::RunCreateHooks({Root(), "10"});
-      AddMetabase();
+      quaver_machine::InstallMetabaseCompatibility();
       break;
   }
 }
