@@ -12,16 +12,19 @@
 //   security.sddl         access lists, one object a line
 //   services.ini          services and their states
 //   shell.log             what the shell was asked to do
-// Every file of the image is replaced atomically (WriteFileAtomically).
+//   .machine.lock         the lock other processes honour (ImageLock.h)
+// Every file of the image is replaced atomically (WriteFileAtomically) while
+// the image's lock is held.
 #pragma once
 
 #include <filesystem>
 #include <map>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/machine/ImageLock.h"
 
 namespace machine {
 
@@ -80,13 +83,14 @@ class Machine {
   const IniFile& Settings() const { return settings_; }
   void SaveSettings() const;
 
-  // Serialises the stand-in's changes to the image's files within this process.
-  std::recursive_mutex& Lock() { return lock_; }
+  // Serialises the stand-in's changes to the image's files between threads
+  // and processes (machine/ImageLock.h).
+  ImageLock& Lock() { return lock_; }
 
  private:
   std::filesystem::path root_;
   IniFile settings_;
-  std::recursive_mutex lock_;
+  ImageLock lock_;
 };
 
 // Selects the image for the process: explicitly, or from QUAVER_MACHINE.

@@ -58,7 +58,7 @@ HRESULT ConfigStore::Commit() {
   if (!loaded_ || !dirty_) return S_OK;
   machine::Machine* image = machine::CurrentMachine();
   if (!image) return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
-  std::lock_guard<std::recursive_mutex> guard(image->Lock());
+  std::lock_guard<machine::ImageLock> guard(image->Lock());
   std::string current;
   const HRESULT hr = ReadFile(current);
   if (FAILED(hr)) return hr;

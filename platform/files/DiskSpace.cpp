@@ -45,7 +45,7 @@ BOOL WINAPI GetDiskFreeSpaceExW(LPCWSTR lpDirectoryName,
   ULONGLONG available = static_cast<ULONGLONG>(fs.f_bavail) * fs.f_frsize;
   ULONGLONG total = static_cast<ULONGLONG>(fs.f_blocks) * fs.f_frsize;
   ULONGLONG free = static_cast<ULONGLONG>(fs.f_bfree) * fs.f_frsize;
-  std::lock_guard<std::recursive_mutex> guard(image->Lock());
+  std::lock_guard<machine::ImageLock> guard(image->Lock());
   if (const std::string* configured = image->Settings().Get("disk", "FreeBytes")) {
     ULONGLONG bytes = 0;
     if (!ConfiguredFreeBytes(*configured, bytes)) return Fail(ERROR_INVALID_DATA);

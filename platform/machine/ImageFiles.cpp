@@ -1,9 +1,13 @@
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
+#include <random>
+#include <sstream>
 
 #include "platform/machine.h"
 
@@ -26,10 +30,59 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
+// Temporary names carry a random part besides the pid, so that no other
+// process can hold the same name, not even one that had the same pid before
+// (the first process of every container is pid 1).
+std::string TemporaryPrefix(const fs::path& path) { return "." + path.filename().string() + ".tmp-"; }
+
 fs::path TemporaryBeside(const fs::path& path) {
-  static std::atomic<unsigned> counter{0};
-  return path.parent_path() / ("." + path.filename().string() + ".tmp-" +
-                               std::to_string(::getpid()) + "-" + std::to_string(counter++));
+  static std::mutex lock;
+  static std::mt19937_64 random{std::random_device{}()};
+  static unsigned counter = 0;
+  std::ostringstream name;
+  {
+    std::lock_guard<std::mutex> hold(lock);
+    name << TemporaryPrefix(path) << ::getpid() << "-" << std::hex << random() << "-" << counter++;
+  }
+  return path.parent_path() / name.str();
+}
+
+// Removes the temporary files that writers of `path` left when they died.
+// A writer holds a lock on its temporary file from creation to rename, so
+// one that can be locked belongs to nobody; it is unlinked while locked, and
+// a writer that raced to create it notices that its name is gone.
+void RemoveLeftovers(const fs::path& path) {
+  const std::string prefix = TemporaryPrefix(path);
+  std::error_code ec;
+  for (fs::directory_iterator it(path.parent_path(), ec), end; !ec && it != end;
+       it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    const int fd = ::open(it->path().c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) continue;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) ::unlink(it->path().c_str());
+    ::close(fd);
+  }
+}
+
+// Creates a temporary file beside `path`, locked against RemoveLeftovers.
+int CreateTemporary(const fs::path& path, fs::path& temp) {
+  for (;;) {
+    temp = TemporaryBeside(path);
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      return -1;
+    }
+    while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+    struct stat mine {}, named {};
+    if (::fstat(fd, &mine) == 0 && ::stat(temp.c_str(), &named) == 0 &&
+        mine.st_ino == named.st_ino && mine.st_dev == named.st_dev) {
+      return fd;
+    }
+    ::close(fd);  // taken for a left-over between creation and lock
+  }
 }
 
 // Makes the rename itself durable.
@@ -48,17 +101,18 @@ void WriteFileAtomically(const fs::path& path, std::string_view bytes) {
   std::error_code ec;
   fs::create_directories(parent, ec);
   if (ec) Fail("create the folder of", path, ec.value());
-  const fs::path temp = TemporaryBeside(parent / path.filename());
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  const fs::path target = parent / path.filename();
+  RemoveLeftovers(target);
+  fs::path temp;
+  const int fd = CreateTemporary(target, temp);
   if (fd < 0) Fail("create a temporary file for", path, errno);
   int error = 0;
   if (!WriteAll(fd, bytes) || ::fsync(fd) != 0) error = errno != 0 ? errno : EIO;
-  if (::close(fd) != 0 && error == 0) error = errno;
+  // Closed only after the rename: the lock on it tells it from a left-over.
   if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;
-  if (error != 0) {
-    ::unlink(temp.c_str());
-    Fail("write", path, error);
-  }
+  if (error != 0) ::unlink(temp.c_str());
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error != 0) Fail("write", path, error);
   SyncDirectory(parent);
 }
 

@@ -24,7 +24,8 @@ constexpr const char* kHowToSelect =
 
 }  // namespace
 
-Machine::Machine(fs::path root) : root_(std::move(root)) {
+Machine::Machine(fs::path root)
+    : root_(std::move(root)), lock_(root_ / ImageLock::kFileName) {
   const fs::path ini = root_ / "machine.ini";
   std::error_code ec;
   if (!fs::is_regular_file(ini, ec)) {

@@ -24,13 +24,7 @@ class KeyWriter {
  private:
   KeyWriter& Set(DWORD id, DWORD dataType, DWORD attributes, DWORD userType,
                  std::vector<uint8_t> data) {
-    Property property;
-    property.id = id;
-    property.dataType = dataType;
-    property.attributes = attributes;
-    property.userType = userType;
-    property.data = std::move(data);
-    key_.SetProperty(std::move(property));
+    key_.SetProperty(MakeProperty(id, dataType, attributes, userType, std::move(data)));
     return *this;
   }
 
@@ -96,9 +90,8 @@ void AddSite(Key& w3svc, const DefaultSite& site) {
       .Number(MD_SERVER_STATE, 2)
       .Number(MD_SERVER_AUTOSTART, 1)
       .List(MD_SERVER_BINDINGS, {site.bindings}, IIS_MD_UT_SERVER, METADATA_NO_ATTRIBUTES);
-  KeyWriter(server.AddChild(u"Filters"))
-      .Text(MD_KEY_TYPE, u"IIsFilters")
-      .Text(MD_FILTER_LOAD_ORDER, u"");
+  // A website's Filters key has no load order until a filter is added.
+  KeyWriter(server.AddChild(u"Filters")).Text(MD_KEY_TYPE, u"IIsFilters");
   const std::u16string appRoot = u"/LM/W3SVC/" + std::u16string(site.id) + u"/ROOT";
   KeyWriter(server.AddChild(u"ROOT"))
       .Text(MD_KEY_TYPE, u"IIsWebVirtualDir")

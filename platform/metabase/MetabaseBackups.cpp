@@ -101,7 +101,7 @@ fs::path MetabaseService::BackupFile(std::u16string_view name, DWORD version) co
 
 HRESULT MetabaseService::WriteBackup(std::u16string_view name, DWORD version) {
   try {
-    std::lock_guard<std::recursive_mutex> hold(machine::RequireMachine().Lock());
+    std::lock_guard<machine::ImageLock> hold(machine::RequireMachine().Lock());
     machine::WriteFileAtomically(BackupFile(name, version), SerializeMetabaseXml(*root_));
   } catch (const machine::MachineError&) {
     return Win32(ERROR_WRITE_FAULT);
@@ -133,9 +133,9 @@ HRESULT MetabaseService::Backup(std::u16string_view name, DWORD version, DWORD f
   }
   HRESULT saved = S_OK;
   if ((flags & MD_BACKUP_SAVE_FIRST) != 0) {
-    // Saving fails while a key is open for writing; the changes are on disk
-    // anyway, so a forced backup holds them all the same.
-    saved = HasWriteHandle() ? Win32(ERROR_PATH_BUSY) : S_OK;
+    // Saving fails while a key is open for writing; a forced backup holds
+    // the changes all the same, as it is made from the metabase in memory.
+    saved = HasWriteHandle() ? Win32(ERROR_PATH_BUSY) : Flush();
     if (FAILED(saved) && (flags & MD_BACKUP_FORCE_BACKUP) == 0) return saved;
   }
   hr = WriteBackup(name, version);
@@ -185,7 +185,7 @@ HRESULT MetabaseService::DeleteBackup(std::u16string_view name, DWORD version) {
   const BackupInfo* backup = WithVersion(backups, version);
   if (backup == nullptr) return Win32(ERROR_FILE_NOT_FOUND);
   std::error_code ec;
-  std::lock_guard<std::recursive_mutex> hold2(machine::RequireMachine().Lock());
+  std::lock_guard<machine::ImageLock> hold2(machine::RequireMachine().Lock());
   if (!fs::remove(BackupFile(backup->name, backup->version), ec)) return Win32(ERROR_ACCESS_DENIED);
   return S_OK;
 }

@@ -7,6 +7,17 @@
 
 namespace metabase {
 
+Property MakeProperty(DWORD id, DWORD dataType, DWORD attributes, DWORD userType,
+                      std::vector<uint8_t> data) {
+  Property property;
+  property.id = id;
+  property.dataType = dataType;
+  property.attributes = attributes;
+  property.userType = userType;
+  property.data = std::move(data);
+  return property;
+}
+
 Key* Key::FindChild(std::u16string_view name) {
   for (auto& child : children_) {
     if (machine::EqualNoCase(child->name_, name)) return child.get();
@@ -63,6 +74,7 @@ bool Key::RemoveProperty(DWORD id) {
 std::unique_ptr<Key> Key::Clone() const {
   auto copy = std::make_unique<Key>(name_);
   copy->properties_ = properties_;
+  copy->layout_ = layout_;
   for (const auto& child : children_) copy->children_.push_back(child->Clone());
   return copy;
 }
@@ -171,6 +183,34 @@ DWORD DecodeDword(const std::vector<uint8_t>& data) {
   DWORD value = 0;
   std::memcpy(&value, data.data(), std::min(data.size(), sizeof value));
   return value;
+}
+
+std::string HexText(const std::vector<uint8_t>& bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string text;
+  for (uint8_t b : bytes) {
+    text += kDigits[b >> 4];
+    text += kDigits[b & 0xF];
+  }
+  return text;
+}
+
+bool ParseHex(std::string_view text, std::vector<uint8_t>& bytes) {
+  auto digit = [](char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  if (text.size() % 2 != 0) return false;
+  bytes.clear();
+  for (size_t i = 0; i < text.size(); i += 2) {
+    const int hi = digit(text[i]);
+    const int lo = digit(text[i + 1]);
+    if (hi < 0 || lo < 0) return false;
+    bytes.push_back(static_cast<uint8_t>(hi * 16 + lo));
+  }
+  return true;
 }
 
 HRESULT NormalizeData(DWORD dataType, const uint8_t* data, DWORD length,

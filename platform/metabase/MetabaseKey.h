@@ -12,13 +12,25 @@
 
 namespace metabase {
 
+// How a key was written in the file it was read from (MetabaseLayout.h).
+struct KeyLayout;
+
 struct Property {
   DWORD id = 0;
   DWORD attributes = METADATA_NO_ATTRIBUTES;
   DWORD userType = 0;
   DWORD dataType = STRING_METADATA;
   std::vector<uint8_t> data;
+
+  bool operator==(const Property& other) const {
+    return id == other.id && attributes == other.attributes && userType == other.userType &&
+           dataType == other.dataType && data == other.data;
+  }
+  bool operator!=(const Property& other) const { return !(*this == other); }
 };
+
+Property MakeProperty(DWORD id, DWORD dataType, DWORD attributes, DWORD userType,
+                      std::vector<uint8_t> data);
 
 class Key {
  public:
@@ -42,8 +54,13 @@ class Key {
 
   std::unique_ptr<Key> Clone() const;
 
+  // Null for a key the file did not hold.
+  const KeyLayout* Layout() const { return layout_.get(); }
+  void SetLayout(std::shared_ptr<const KeyLayout> layout) { layout_ = std::move(layout); }
+
  private:
   std::u16string name_;
+  std::shared_ptr<const KeyLayout> layout_;
   std::vector<Property> properties_;
   std::vector<std::unique_ptr<Key>> children_;
 };
@@ -61,6 +78,9 @@ std::vector<uint8_t> EncodeDword(DWORD value);
 std::u16string DecodeString(const std::vector<uint8_t>& data);
 std::vector<std::u16string> DecodeMultiString(const std::vector<uint8_t>& data);
 DWORD DecodeDword(const std::vector<uint8_t>& data);
+// Binary data as lower-case hex digits, and back (either case).
+std::string HexText(const std::vector<uint8_t>& bytes);
+bool ParseHex(std::string_view text, std::vector<uint8_t>& bytes);
 
 // Brings the data a caller passes to SetData into the stored form: strings
 // end at their first terminator (or at the length given), a multi-string at

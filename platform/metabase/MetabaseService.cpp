@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/machine.h"
+#include "platform/metabase/AppHostMetabase.h"
 #include "platform/metabase/MetabaseXml.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -58,84 +59,19 @@ fs::path HostPathOf(std::u16string_view windowsPath) {
   return parent / machine::ToUtf8(windowsPath.substr(cut + 1));
 }
 
-bool MetabaseService::FileStamp::operator==(const FileStamp& other) const {
-  return exists == other.exists && size == other.size && time == other.time;
-}
-
 MetabaseService& MetabaseService::Instance() {
   static MetabaseService service;
   return service;
 }
 
-fs::path MetabaseService::MetabaseHostPath() const { return HostPathOf(kMetabaseFile); }
+fs::path MetabaseService::MetabaseHostPath() const {
+  return HostPathOf(appHost_ ? AppHostMetabaseFile() : std::u16string(kMetabaseFile));
+}
 
 fs::path MetabaseService::BackupHostFolder() const { return HostPathOf(kBackupFolder); }
 
-MetabaseService::FileStamp MetabaseService::StampOf(const fs::path& file) const {
-  FileStamp stamp;
-  std::error_code ec;
-  if (file.empty() || !fs::is_regular_file(file, ec)) return stamp;
-  stamp.size = fs::file_size(file, ec);
-  stamp.time = fs::last_write_time(file, ec);
-  stamp.exists = !ec;
-  return stamp;
-}
-
-// Follows the selected image: a different image starts over without
-// handles, a changed file is read again.
-HRESULT MetabaseService::Sync() {
-  machine::Machine* image = machine::CurrentMachine();
-  if (image == nullptr) return MD_ERROR_NOT_INITIALIZED;
-  if (root_ == nullptr || boundRoot_ != image->Root()) {
-    handles_.clear();
-    boundRoot_ = image->Root();
-    return Load();
-  }
-  if (!(StampOf(MetabaseHostPath()) == stamp_)) return Load();
-  return loadResult_;
-}
-
-HRESULT MetabaseService::Load() {
-  const fs::path file = MetabaseHostPath();
-  stamp_ = StampOf(file);
-  loadResult_ = S_OK;
-  if (!stamp_.exists) {
-    // A server without a metabase file starts from an empty metabase.
-    root_ = std::make_unique<Key>(u"");
-    return S_OK;
-  }
-  try {
-    root_ = ParseMetabaseXml(machine::ReadWholeFile(file), file.string());
-  } catch (const machine::MachineError&) {
-    root_ = std::make_unique<Key>(u"");
-    loadResult_ = MD_ERROR_READ_METABASE_FILE;
-  }
-  return loadResult_;
-}
-
-// Writes the tree through. On failure the last state on disk comes back,
-// so memory never runs ahead of the file.
-HRESULT MetabaseService::Persist() {
-  const fs::path file = MetabaseHostPath();
-  try {
-    if (file.empty()) throw machine::MachineError("no drive C:");
-    std::lock_guard<std::recursive_mutex> hold(machine::RequireMachine().Lock());
-    machine::WriteFileAtomically(file, SerializeMetabaseXml(*root_));
-  } catch (const machine::MachineError&) {
-    Load();
-    return Win32(ERROR_WRITE_FAULT);
-  }
-  stamp_ = StampOf(file);
-  return S_OK;
-}
-
-void MetabaseService::ReplaceTree(std::unique_ptr<Key> root) {
-  root_ = std::move(root);
-  handles_.clear();
-}
-
-Key* MetabaseService::Find(const std::vector<std::u16string>& path) {
-  Key* key = root_.get();
+Key* MetabaseService::FindKey(Key& root, const std::vector<std::u16string>& path) {
+  Key* key = &root;
   for (const auto& piece : path) {
     key = key->FindChild(piece);
     if (key == nullptr) return nullptr;
@@ -208,7 +144,8 @@ HRESULT MetabaseService::OpenKey(METADATA_HANDLE base, std::u16string_view path,
 
 HRESULT MetabaseService::CloseKey(METADATA_HANDLE handle) {
   std::lock_guard<std::mutex> hold(lock_);
-  return handles_.erase(handle) == 1 ? S_OK : Win32(ERROR_INVALID_HANDLE);
+  if (handles_.erase(handle) != 1) return Win32(ERROR_INVALID_HANDLE);
+  return Flush();
 }
 
 void MetabaseService::CloseHandlesOf(const void* owner) {
@@ -216,6 +153,7 @@ void MetabaseService::CloseHandlesOf(const void* owner) {
   for (auto it = handles_.begin(); it != handles_.end();) {
     it = it->second.owner == owner ? handles_.erase(it) : std::next(it);
   }
+  Flush();
 }
 
 HRESULT MetabaseService::AddKey(METADATA_HANDLE handle, std::u16string_view path) {
@@ -229,12 +167,13 @@ HRESULT MetabaseService::AddKey(METADATA_HANDLE handle, std::u16string_view path
     if (!IsValidName(piece)) return Win32(ERROR_INVALID_NAME);
   }
   // Missing keys on the way are created too.
-  Key* key = root_.get();
-  for (const auto& piece : target.path) {
-    Key* next = key->FindChild(piece);
-    key = next != nullptr ? next : &key->AddChild(piece);
-  }
-  return Persist();
+  return Apply([path = target.path](Key& root) {
+    Key* key = &root;
+    for (const auto& piece : path) {
+      Key* next = key->FindChild(piece);
+      key = next != nullptr ? next : &key->AddChild(piece);
+    }
+  });
 }
 
 HRESULT MetabaseService::DeleteKey(METADATA_HANDLE handle, std::u16string_view path) {
@@ -244,19 +183,22 @@ HRESULT MetabaseService::DeleteKey(METADATA_HANDLE handle, std::u16string_view p
   // Deviation: a handle cannot delete its own key; Windows would leave it
   // pointing at nothing.
   if (SplitPath(path).empty()) return E_INVALIDARG;
-  std::vector<std::u16string> parentPath(target.path.begin(), target.path.end() - 1);
-  Find(parentPath)->RemoveChild(target.path.back());
-  return Persist();
+  return Apply([path = target.path](Key& root) {
+    Key* parent = FindKey(root, std::vector<std::u16string>(path.begin(), path.end() - 1));
+    if (parent != nullptr) parent->RemoveChild(path.back());
+  });
 }
 
 HRESULT MetabaseService::DeleteChildKeys(METADATA_HANDLE handle, std::u16string_view path) {
   std::lock_guard<std::mutex> hold(lock_);
   Target target;
   if (const HRESULT hr = ResolveExisting(handle, path, true, target); FAILED(hr)) return hr;
-  while (!target.key->Children().empty()) {
-    target.key->RemoveChild(target.key->Children().front()->Name());
-  }
-  return Persist();
+  return Apply([path = target.path](Key& root) {
+    Key* key = FindKey(root, path);
+    while (key != nullptr && !key->Children().empty()) {
+      key->RemoveChild(key->Children().front()->Name());
+    }
+  });
 }
 
 HRESULT MetabaseService::EnumKeys(METADATA_HANDLE handle, std::u16string_view path, DWORD index,
@@ -278,8 +220,12 @@ HRESULT MetabaseService::RenameKey(METADATA_HANDLE handle, std::u16string_view p
   std::vector<std::u16string> parentPath(target.path.begin(), target.path.end() - 1);
   const Key* sibling = Find(parentPath)->FindChild(newName);
   if (sibling != nullptr && sibling != target.key) return Win32(ERROR_ALREADY_EXISTS);
-  target.key->Rename(std::u16string(newName));
-  return Persist();
+  return Apply([path = target.path, name = std::u16string(newName)](Key& root) {
+    Key* key = FindKey(root, path);
+    Key* parent = FindKey(root, std::vector<std::u16string>(path.begin(), path.end() - 1));
+    const Key* sibling = parent != nullptr ? parent->FindChild(name) : nullptr;
+    if (key != nullptr && (sibling == nullptr || sibling == key)) key->Rename(name);
+  });
 }
 
 HRESULT MetabaseService::SetData(METADATA_HANDLE handle, std::u16string_view path,
@@ -298,8 +244,9 @@ HRESULT MetabaseService::SetData(METADATA_HANDLE handle, std::u16string_view pat
   if (SUCCEEDED(hr)) hr = Resolve(handle, path, true, target);
   if (FAILED(hr)) return hr;
   if (target.key == nullptr) return Win32(ERROR_PATH_NOT_FOUND);
-  target.key->SetProperty(std::move(property));
-  return Persist();
+  return Apply([path = target.path, property = std::move(property)](Key& root) {
+    if (Key* key = FindKey(root, path)) key->SetProperty(property);
+  });
 }
 
 // The nearest value at or above the path (the path itself excluded) that
@@ -366,8 +313,9 @@ HRESULT MetabaseService::DeleteData(METADATA_HANDLE handle, std::u16string_view 
   if (property == nullptr || !MatchesType(*property, dataType, ALL_METADATA_USER_TYPE)) {
     return MD_ERROR_DATA_NOT_FOUND;
   }
-  target.key->RemoveProperty(id);
-  return Persist();
+  return Apply([path = target.path, id](Key& root) {
+    if (Key* key = FindKey(root, path)) key->RemoveProperty(id);
+  });
 }
 
 HRESULT MetabaseService::EnumData(METADATA_HANDLE handle, std::u16string_view path,
@@ -409,9 +357,9 @@ HRESULT MetabaseService::SaveData() {
   const HRESULT hr = Sync();
   if (FAILED(hr)) return hr;
   if (HasWriteHandle()) return Win32(ERROR_PATH_BUSY);
-  // Every change is on disk already; saving rewrites the file so that a
-  // save is also visible there.
-  return Persist();
+  // The file is rewritten even when nothing changed, so that a save is
+  // also visible there.
+  return Flush(true);
 }
 
 }  // namespace metabase

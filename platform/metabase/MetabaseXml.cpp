@@ -6,6 +6,8 @@
 #include <sstream>
 
 #include "platform/machine.h"
+#include "platform/metabase/Iis6MetabaseXml.h"
+#include "platform/metabase/MetabaseLayout.h"
 #include "platform/metabase/MetabaseNames.h"
 #include "platform/text.h"
 
@@ -29,34 +31,6 @@ bool ParseDwordText(const std::string& text, DWORD& value) {
   return true;
 }
 
-std::string HexOf(const std::vector<uint8_t>& bytes) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (uint8_t b : bytes) {
-    text += kDigits[b >> 4];
-    text += kDigits[b & 0xF];
-  }
-  return text;
-}
-
-bool BytesOfHex(std::string_view text, std::vector<uint8_t>& bytes) {
-  auto digit = [](char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-  };
-  if (text.size() % 2 != 0) return false;
-  bytes.clear();
-  for (size_t i = 0; i < text.size(); i += 2) {
-    const int hi = digit(text[i]);
-    const int lo = digit(text[i + 1]);
-    if (hi < 0 || lo < 0) return false;
-    bytes.push_back(static_cast<uint8_t>(hi * 16 + lo));
-  }
-  return true;
-}
-
 void WriteValue(pugi::xml_node node, const Property& property) {
   switch (property.dataType) {
     case DWORD_METADATA:
@@ -68,7 +42,7 @@ void WriteValue(pugi::xml_node node, const Property& property) {
       }
       break;
     case BINARY_METADATA:
-      node.text().set(HexOf(property.data).c_str());
+      node.text().set(HexText(property.data).c_str());
       break;
     default:
       node.text().set(machine::ToUtf8(DecodeString(property.data)).c_str());
@@ -117,7 +91,7 @@ std::vector<uint8_t> ReadValue(pugi::xml_node node, DWORD dataType, const std::s
     }
     case BINARY_METADATA: {
       std::vector<uint8_t> bytes;
-      if (!BytesOfHex(text, bytes)) {
+      if (!ParseHex(text, bytes)) {
         Fail(file, "property " + std::string(node.attribute("id").value()) + ": bad hex data");
       }
       return bytes;
@@ -164,6 +138,7 @@ void ReadKey(pugi::xml_node node, Key& key, const std::string& file) {
 }  // namespace
 
 std::unique_ptr<Key> ParseMetabaseXml(std::string_view text, const std::string& nameForErrors) {
+  if (auto root = ParseIis6Metabase(std::string(text), nameForErrors)) return root;
   pugi::xml_document document;
   const pugi::xml_parse_result parsed = document.load_buffer(
       text.data(), text.size(), (pugi::parse_default & ~pugi::parse_eol) | pugi::parse_ws_pcdata_single,
@@ -173,13 +148,17 @@ std::unique_ptr<Key> ParseMetabaseXml(std::string_view text, const std::string& 
                             std::to_string(parsed.offset));
   }
   pugi::xml_node root = document.child("Metabase");
-  if (!root) Fail(nameForErrors, "no <Metabase> element");
+  if (!root) Fail(nameForErrors, "no <configuration> or <Metabase> element");
   auto key = std::make_unique<Key>(u"");
   ReadKey(root, *key, nameForErrors);
+  auto layout = std::make_shared<KeyLayout>();
+  layout->legacyForm = true;
+  key->SetLayout(layout);
   return key;
 }
 
 std::string SerializeMetabaseXml(const Key& root) {
+  if (root.Layout() == nullptr || !root.Layout()->legacyForm) return SerializeIis6Metabase(root);
   pugi::xml_document document;
   pugi::xml_node declaration = document.append_child(pugi::node_declaration);
   declaration.append_attribute("version").set_value("1.0");

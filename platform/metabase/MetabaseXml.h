@@ -1,4 +1,6 @@
-// The metabase file: a readable XML form of the key tree.
+// The metabase file. It is IIS 6's own MetaBase.xml (Iis6MetabaseXml.h);
+// files in the stand-in's earlier form are still read, and written back in
+// that form so that images made before keep their files:
 //
 //   <Metabase>
 //     <Key name="LM">
@@ -21,6 +23,8 @@
 namespace metabase {
 
 // Throws machine::MachineError naming the file and what is wrong.
+// A tree read from a file is written back in that file's form; any other
+// tree in IIS 6's.
 std::unique_ptr<Key> ParseMetabaseXml(std::string_view text, const std::string& nameForErrors);
 std::string SerializeMetabaseXml(const Key& root);
 

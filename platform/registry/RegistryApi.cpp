@@ -161,7 +161,7 @@ template <typename Body>
 LSTATUS Guarded(Body body) {
   Machine* machine = CurrentMachine();
   if (!machine) return kNoMachine;
-  std::lock_guard<std::recursive_mutex> lock(machine->Lock());
+  std::lock_guard<machine::ImageLock> lock(machine->Lock());
   try {
     return body();
   } catch (const MachineError& error) {
@@ -500,7 +500,7 @@ namespace machine::registry {
 
 void ImportRegFile(std::string_view bytes, const std::string& fileNameForErrors) {
   Machine& machine = RequireMachine();
-  std::lock_guard<std::recursive_mutex> lock(machine.Lock());
+  std::lock_guard<machine::ImageLock> lock(machine.Lock());
   RegFile file = ParseRegFile(bytes, fileNameForErrors);
   Store::Current()->Apply(file, fileNameForErrors);
   for (const RegFileKey& key : file.keys) {
@@ -512,7 +512,7 @@ void ImportRegFile(std::string_view bytes, const std::string& fileNameForErrors)
 bool ExportKeyText(std::u16string_view rootedPath, std::u16string_view newline,
                    std::u16string& text) {
   Machine& machine = RequireMachine();
-  std::lock_guard<std::recursive_mutex> lock(machine.Lock());
+  std::lock_guard<machine::ImageLock> lock(machine.Lock());
   KeyPath path;
   if (!ParseRootedPath(rootedPath, path)) return false;
   Store* store = Store::Current();

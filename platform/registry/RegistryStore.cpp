@@ -1,7 +1,5 @@
 #include "platform/registry/RegistryStore.h"
 
-#include <sys/stat.h>
-
 #include <atomic>
 
 #include "platform/machine.h"
@@ -136,14 +134,7 @@ std::filesystem::path Store::FileOf(Hive hive) const {
   return root_ / "registry" / InfoOf(hive).fileName;
 }
 
-// Every write of a hive replaces its file, so a change shows in the file's
-// identity even when size and time happen to match.
-std::string Store::StampOf(Hive hive) const {
-  struct stat info {};
-  if (::stat(FileOf(hive).c_str(), &info) != 0) return "missing";
-  return std::to_string(info.st_ino) + ":" + std::to_string(info.st_size) + ":" +
-         std::to_string(info.st_mtim.tv_sec) + "." + std::to_string(info.st_mtim.tv_nsec);
-}
+std::string Store::StampOf(Hive hive) const { return machine::StampOf(FileOf(hive)); }
 
 RegNode& Store::Root(Hive hive) {
   HiveState& state = hives_[Index(hive)];

@@ -71,7 +71,7 @@ DWORD TrusteeSid(const TRUSTEE_W* trustee, SidBytes& sid) {
   }
   if (trustee->TrusteeForm == TRUSTEE_IS_NAME) {
     machine::Machine& image = machine::RequireMachine();
-    std::lock_guard<std::recursive_mutex> lock(image.Lock());
+    std::lock_guard<machine::ImageLock> lock(image.Lock());
     auto db = winsec::AccountDatabase::FromSettings(image.Settings());
     const winsec::Account* account = db.FindByName(trustee->ptstrName);
     if (account == nullptr) return ERROR_NONE_MAPPED;
@@ -230,7 +230,7 @@ DWORD WINAPI GetEffectiveRightsFromAclW(PACL pacl, PTRUSTEE_W pTrustee,
   std::vector<Ace> aces;
   if (!winsec::ReadAcl(pacl, aces)) return ERROR_INVALID_ACL;
   machine::Machine& image = machine::RequireMachine();
-  std::lock_guard<std::recursive_mutex> lock(image.Lock());
+  std::lock_guard<machine::ImageLock> lock(image.Lock());
   auto db = winsec::AccountDatabase::FromSettings(image.Settings());
   *pAccessRights = winsec::EffectiveRights(aces, db.TokenSids(sid));
   return ERROR_SUCCESS;

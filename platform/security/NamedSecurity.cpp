@@ -152,7 +152,7 @@ DWORD WINAPI GetNamedSecurityInfoW(LPCWSTR pObjectName, SE_OBJECT_TYPE ObjectTyp
                                    PSECURITY_DESCRIPTOR* ppSecurityDescriptor) {
   if (pObjectName == nullptr || ppSecurityDescriptor == nullptr) return ERROR_INVALID_PARAMETER;
   machine::Machine& image = machine::RequireMachine();
-  std::lock_guard<std::recursive_mutex> lock(image.Lock());
+  std::lock_guard<machine::ImageLock> lock(image.Lock());
   ObjectRef ref;
   DWORD error = ResolveObject(pObjectName, ObjectType, ref);
   if (error != ERROR_SUCCESS) return error;
@@ -195,7 +195,7 @@ DWORD WINAPI SetNamedSecurityInfoW(LPWSTR pObjectName, SE_OBJECT_TYPE ObjectType
   DWORD error = CheckSetArguments(pObjectName, SecurityInfo, psidOwner, psidGroup);
   if (error != ERROR_SUCCESS) return error;
   machine::Machine& image = machine::RequireMachine();
-  std::lock_guard<std::recursive_mutex> lock(image.Lock());
+  std::lock_guard<machine::ImageLock> lock(image.Lock());
   ObjectRef ref;
   error = ResolveObject(pObjectName, ObjectType, ref);
   if (error != ERROR_SUCCESS) return error;
@@ -217,7 +217,7 @@ DWORD RecordNewObjectSecurity(ObjectKind kind, std::u16string_view fullName,
                               const SECURITY_ATTRIBUTES* attributes) {
   if (fullName.find_first_of(u"\r\n") != std::u16string_view::npos) return ERROR_INVALID_NAME;
   machine::Machine& image = machine::RequireMachine();
-  std::lock_guard<std::recursive_mutex> lock(image.Lock());
+  std::lock_guard<machine::ImageLock> lock(image.Lock());
   SecurityRecord given;
   bool hasDescriptor = attributes != nullptr && attributes->lpSecurityDescriptor != nullptr;
   if (hasDescriptor && !ReadDescriptor(attributes->lpSecurityDescriptor, given))
@@ -240,7 +240,7 @@ DWORD RecordNewObjectSecurity(ObjectKind kind, std::u16string_view fullName,
 
 void ForgetObjectSecurity(ObjectKind kind, std::u16string_view fullName) {
   machine::Machine& image = machine::RequireMachine();
-  std::lock_guard<std::recursive_mutex> lock(image.Lock());
+  std::lock_guard<machine::ImageLock> lock(image.Lock());
   SecurityStore store = SecurityStore::Load(image);
   if (store.RemoveWithDescendants(kind, fullName)) store.Save(image);
 }

@@ -143,7 +143,7 @@ BOOL WINAPI LookupAccountNameW(LPCWSTR lpSystemName, LPCWSTR lpAccountName, PSID
     return FALSE;
   }
   machine::Machine& image = machine::RequireMachine();
-  std::lock_guard<std::recursive_mutex> lock(image.Lock());
+  std::lock_guard<machine::ImageLock> lock(image.Lock());
   if (!IsThisComputer(lpSystemName, image.Settings())) {
     SetLastError(RPC_S_SERVER_UNAVAILABLE);
     return FALSE;
@@ -188,7 +188,7 @@ BOOL WINAPI LookupAccountSidW(LPCWSTR lpSystemName, PSID Sid, LPWSTR Name, LPDWO
   }
   if (!IsValidSid(Sid)) return FALSE;
   machine::Machine& image = machine::RequireMachine();
-  std::lock_guard<std::recursive_mutex> lock(image.Lock());
+  std::lock_guard<machine::ImageLock> lock(image.Lock());
   if (!IsThisComputer(lpSystemName, image.Settings())) {
     SetLastError(RPC_S_SERVER_UNAVAILABLE);
     return FALSE;

@@ -45,7 +45,7 @@ template <typename Body>
 DWORD Guarded(Body body) {
   Machine* machine = CurrentMachine();
   if (!machine) return kNoMachine;
-  std::lock_guard<std::recursive_mutex> lock(machine->Lock());
+  std::lock_guard<machine::ImageLock> lock(machine->Lock());
   try {
     return body(*machine);
   } catch (const MachineError& error) {
@@ -245,6 +245,6 @@ BOOL WINAPI StartServiceW(SC_HANDLE hService, DWORD, LPCWSTR*) {
 
 std::vector<std::string> machine::services::ServiceNames() {
   Machine& machine = RequireMachine();
-  std::lock_guard<std::recursive_mutex> lock(machine.Lock());
+  std::lock_guard<machine::ImageLock> lock(machine.Lock());
   return IniFile::Load(ServicesFile(machine)).Sections();
 }

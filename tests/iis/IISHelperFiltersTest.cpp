@@ -184,10 +184,17 @@ TEST_F(IISHelperFilters, NeedsTheMetabase) {
 }
 
 // Adding the product's filter to a website of a new server and removing it
-// again leaves the metabase file byte for byte as it was.
+// again leaves the website's Filters key with the empty load order the
+// removal writes (the key had none, as on IIS 6); from then on, and for the
+// global filters, the metabase file stays byte for byte as it was.
 TEST_F(IISHelperFilters, AddThenRemoveLeavesTheDefaultMetabaseUnchanged) {
   image.WriteDefaultMetabase();
   Connect();
+  for (const char16_t* site : {u"1", u"2"}) {
+    ASSERT_TRUE(iis.AddFilter(u"Quaver", u"C:\\q.dll", 0, u"", site));
+    ASSERT_TRUE(iis.RemoveFilter(u"Quaver", u"", true));
+  }
+  EXPECT_EQ(image.Text("/LM/W3SVC/1/Filters", MD_FILTER_LOAD_ORDER), "");
   ASSERT_TRUE(iis.Save(IISHelper::SaveMetabase));
   const std::string before = image.MetabaseFile();
   for (const char16_t* site : {u"1", u"2", u""}) {

@@ -144,11 +144,11 @@ TEST_F(IISHelperMetabase, SaveClosesTheOpenKey) {
 // With only the metabase connected, a backup is a metabase backup; a
 // restore brings its state back and deleting it removes it.
 TEST_F(IISHelperMetabase, BackupRestoreAndDelete) {
-  const std::string before = image.MetabaseFile();
   ASSERT_TRUE(iis.AddFilter(u"Quaver", u"C:\\q.dll", 0, u"", u"1"));
   ASSERT_TRUE(iis.Backup(u"Quaver Setup Temp Backup"));
   ASSERT_TRUE(iis.RemoveFilter(u"Quaver", u"", true));
   ASSERT_TRUE(iis.Backup(u"Quaver Setup Temp Backup"));
+  const std::string removed = image.MetabaseFile();
   EXPECT_EQ(image.ReadHostFile("drive_c/Windows/System32/inetsrv/MetaBack/"
                                "Quaver Setup Temp Backup.MD0").empty(),
             false);
@@ -156,7 +156,7 @@ TEST_F(IISHelperMetabase, BackupRestoreAndDelete) {
   ASSERT_TRUE(iis.DeleteKey(u"3"));
   // The newest backup (after the removal) comes back.
   ASSERT_TRUE(iis.Restore(u"Quaver Setup Temp Backup"));
-  EXPECT_EQ(image.MetabaseFile(), before);
+  EXPECT_EQ(image.MetabaseFile(), removed);
   ASSERT_TRUE(iis.DeleteBackup(u"Quaver Setup Temp Backup"));
   // The older one is now the newest.
   ASSERT_TRUE(iis.Restore(u"Quaver Setup Temp Backup"));

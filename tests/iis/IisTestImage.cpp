@@ -60,8 +60,11 @@ void IisTestImage::WriteAppHostConfig(std::string_view config) const {
 
 std::string IisTestImage::AppHostConfig() const { return ReadHostFile(kAppHostConfigFile); }
 
+// What every connection sees, saved to the file or not yet.
 std::unique_ptr<metabase::Key> IisTestImage::Load() const {
-  return metabase::ParseMetabaseXml(MetabaseFile(), "MetaBase.xml");
+  std::unique_ptr<metabase::Key> tree;
+  EXPECT_EQ(metabase::MetabaseService::Instance().CopyTree(tree), S_OK);
+  return tree != nullptr ? std::move(tree) : std::make_unique<metabase::Key>(u"");
 }
 
 const metabase::Property* IisTestImage::Find(const metabase::Key& root, std::string_view path,

@@ -1,5 +1,5 @@
 // The metabase service through IMSAdminBaseW: handles and their locks,
-// data with inheritance and buffer sizes, data paths, write-through to the
+// data with inheritance and buffer sizes, data paths, changes written to the
 // metabase file, backups, and two connections on two threads.
 #include <gtest/gtest.h>
 
@@ -183,18 +183,14 @@ TEST_F(MetabaseAdminBase, InheritanceOnRequest) {
   EXPECT_EQ(path, u"C:\\Inetpub\\wwwroot");
 }
 
-TEST_F(MetabaseAdminBase, ChangesAreInTheFileAtOnceAndSeenByEveryConnection) {
+// Changes are seen by every connection at once and reach the file, in one
+// write, when the key they were made under is closed.
+TEST_F(MetabaseAdminBase, ChangesAreSeenAtOnceAndWrittenWhenTheKeyCloses) {
+  const std::string before = image.ReadHostFile(kFile);
   const METADATA_HANDLE site = Open(u"/LM/W3SVC/1", METADATA_PERMISSION_WRITE);
   ASSERT_EQ(SetString(site, u"", MD_SERVER_COMMENT, u"Renamed  ", METADATA_INHERIT), S_OK);
   ASSERT_EQ(admin->AddKey(site, u"ROOT/app/sub"), S_OK);
   EXPECT_EQ(admin->AddKey(site, u"ROOT/app"), HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
-  const auto tree = FileTree();
-  const metabase::Key* key = tree->FindChild(u"LM")->FindChild(u"W3SVC")->FindChild(u"1");
-  const metabase::Property* comment = key->FindProperty(MD_SERVER_COMMENT);
-  ASSERT_NE(comment, nullptr);
-  EXPECT_EQ(metabase::DecodeString(comment->data), u"Renamed  ");
-  EXPECT_EQ(comment->attributes, METADATA_INHERIT);
-  EXPECT_NE(key->FindChild(u"root")->FindChild(u"APP")->FindChild(u"sub"), nullptr);
 
   IMSAdminBaseW* other = NewConnection();
   char16_t name[METADATA_MAX_NAME_LEN];
@@ -202,7 +198,34 @@ TEST_F(MetabaseAdminBase, ChangesAreInTheFileAtOnceAndSeenByEveryConnection) {
   EXPECT_EQ(std::u16string(name), u"app");
   EXPECT_EQ(other->EnumKeys(METADATA_MASTER_ROOT_HANDLE, u"/LM/W3SVC/1/ROOT", name, 1),
             HRESULT_FROM_WIN32(ERROR_NO_MORE_ITEMS));
+  EXPECT_EQ(image.ReadHostFile(kFile), before);
   other->Release();
+
+  ASSERT_EQ(admin->CloseKey(site), S_OK);
+  const auto tree = FileTree();
+  const metabase::Key* key = tree->FindChild(u"LM")->FindChild(u"W3SVC")->FindChild(u"1");
+  const metabase::Property* comment = key->FindProperty(MD_SERVER_COMMENT);
+  ASSERT_NE(comment, nullptr);
+  EXPECT_EQ(metabase::DecodeString(comment->data), u"Renamed  ");
+  EXPECT_EQ(comment->attributes, METADATA_INHERIT);
+  ASSERT_NE(key->FindChild(u"root")->FindChild(u"APP"), nullptr);
+  EXPECT_NE(key->FindChild(u"root")->FindChild(u"APP")->FindChild(u"sub"), nullptr);
+}
+
+// Changes not yet written are laid over a file another process replaced:
+// both sides' changes are kept.
+TEST_F(MetabaseAdminBase, UnsavedChangesSurviveAFileReplacedMeanwhile) {
+  const METADATA_HANDLE w3svc = Open(u"/LM/W3SVC", METADATA_PERMISSION_WRITE);
+  ASSERT_EQ(admin->AddKey(w3svc, u"ours"), S_OK);
+  std::string changed = kFixture;
+  changed.replace(changed.find("Default Web Site"), 16, "Changed Elsewhere");
+  image.WriteHostFile(kFile, changed);
+  ASSERT_EQ(admin->CloseKey(w3svc), S_OK);
+  const auto tree = FileTree();
+  const metabase::Key* key = tree->FindChild(u"LM")->FindChild(u"W3SVC");
+  EXPECT_NE(key->FindChild(u"ours"), nullptr);
+  EXPECT_EQ(metabase::DecodeString(key->FindChild(u"1")->FindProperty(MD_SERVER_COMMENT)->data),
+            u"Changed Elsewhere");
 }
 
 // The file changed behind the service's back is read again.

@@ -1,6 +1,6 @@
 // quaver-machine metabase: a person sees the product's filter in the explorer
-// while it is installed, and the created metabase is exactly as before once
-// it is removed again.
+// while it is installed, and once it is removed again the created metabase
+// differs only by the empty load order the removal leaves.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -29,8 +29,15 @@ TEST(MetabaseCommand, ShowsTheProductFilterOnlyWhileItIsInstalled) {
   ASSERT_TRUE(iis.RemoveFilter(u"Quaver", u"1", false));
   ASSERT_TRUE(iis.Save(IISHelper::SaveMetabase));
   ASSERT_TRUE(iis.Disconnect(IISHelper::ConnectMetabase));
-  EXPECT_EQ(RunTool({"metabase", "/LM/W3SVC/1/Filters"}), filters);
-  EXPECT_EQ(image.ReadHostFile(metabaseFile), before);
+  // The website's Filters key had no load order, as on IIS 6; the removal
+  // leaves an empty one and nothing else.
+  EXPECT_EQ(RunTool({"metabase", "/LM/W3SVC/1/Filters"}),
+            filters + "   2040 FilterLoadOrder            String   Server           \n");
+  std::string expected = before;
+  const std::string key = "<IIsFilters\tLocation =\"/LM/W3SVC/1/Filters\"\n";
+  ASSERT_NE(expected.find(key), std::string::npos);
+  expected.insert(expected.find(key) + key.size(), "\t\tFilterLoadOrder=\"\"\n");
+  EXPECT_EQ(image.ReadHostFile(metabaseFile), expected);
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 //
 //   create DIR --iis 6                  the metabase of a fresh IIS 6 server
 //   create DIR --iis 7 --metabase-compat  IIS 7 and later with the IIS 6
-//                                       metabase compatibility installed
-//   metabase [PATH]                     keys and properties at and below PATH
+//                                       metabase compatibility installed: the
+//                                       metabase maps onto applicationHost.config
+//   metabase [PATH]                     keys and properties at and below PATH,
+//                                       as the metabase's clients see them
 //
 // Every IIS image also gets the COM registrations of its administration
 // objects: the metabase on IIS 6 (and with the compatibility feature), the
@@ -13,12 +15,15 @@
 #include <string>
 
 #include "platform/com/ComRegistration.h"
+#include "platform/machine.h"
+#include "platform/metabase/AppHostMetabase.h"
 #include "platform/metabase/DefaultMetabase.h"
 #include "platform/metabase/MetabaseNames.h"
 #include "platform/metabase/MetabaseService.h"
 #include "platform/metabase/MetabaseXml.h"
 #include "platform/text.h"
 #include "platform/win.h"
+#include "tools/quaver-machine/MetabaseCommands.h"
 #include "tools/quaver-machine/Tool.h"
 
 namespace fs = std::filesystem;
@@ -72,11 +77,11 @@ void CreateIisAdministration(const quaver_machine::CreateRequest& request) {
     throw quaver_machine::CommandError("--metabase-compat is for IIS 7 and later");
   }
   if (!iis6) RegisterAppHostClasses();
-  if (iis6 || gMetabaseCompat) {
-    // Deviation: the compatibility feature maps the metabase onto the
-    // application host; here it is a metabase of its own.
+  if (iis6) {
     WriteDefaultMetabase();
     RegisterMetabaseClass();
+  } else if (gMetabaseCompat) {
+    quaver_machine::InstallMetabaseCompatibility();
   }
 }
 
@@ -125,12 +130,19 @@ void PrintKey(const metabase::Key& key, const std::string& path) {
 
 void PrintMetabase(const std::string& path) {
   quaver_machine::UseMachine();
-  const fs::path file = metabase::HostPathOf(metabase::kMetabaseFile);
+  const fs::path file = metabase::HostPathOf(metabase::UsesAppHostMetabase()
+                                                 ? metabase::AppHostMetabaseFile()
+                                                 : std::u16string(metabase::kMetabaseFile));
   std::error_code ec;
   if (file.empty() || !fs::exists(file, ec)) {
-    throw quaver_machine::CommandError("this image has no metabase (create it with --iis 6)");
+    throw quaver_machine::CommandError(
+        "this image has no metabase (create it with --iis 6, or with --iis 7 or later and "
+        "--metabase-compat)");
   }
-  const auto root = metabase::ParseMetabaseXml(machine::ReadWholeFile(file), file.string());
+  // Through the metabase service: what its clients see.
+  std::unique_ptr<metabase::Key> root;
+  const HRESULT hr = metabase::MetabaseService::Instance().CopyTree(root);
+  if (FAILED(hr)) throw quaver_machine::CommandError("cannot read the metabase file " + file.string());
   const metabase::Key* key = root.get();
   std::string shown;
   for (const auto& piece : metabase::SplitPath(machine::FromUtf8(path))) {
@@ -158,3 +170,31 @@ const bool registeredHook =
     quaver_machine::RegisterCreateHook("web-administration", CreateIisAdministration);
 
 }  // namespace
+
+namespace quaver_machine {
+
+// The feature as IIS setup records it, the IIS Admin service that runs the
+// compatibility layer, and the admin base class it serves.
+void InstallMetabaseCompatibility() {
+  HKEY key = nullptr;
+  Check(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Microsoft\\InetStp\\Components", 0,
+                        nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        "cannot record the metabase compatibility");
+  const DWORD installed = 1;
+  const LSTATUS status = RegSetValueExW(key, u"Metabase", 0, REG_DWORD,
+                                        reinterpret_cast<const BYTE*>(&installed), sizeof installed);
+  RegCloseKey(key);
+  Check(status, "cannot record the metabase compatibility");
+  const fs::path services = machine::RequireMachine().Root() / "services.ini";
+  std::error_code ec;
+  std::string text = fs::exists(services, ec) ? machine::ReadWholeFile(services) : std::string();
+  if (text.find("[IISADMIN]") == std::string::npos) {
+    text += "\n[IISADMIN]\nDisplayName = IIS Admin Service\nType = own\nStartType = auto\n"
+            "State = running\nAccepts = stop, shutdown\nStartPendingMs = 1000\n"
+            "StopPendingMs = 1500\n";
+    machine::WriteFileAtomically(services, text);
+  }
+  RegisterMetabaseClass();
+}
+
+}  // namespace quaver_machine
