@@ -75,7 +75,7 @@ ShellRequest ParseLine(const std::string& line, size_t number) {
 
 void AppendShellRequest(const ShellRequest& request) {
   machine::Machine& image = machine::RequireMachine();
-  std::lock_guard<std::recursive_mutex> hold(image.Lock());
+  std::lock_guard<machine::ImageLock> hold(image.Lock());
   const std::filesystem::path path = image.File(kLogFile);
   std::error_code ec;
   std::string log = std::filesystem::exists(path, ec) ? machine::ReadWholeFile(path) : "";
@@ -88,7 +88,7 @@ void AppendShellRequest(const ShellRequest& request) {
 
 std::vector<ShellRequest> ReadShellLog() {
   machine::Machine& image = machine::RequireMachine();
-  std::lock_guard<std::recursive_mutex> hold(image.Lock());
+  std::lock_guard<machine::ImageLock> hold(image.Lock());
   const std::filesystem::path path = image.File(kLogFile);
   std::error_code ec;
   std::vector<ShellRequest> requests;
