@@ -7,12 +7,14 @@
 
 #include "platform/win.h"
 #include "tests/package/PackageBuilder.h"
+#include "tools/quaver-machine/MetabaseCommands.h"
 #include "tools/quaver-machine/ToolInternals.h"
 
 namespace package_test {
 
-EngineImage::EngineImage(const std::string& iisVersion) {
+EngineImage::EngineImage(const std::string& iisVersion, bool metabaseCompat) {
   quaver_machine::RunCreateHooks({Root(), iisVersion});
+  if (metabaseCompat) quaver_machine::InstallMetabaseCompatibility();
   HKEY key = nullptr;
   EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProductKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                             &key, nullptr),

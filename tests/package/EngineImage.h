@@ -22,7 +22,9 @@ inline constexpr char16_t kProductDir[] = u"C:\\Program Files\\Corvane\\Quaver\\
 class EngineImage : public quaver::test::TempMachine {
  public:
   // "6", "10", ... ; empty: a server without IIS. The product key exists.
-  explicit EngineImage(const std::string& iisVersion);
+  // `metabaseCompat`: IIS 7 or later with the IIS 6 metabase compatibility,
+  // as `create --metabase-compat` makes it.
+  explicit EngineImage(const std::string& iisVersion, bool metabaseCompat = false);
 };
 
 // Every file of the image by its path below the image root, with its bytes.
