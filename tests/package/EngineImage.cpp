@@ -34,6 +34,21 @@ Snapshot TakeSnapshot(const quaver::test::TempMachine& image) {
   return files;
 }
 
+Snapshot WithoutEmptyLoadOrders(Snapshot files) {
+  auto found = files.find("drive_c/Windows/System32/inetsrv/MetaBase.xml");
+  if (found == files.end()) return files;
+  std::string kept;
+  std::istringstream lines(found->second);
+  for (std::string line; std::getline(lines, line);) {
+    const size_t start = line.find_first_not_of(" \t");
+    if (start == std::string::npos || line.substr(start) != "FilterLoadOrder=\"\"") {
+      kept += line + "\n";
+    }
+  }
+  found->second = kept;
+  return files;
+}
+
 namespace {
 
 std::istringstream Lines(const std::string& text) { return std::istringstream(text); }

@@ -252,7 +252,7 @@ Snapshot Comparable(Snapshot files) {
     if (line.rfind("file C:\\Program Files\\Corvane\\Quaver ", 0) != 0) kept += line + "\n";
   }
   acl = kept;
-  return files;
+  return WithoutEmptyLoadOrders(files);
 }
 
 struct Server {
