@@ -249,7 +249,11 @@ HRESULT WriteAppHostMetabase(const Key& root) {
     hr = WriteFilters(store, name, server->FindChild(u"Filters"));
     const Key* siteRoot = server->FindChild(u"ROOT");
     if (SUCCEEDED(hr) && siteRoot != nullptr) {
-      hr = WriteScriptMaps(store, name, siteRoot->FindProperty(MD_SCRIPT_MAPS));
+      // A website root whose script maps were deleted inherits the server's:
+      // its own handler mappings must go, not stay behind unseen.
+      const Property* maps = siteRoot->FindProperty(MD_SCRIPT_MAPS);
+      hr = WriteScriptMaps(store, name,
+                           maps != nullptr ? maps : w3svc->FindProperty(MD_SCRIPT_MAPS));
     }
   }
   return SUCCEEDED(hr) ? store->Commit() : hr;

@@ -7,12 +7,14 @@
 
 #include "platform/win.h"
 #include "tests/package/PackageBuilder.h"
+#include "tools/quaver-machine/MetabaseCommands.h"
 #include "tools/quaver-machine/ToolInternals.h"
 
 namespace package_test {
 
-EngineImage::EngineImage(const std::string& iisVersion) {
+EngineImage::EngineImage(const std::string& iisVersion, bool metabaseCompat) {
   quaver_machine::RunCreateHooks({Root(), iisVersion});
+  if (metabaseCompat) quaver_machine::InstallMetabaseCompatibility();
   HKEY key = nullptr;
   EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProductKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                             &key, nullptr),
@@ -29,6 +31,21 @@ Snapshot TakeSnapshot(const quaver::test::TempMachine& image) {
     bytes << in.rdbuf();
     files[std::filesystem::relative(entry.path(), image.Root()).generic_string()] = bytes.str();
   }
+  return files;
+}
+
+Snapshot WithoutEmptyLoadOrders(Snapshot files) {
+  auto found = files.find("drive_c/Windows/System32/inetsrv/MetaBase.xml");
+  if (found == files.end()) return files;
+  std::string kept;
+  std::istringstream lines(found->second);
+  for (std::string line; std::getline(lines, line);) {
+    const size_t start = line.find_first_not_of(" \t");
+    if (start == std::string::npos || line.substr(start) != "FilterLoadOrder=\"\"") {
+      kept += line + "\n";
+    }
+  }
+  found->second = kept;
   return files;
 }
 

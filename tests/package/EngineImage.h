@@ -22,12 +22,18 @@ inline constexpr char16_t kProductDir[] = u"C:\\Program Files\\Corvane\\Quaver\\
 class EngineImage : public quaver::test::TempMachine {
  public:
   // "6", "10", ... ; empty: a server without IIS. The product key exists.
-  explicit EngineImage(const std::string& iisVersion);
+  // `metabaseCompat`: IIS 7 or later with the IIS 6 metabase compatibility,
+  // as `create --metabase-compat` makes it.
+  explicit EngineImage(const std::string& iisVersion, bool metabaseCompat = false);
 };
 
 // Every file of the image by its path below the image root, with its bytes.
 using Snapshot = std::map<std::string, std::string>;
 Snapshot TakeSnapshot(const quaver::test::TempMachine& image);
+// Removing a filter from a website whose "Filters" key had no load order of
+// its own leaves an empty one, as the metabase's filter removal does
+// everywhere: for comparing, that line is taken out of MetaBase.xml.
+Snapshot WithoutEmptyLoadOrders(Snapshot files);
 // The differences as readable lines; empty when equal.
 std::string Difference(const Snapshot& before, const Snapshot& after);
 

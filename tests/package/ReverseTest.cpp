@@ -180,8 +180,9 @@ ComponentVariable Shortcut() {
        StringNode("TARGET_FILENAME", "q.dll"), StringNode("DESCRIPTION", "IIS Quaver")});
 }
 
-// Every component type that installs something, for IIS 6 (SLNK needs a
-// later Windows: it is in the pipeline package).
+// Every component type that installs something, for ISAPI mode on IIS 6
+// (SLNK needs a later Windows: it is in the pipeline package and in
+// IsapiOnLaterWindows).
 std::vector<ComponentVariable> IsapiPackage() {
   return {
       ComponentRecord("CDIR", {StringNode("PATH", "logs")}),
@@ -222,6 +223,16 @@ std::vector<ComponentVariable> PipelinePackage() {
   };
 }
 
+// ISAPI mode through the metabase compatibility on IIS 7 and later: the
+// ISAPI package and the symbolic link that Windows has there.
+std::vector<ComponentVariable> IsapiOnLaterWindows() {
+  std::vector<ComponentVariable> records = IsapiPackage();
+  records.push_back(
+      ComponentRecord("SLNK", {StringNode("PATH", "bin"), StringNode("FILENAME", "q32.dll"),
+                               StringNode("TARGET", "q.dll")}));
+  return records;
+}
+
 ComponentVariable RootOf(const std::vector<ComponentVariable>& records) {
   ComponentVariable root = PackageRoot();
   for (const ComponentVariable& record : records) AddComponent(root, record);
@@ -241,23 +252,30 @@ Snapshot Comparable(Snapshot files) {
     if (line.rfind("file C:\\Program Files\\Corvane\\Quaver ", 0) != 0) kept += line + "\n";
   }
   acl = kept;
-  return files;
+  return WithoutEmptyLoadOrders(files);
 }
 
 struct Server {
   const char* iis;
   uint32_t mode;
   std::vector<ComponentVariable> (*package)();
+  bool metabaseCompat;  // ISAPI mode through the metabase mapped onto the application host
 };
 
-const Server kServers[] = {{"6", 1, IsapiPackage}, {"10", 2, PipelinePackage}};
+const Server kServers[] = {{"6", 1, IsapiPackage, false},
+                           {"10", 2, PipelinePackage, false},
+                           {"7.5", 1, IsapiOnLaterWindows, true}};
+
+std::string Name(const Server& server) {
+  return std::string("IIS ") + server.iis + (server.metabaseCompat ? " metabase-compat" : "");
+}
 
 TEST(Rollback, AFailureAtAnyPositionLeavesTheImageAsItWas) {
   for (const Server& server : kServers) {
     const std::vector<ComponentVariable> records = server.package();
     for (size_t position = 0; position <= records.size(); ++position) {
-      SCOPED_TRACE(std::string("IIS ") + server.iis + ", failure at " + std::to_string(position));
-      EngineImage image(server.iis);
+      SCOPED_TRACE(Name(server) + ", failure at " + std::to_string(position));
+      EngineImage image(server.iis, server.metabaseCompat);
       const Snapshot before = Comparable(TakeSnapshot(image));
       std::vector<ComponentVariable> failing = records;
       failing.insert(failing.begin() + long(position), Failing());
@@ -273,8 +291,8 @@ TEST(Rollback, AFailureAtAnyPositionLeavesTheImageAsItWas) {
 
 TEST(Uninstall, TheUninstallPackageRemovesTheInstallation) {
   for (const Server& server : kServers) {
-    SCOPED_TRACE(std::string("IIS ") + server.iis);
-    EngineImage image(server.iis);
+    SCOPED_TRACE(Name(server));
+    EngineImage image(server.iis, server.metabaseCompat);
     const Snapshot before = Comparable(TakeSnapshot(image));
     Update install;
     Prepare(install, RootOf(server.package()), server.mode);
