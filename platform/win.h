@@ -30,4 +30,6 @@
 #include "platform/win/shellapi.h"
 #include "platform/win/shlobj.h"
 #include "platform/win/shobjidl.h"
+#include "platform/win/profileapi.h"
+#include "platform/win/sysinfoapi.h"
 #endif

@@ -1,9 +1,11 @@
-// CreateThread and the waits on thread handles, over std::thread.
+// CreateThread and its companions over std::thread. The thread's state is
+// shared by the running thread and its handle, so either may go first.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "platform/handles.h"
@@ -12,38 +14,46 @@
 
 namespace {
 
-std::atomic<DWORD> gRefusal{0};
-std::atomic<DWORD> gNextThreadId{1000};
+std::atomic<DWORD> gNextThreadId{0x1004};
+thread_local DWORD tThreadId = 0;
+
+struct ThreadState {
+  std::mutex lock;
+  std::condition_variable changed;
+  DWORD suspendCount = 0;
+  bool finished = false;
+  DWORD exitCode = STILL_ACTIVE;
+};
 
 class ThreadObject : public machine::KernelObject {
  public:
-  void Finish(DWORD code) {
-    std::lock_guard<std::mutex> guard(lock);
-    exitCode = code;
-    done = true;
-    finished.notify_all();
-  }
-  // False when the time ran out first.
-  bool Wait(DWORD milliseconds) {
-    std::unique_lock<std::mutex> guard(lock);
-    if (milliseconds == INFINITE) {
-      finished.wait(guard, [this] { return done; });
-      return true;
-    }
-    return finished.wait_for(guard, std::chrono::milliseconds(milliseconds),
-                             [this] { return done; });
-  }
-  DWORD ExitCode() {
-    std::lock_guard<std::mutex> guard(lock);
-    return done ? exitCode : STILL_ACTIVE;
-  }
-
- private:
-  std::mutex lock;
-  std::condition_variable finished;
-  bool done = false;
-  DWORD exitCode = 0;
+  explicit ThreadObject(std::shared_ptr<ThreadState> state) : state(std::move(state)) {}
+  const std::shared_ptr<ThreadState> state;
 };
+
+DWORD NewThreadId() { return gNextThreadId.fetch_add(4); }
+
+std::shared_ptr<ThreadState> StateOf(HANDLE handle) {
+  const auto thread = machine::LookupHandle<ThreadObject>(handle);
+  return thread ? thread->state : nullptr;
+}
+
+void Run(std::shared_ptr<ThreadState> state, LPTHREAD_START_ROUTINE start, LPVOID parameter,
+         DWORD id) {
+  tThreadId = id;
+  {
+    std::unique_lock<std::mutex> hold(state->lock);
+    state->changed.wait(hold, [&] { return state->suspendCount == 0; });
+  }
+  const DWORD code = start(parameter);
+  std::lock_guard<std::mutex> hold(state->lock);
+  state->exitCode = code;
+  state->finished = true;
+  state->changed.notify_all();
+}
+
+// Set by tests that need the server to be out of threads.
+std::atomic<DWORD> gRefusal{0};
 
 }  // namespace
 
@@ -55,44 +65,72 @@ void RefuseNewThreads(DWORD error) { gRefusal = error; }
 
 HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE lpStartAddress,
                            LPVOID lpParameter, DWORD dwCreationFlags, LPDWORD lpThreadId) {
-  if (lpStartAddress == nullptr || dwCreationFlags != 0) {
+  if (lpStartAddress == nullptr ||
+      (dwCreationFlags & ~(CREATE_SUSPENDED | STACK_SIZE_PARAM_IS_A_RESERVATION)) != 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  if (const DWORD refusal = gRefusal.load()) {
+  if (const DWORD refusal = gRefusal.load(); refusal != 0) {
     SetLastError(refusal);
     return nullptr;
   }
-  auto object = std::make_shared<ThreadObject>();
-  HANDLE handle = machine::RegisterHandle(object);
+  auto state = std::make_shared<ThreadState>();
+  state->suspendCount = (dwCreationFlags & CREATE_SUSPENDED) ? 1 : 0;
+  const DWORD id = NewThreadId();
+  // The handle exists before the thread runs, so the thread may close it.
+  HANDLE handle = machine::RegisterHandle(std::make_shared<ThreadObject>(state));
   try {
-    std::thread([object, lpStartAddress, lpParameter] {
-      object->Finish(lpStartAddress(lpParameter));
-    }).detach();
+    std::thread(Run, state, lpStartAddress, lpParameter, id).detach();
   } catch (const std::system_error&) {
     machine::UnregisterHandleOf<ThreadObject>(handle);
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
-  if (lpThreadId != nullptr) *lpThreadId = gNextThreadId++;
+  if (lpThreadId != nullptr) *lpThreadId = id;
   return handle;
 }
 
-DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
-  auto thread = machine::LookupHandle<ThreadObject>(hHandle);
-  if (!thread) {
+DWORD WINAPI ResumeThread(HANDLE hThread) {
+  const auto state = StateOf(hThread);
+  if (!state) {
     SetLastError(ERROR_INVALID_HANDLE);
-    return WAIT_FAILED;
+    return static_cast<DWORD>(-1);
   }
-  return thread->Wait(dwMilliseconds) ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+  std::lock_guard<std::mutex> hold(state->lock);
+  const DWORD previous = state->suspendCount;
+  if (previous > 0 && --state->suspendCount == 0) state->changed.notify_all();
+  return previous;
 }
 
 BOOL WINAPI GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode) {
-  auto thread = machine::LookupHandle<ThreadObject>(hThread);
-  if (!thread || lpExitCode == nullptr) {
-    SetLastError(thread ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+  const auto state = StateOf(hThread);
+  if (!state || lpExitCode == nullptr) {
+    SetLastError(state ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  *lpExitCode = thread->ExitCode();
+  std::lock_guard<std::mutex> hold(state->lock);
+  *lpExitCode = state->exitCode;
   return TRUE;
+}
+
+DWORD WINAPI GetCurrentThreadId() {
+  if (tThreadId == 0) tThreadId = NewThreadId();
+  return tThreadId;
+}
+
+DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
+  const auto state = StateOf(hHandle);
+  if (!state) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return WAIT_FAILED;
+  }
+  std::unique_lock<std::mutex> hold(state->lock);
+  const auto done = [&] { return state->finished; };
+  if (dwMilliseconds == INFINITE) {
+    state->changed.wait(hold, done);
+    return WAIT_OBJECT_0;
+  }
+  return state->changed.wait_for(hold, std::chrono::milliseconds(dwMilliseconds), done)
+             ? WAIT_OBJECT_0
+             : WAIT_TIMEOUT;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/files/WholeFiles.h"
 #include "platform/paths.h"
 #include "platform/shell/ItemIdList.h"
 #include "platform/shell/LinkFile.h"
@@ -12,11 +13,6 @@
 
 namespace shell {
 namespace {
-
-HRESULT LastErrorResult() {
-  const DWORD error = GetLastError();
-  return error == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(error);
-}
 
 HRESULT CopyOut(const std::u16string& text, LPWSTR out, int cch) {
   if (out == nullptr || cch <= 0) return E_INVALIDARG;
@@ -47,31 +43,8 @@ WIN32_FIND_DATAW FindDataOf(const std::u16string& target) {
   return data;
 }
 
-HRESULT WriteWholeFile(const std::u16string& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return LastErrorResult();
-  DWORD written = 0;
-  const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  const HRESULT hr = ok && written == bytes.size() ? S_OK : LastErrorResult();
-  CloseHandle(file);
-  // A shortcut is either whole or absent.
-  if (FAILED(hr)) DeleteFileW(path.c_str());
-  return hr;
-}
-
-HRESULT ReadWholeFile(const std::u16string& path, std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return LastErrorResult();
-  const DWORD size = GetFileSize(file, nullptr);
-  bytes.assign(size == INVALID_FILE_SIZE ? 0 : size, '\0');
-  DWORD read = 0;
-  const BOOL ok = size != INVALID_FILE_SIZE &&
-                  ReadFile(file, bytes.data(), size, &read, nullptr) && read == size;
-  const HRESULT hr = ok ? S_OK : LastErrorResult();
-  CloseHandle(file);
-  return hr;
+HRESULT FromError(DWORD error) {
+  return error == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(error);
 }
 
 class ShellLinkObject final : public IShellLinkW, public IPersistFile {
@@ -166,11 +139,8 @@ class ShellLinkObject final : public IShellLinkW, public IPersistFile {
     return hr;
   }
   HRESULT STDMETHODCALLTYPE SetRelativePath(LPCWSTR pszPathRel, DWORD) override {
-    if (pszPathRel == nullptr) return E_INVALIDARG;
     std::u16string full;
-    if (const DWORD error = machine::FullWindowsPath(pszPathRel, full)) {
-      return HRESULT_FROM_WIN32(error);
-    }
+    if (const HRESULT hr = FullName(pszPathRel, full); FAILED(hr)) return hr;
     relativeTo_ = full;
     dirty_ = true;
     return S_OK;
@@ -182,11 +152,8 @@ class ShellLinkObject final : public IShellLinkW, public IPersistFile {
                : S_OK;
   }
   HRESULT STDMETHODCALLTYPE SetPath(LPCWSTR pszFile) override {
-    if (pszFile == nullptr || *pszFile == 0) return E_INVALIDARG;
     std::u16string full;
-    if (const DWORD error = machine::FullWindowsPath(pszFile, full)) {
-      return HRESULT_FROM_WIN32(error);
-    }
+    if (const HRESULT hr = FullName(pszFile, full); FAILED(hr)) return hr;
     return Change(link_.target, full);
   }
 
@@ -201,7 +168,7 @@ class ShellLinkObject final : public IShellLinkW, public IPersistFile {
     std::u16string full;
     if (const HRESULT hr = FullName(pszFileName, full); FAILED(hr)) return hr;
     std::string bytes;
-    if (const HRESULT hr = ReadWholeFile(full, bytes); FAILED(hr)) return hr;
+    if (const DWORD error = machine::files::ReadWindowsFile(full, bytes)) return FromError(error);
     LinkFile loaded;
     if (!DecodeLinkFile(bytes, loaded)) return E_FAIL;
     link_ = loaded;
@@ -229,7 +196,9 @@ class ShellLinkObject final : public IShellLinkW, public IPersistFile {
       saved.relativePath =
           RelativeLinkPath(relativeTo_.empty() ? full : relativeTo_, saved.target);
     }
-    if (const HRESULT hr = WriteWholeFile(full, EncodeLinkFile(saved)); FAILED(hr)) return hr;
+    if (const DWORD error = machine::files::WriteWindowsFile(full, EncodeLinkFile(saved))) {
+      return FromError(error);
+    }
     if (fRemember || pszFileName == nullptr) {
       link_ = saved;
       currentFile_ = full;
@@ -263,8 +232,7 @@ class ShellLinkObject final : public IShellLinkW, public IPersistFile {
   }
   static HRESULT FullName(LPCOLESTR name, std::u16string& full) {
     if (name == nullptr || *name == 0) return E_INVALIDARG;
-    const DWORD error = machine::FullWindowsPath(name, full);
-    return error == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(error);
+    return FromError(machine::FullWindowsPath(name, full));
   }
 
   std::atomic<ULONG> references_{1};

@@ -1,5 +1,6 @@
 // SHGetSpecialFolderLocation, SHGetPathFromIDListW, SHGetFolderPathW and
-// ILFree over the [folders] of machine.ini (platform/win/shlobj.h).
+// ILFree over the [folders] of machine.ini (platform/win/shlobj.h). Both
+// folder functions take CSIDL_FLAG_CREATE and CSIDL_FLAG_DONT_VERIFY.
 #include "platform/shell/SpecialFolders.h"
 
 #include <cstring>
@@ -90,7 +91,6 @@ HRESULT SpecialFolderPath(int csidl, std::u16string& path) {
 HRESULT WINAPI SHGetSpecialFolderLocation(HWND, int csidl, PIDLIST_ABSOLUTE* ppidl) {
   if (ppidl == nullptr) return E_INVALIDARG;
   *ppidl = nullptr;
-  if (csidl & CSIDL_FLAG_MASK) return E_INVALIDARG;
   std::u16string path;
   if (const HRESULT hr = ExistingFolder(csidl, path); FAILED(hr)) return hr;
   *ppidl = shell::NewItemIdList(path);

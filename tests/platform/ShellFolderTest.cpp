@@ -61,6 +61,23 @@ TEST_F(ShellFolderTest, FoldersOfAFreshImage) {
   }
 }
 
+TEST_F(ShellFolderTest, SystemFolders) {
+  char16_t path[MAX_PATH];
+  std::fill(std::begin(path), std::end(path), u'#');
+  EXPECT_EQ(GetSystemDirectoryW(path, MAX_PATH), 19u);
+  EXPECT_EQ(std::u16string(path), u"C:\\Windows\\System32");
+  EXPECT_EQ(GetWindowsDirectoryW(path, MAX_PATH), 10u);
+  EXPECT_EQ(std::u16string(path), u"C:\\Windows");
+  // Too small: the size needed with the terminator, nothing written.
+  std::fill(std::begin(path), std::end(path), u'#');
+  EXPECT_EQ(GetSystemDirectoryW(path, 19), 20u);
+  EXPECT_EQ(path[0], u'#');
+  machine::RequireMachine().Settings().Remove("folders", "SYSTEM");
+  SetLastError(0);
+  EXPECT_EQ(GetSystemDirectoryW(path, MAX_PATH), 0u);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+}
+
 TEST_F(ShellFolderTest, UnknownFoldersAndBadArguments) {
   // CSIDL_DRIVES (0x11) is a virtual folder; 0x3f is no folder at all.
   EXPECT_EQ(ThroughIdList(0x0011), u"!80070057");
@@ -90,6 +107,9 @@ TEST_F(ShellFolderTest, MissingFolderIsCreatedOnlyOnRequest) {
   EXPECT_EQ(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY | CSIDL_FLAG_CREATE, nullptr, 0, path),
             S_OK);
   EXPECT_TRUE(fs::is_directory(image.DriveC() / "Profiles" / "Admin" / "Desktop"));
+  SetFolder("COMMON_DESKTOPDIRECTORY", "C:\\Profiles\\Public\\Desktop");
+  EXPECT_EQ(ThroughIdList(CSIDL_COMMON_DESKTOPDIRECTORY | CSIDL_FLAG_CREATE),
+            u"C:\\Profiles\\Public\\Desktop");
   EXPECT_EQ(ThroughIdList(CSIDL_DESKTOPDIRECTORY), u"C:\\Profiles\\Admin\\Desktop");
 }
 
