@@ -24,6 +24,11 @@ bool CreatedOrThere(const CSPWString& path, LPSECURITY_ATTRIBUTES security) {
   return CreateDirectoryW(path, security) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
+bool SystemFolderFits(char16_t (&buffer)[MAX_PATH]) {
+  const UINT length = GetSystemDirectoryW(buffer, MAX_PATH);
+  return length != 0 && length < MAX_PATH;
+}
+
 }  // namespace
 
 bool IQVSetupCore::IsValidDirectory(const CSPWString& path) {
@@ -165,10 +170,11 @@ bool IQVSetupCore::RemoveModulesFolder(const CSPWString& path) {
 
 CSPWString IQVSetupCore::GetDefaultBaseDir() {
   char16_t buffer[MAX_PATH] = {};
-  // The system folder stands in when there is no Program Files folder.
+  // The system folder stands in when there is no Program Files folder; with
+  // neither, the field starts empty rather than with a half-written path.
   if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, buffer)) &&
-      FAILED(SHGetFolderPathW(nullptr, CSIDL_SYSTEM, nullptr, 0, buffer))) {
-    return CSPWString(u"C:\\");
+      !SystemFolderFits(buffer)) {
+    buffer[0] = u'\0';
   }
   return CSPWString(buffer);
 }

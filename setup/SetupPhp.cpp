@@ -20,6 +20,8 @@ const char kRequestUriScript[] =
     "<?php\r\nif( isset( $_SERVER[ 'HTTP_X_ORIGINAL_URL' ] ) )\r\n{\r\n"
     "\t$_SERVER[ 'REQUEST_URI' ] = $_SERVER[ 'HTTP_X_ORIGINAL_URL' ];\r\n}\r\n?>";
 const char kDirective[] = "auto_prepend_file";
+const char kFastCgiSettings[] = "%windir%\\System32\\inetsrv\\FCGIEXT.ini";
+const char kNotFound[] = "NOT_FOUND";
 
 bool Contains(const CSPWString& text, const char16_t* part) {
   return text.Find(part) != CSPWString::kNotFound;
@@ -34,6 +36,16 @@ bool ScriptMapExecutable(const CSPWString& entry, CSPWString& executable) {
   if (second == CSPWString::kNotFound) return false;
   executable = entry.Mid(first + 1, second - first - 1);
   return true;
+}
+
+// The FastCGI extension maps the php type in its own settings file; a
+// value naming an executable adds that executable's folder.
+void FindPhpInFastCgiSettings(CSPList<CSPString>& list) {
+  char value[262] = {};
+  const CSPString file = ExpandEnvVars(kFastCgiSettings);
+  GetPrivateProfileStringA("Types", "php", kNotFound, value, sizeof(value), file.GetString());
+  const CSPString found(value);
+  if (found.GetLength() != 0 && found != kNotFound) CleanPhpPath(CSPWString(found), list);
 }
 
 // Calls `visit` with the element name of every entry of the current
@@ -190,6 +202,7 @@ void IQVSetupCore::FindPhpInMetabase(IISHelper& iis, CSPList<CSPString>& list) {
         }
       }
     }
+    FindPhpInFastCgiSettings(list);
   }
   iis.Disconnect(IISHelper::ConnectMetabase);
 }

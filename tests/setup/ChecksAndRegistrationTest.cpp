@@ -48,6 +48,15 @@ TEST_F(Checks, IisSixIsAccepted) {
   EXPECT_TRUE(ui.messages.empty());
 }
 
+TEST_F(Checks, DefaultBaseDirFallsBackToTheSystemFolder) {
+  auto& settings = machine::RequireMachine().Settings();
+  EXPECT_EQ(Utf8(core.GetDefaultBaseDir()), "C:\\Program Files");
+  settings.Set("folders", "PROGRAM_FILES", "");
+  EXPECT_EQ(Utf8(core.GetDefaultBaseDir()), "C:\\Windows\\System32");
+  settings.Set("folders", "SYSTEM", "");
+  EXPECT_EQ(Utf8(core.GetDefaultBaseDir()), "");
+}
+
 TEST_F(Checks, FreeSpaceLimitAndItsStep) {
   UseProductDir();
   ui.SetProgressRange(0, 10);

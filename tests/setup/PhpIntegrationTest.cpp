@@ -140,6 +140,95 @@ TEST_F(PhpIni, ScriptMapsOfIisSixAndTheRegistryGiveOneFolder) {
   EXPECT_EQ(Integrate("[PHP]\r\n"), "[PHP]\r\n" + kLine);  // handled once
 }
 
+// The FastCGI extension's settings file on an IIS 6 server, after the
+// script maps; what the file adds comes after the server's own .php map.
+class FastCgiSettings : public SetupCoreTest {
+ protected:
+  Strings Found(const std::string* settings) {
+    if (settings != nullptr) image.WriteHostFile(kSettingsFile, *settings);
+    IISHelper iis;
+    CSPList<CSPString> found;
+    core.FindPhpInMetabase(iis, found);
+    Strings folders;
+    for (uint32_t i = 0; i < found.GetCount(); ++i) {
+      folders.emplace_back(found.GetAt(i).GetString());
+    }
+    return folders;
+  }
+  Strings Added(const std::string* settings) {
+    const Strings folders = Found(settings);
+    if (folders.empty() || folders.front() != "c:\\php\\") return {"<no script map first>"};
+    return Strings(folders.begin() + 1, folders.end());
+  }
+  static constexpr char kSettingsFile[] = "drive_c/Windows/System32/inetsrv/FCGIEXT.ini";
+};
+
+TEST_F(FastCgiSettings, PhpTypeValues) {
+  EXPECT_EQ(Added(nullptr), Strings{}) << "no settings file";
+  struct Case {
+    const char* name;
+    std::string settings;
+    Strings folders;
+  };
+  const Case cases[] = {
+      {"Executable", "[Types]\r\nphp=C:\\PHP8\\php-cgi.exe\r\n", {"c:\\php8\\"}},
+      {"NamesMatchWithoutCase", "[TYPES]\nPHP=D:/Php5/php-cgi.exe\n", {"d:\\php5\\"}},
+      {"QuotedWithArguments", "[Types]\nphp=\"C:\\Program Files\\PHP\\php-cgi.exe\" -d x=1\n",
+       {"c:\\program files\\php\\"}},
+      {"EnvironmentReference", "[Types]\nphp = %SystemDrive%\\Php7\\php-cgi.exe\n",
+       {"c:\\php7\\"}},
+      {"SectionNameWithoutBackslash", "[Types]\nphp=PHP\n[PHP]\nExePath=c:\\php\\php-cgi.exe\n",
+       {}},
+      {"Empty", "[Types]\nphp=\n", {}},
+      {"NoPhpKey", "[Types]\nphp:12=C:\\PHP\\php-cgi.exe\n", {}},
+      {"NoTypesSection", "[PHP]\nphp=C:\\PHP\\php-cgi.exe\n", {}},
+      {"OnlyTheFirstCharacterBeforeTheBackslash", "[Types]\nphp=\\php-cgi.exe\n", {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Added(&c.settings), c.folders) << c.name;
+}
+
+TEST_F(FastCgiSettings, ComesAfterTheScriptMaps) {
+  IISHelper iis;
+  ASSERT_TRUE(iis.Connect(IISHelper::ConnectMetabase));
+  ASSERT_TRUE(iis.AddScriptMap(u"*.php", u"C:\\Php4\\php.exe", 5, u"GET", u"1/ROOT", false));
+  iis.Disconnect(IISHelper::ConnectMetabase);
+  const std::string settings = "[Types]\nphp=C:\\Php5\\php-cgi.exe\n";
+  EXPECT_EQ(Found(&settings), (Strings{"c:\\php4\\", "c:\\php\\", "c:\\php5\\"}));
+}
+
+TEST_F(FastCgiSettings, RealSettingsFilesNameSectionsOnly) {
+  const char* shared = std::getenv("QUAVER_SHARED");
+  const std::filesystem::path base = shared ? shared : "../shared";
+  std::vector<std::filesystem::path> files = {base / "fixtures/fcgiext-types.ini"};
+  if (std::filesystem::exists(base / "corpus/fcgiext")) {
+    for (const auto& entry : std::filesystem::directory_iterator(base / "corpus/fcgiext")) {
+      files.push_back(entry.path());
+    }
+  }
+  if (!std::filesystem::exists(files.front())) GTEST_SKIP() << "no shared fixtures";
+  for (const auto& file : files) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    const std::string settings = bytes.str();
+    EXPECT_EQ(Added(&settings), Strings{}) << file.string();
+  }
+}
+
+TEST(FastCgiSettingsElsewhere, NotReadOnLaterIisOrWithoutTheMetabase) {
+  const std::string settings = "[Types]\nphp=C:\\PHP\\php-cgi.exe\n";
+  for (const char* version : {"7.5", ""}) {
+    SetupImage image(version);
+    image.WriteHostFile("drive_c/Windows/System32/inetsrv/FCGIEXT.ini", settings);
+    RecordingUi ui;
+    IQVSetupCore core(&ui);
+    IISHelper iis;
+    CSPList<CSPString> found;
+    core.FindPhpInMetabase(iis, found);
+    EXPECT_EQ(found.GetCount(), 0u) << "IIS \"" << version << "\"";
+  }
+}
+
 TEST(PhpAppHost, HandlersModulesAndFastCgi) {
   SetupImage image("10");
   std::string config = image.ReadHostFile(kAppHostFile);
