@@ -333,7 +333,9 @@ bool IQVSetupCore::GrantMetabaseWebRoots() {
     if (!iis.GetStringData(kVirtualRootPath, directory, attributes, userType, id + u"/Root")) {
       continue;
     }
-    if (!GrantDirectory(directory)) return false;
+    // On IIS 7 and later the metabase shows the application host's paths,
+    // which keep their %SystemDrive% references; IIS 6 paths hold none.
+    if (!GrantDirectory(ExpandEnvVars(directory))) return false;
   }
   iis.Disconnect(IISHelper::ConnectMetabase);
   StepProgress(5);

@@ -52,7 +52,8 @@ TEST_F(Checks, DefaultBaseDirFallsBackToTheSystemFolder) {
   auto& settings = machine::RequireMachine().Settings();
   EXPECT_EQ(Utf8(core.GetDefaultBaseDir()), "C:\\Program Files");
   settings.Set("folders", "PROGRAM_FILES", "");
-  EXPECT_EQ(Utf8(core.GetDefaultBaseDir()), "C:\\Windows\\System32");
+  // The fixture is a Windows Server 2003 machine.
+  EXPECT_EQ(Utf8(core.GetDefaultBaseDir()), "C:\\WINDOWS\\System32");
   settings.Set("folders", "SYSTEM", "");
   EXPECT_EQ(Utf8(core.GetDefaultBaseDir()), "");
 }

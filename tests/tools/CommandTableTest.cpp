@@ -247,9 +247,10 @@ TEST_F(CommandTable, MetabaseAndCreate) {
   // A metabase that is not well-formed is named as the server knows it.
   const std::string file = "drive_c/Windows/System32/inetsrv/MetaBase.xml";
   std::string text = image.ReadHostFile(file);
-  const size_t at = text.find("<Key ");
+  // An attribute left open swallows the next one: no longer well-formed.
+  const size_t at = text.find("Location =");
   ASSERT_NE(at, std::string::npos);
-  text.insert(at + 5, "broken=\"");
+  text.insert(at, "broken=\"");
   image.WriteHostFile(file, text);
   const size_t line = 1 + std::count(text.begin(), text.begin() + at, '\n');
   RunTable(image, {{{"metabase"}, 1, "",
