@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -12,5 +13,9 @@ int main(int argc, char** argv) {
 #ifdef QUAVER_SETUP_WINDOW
   if (quaver_setup::WantsWindow(args)) return quaver_setup::RunWindow(argc, argv, args, std::cerr);
 #endif
+  // Without a window to show, the same choices run unattended.
+  if (std::find(args.begin(), args.end(), "--unattended") == args.end()) {
+    args.insert(args.begin(), "--unattended");
+  }
   return quaver_setup::Run(args, std::cout, std::cerr);
 }
