@@ -138,21 +138,12 @@ int Dump(const std::string& path, const std::string& outputPath, std::ostream& o
 // process had before is restored afterwards.
 class Staging {
  public:
-  Staging() {
-    if (machine::CurrentMachine() != nullptr) previous = machine::CurrentMachine()->Root();
-  }
+  Staging() = default;
   Staging(const Staging&) = delete;
   Staging& operator=(const Staging&) = delete;
   ~Staging() {
-    try {
-      if (previous.empty()) {
-        machine::DeselectMachine();
-      } else {
-        machine::SelectMachine(previous);
-      }
-    } catch (const std::exception&) {
-      // Restoring is best effort; the tool's own result stands.
-    }
+    // The scratch image goes only once nothing has it selected.
+    kept.Restore();
     std::error_code ignored;
     if (!scratch.empty()) fs::remove_all(scratch, ignored);
   }
@@ -180,7 +171,7 @@ class Staging {
   }
 
  private:
-  fs::path previous;
+  KeptSelection kept;
   fs::path scratch;
 };
 

@@ -10,6 +10,7 @@
 #include "platform/text.h"
 #include "platform/win.h"
 #include "system/RegKey.h"
+#include "tools/cvsp/HostFiles.h"
 
 namespace cvsp {
 namespace {
@@ -35,26 +36,10 @@ std::string Lines(const CSPString& log) {
 // Selects the image for the run and the one selected before afterwards.
 class SelectedImage {
  public:
-  explicit SelectedImage(const std::string& root) {
-    if (machine::CurrentMachine() != nullptr) previous = machine::CurrentMachine()->Root();
-    machine::SelectMachine(root);
-  }
-  SelectedImage(const SelectedImage&) = delete;
-  SelectedImage& operator=(const SelectedImage&) = delete;
-  ~SelectedImage() {
-    try {
-      if (previous.empty()) {
-        machine::DeselectMachine();
-      } else {
-        machine::SelectMachine(previous);
-      }
-    } catch (const std::exception&) {
-      // Best effort: the run's own result stands.
-    }
-  }
+  explicit SelectedImage(const std::string& root) { machine::SelectMachine(root); }
 
  private:
-  std::filesystem::path previous;
+  KeptSelection kept;  // constructed first: remembers the caller's image
 };
 
 // The engine with its log printed after every component.

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
+#include "platform/machine.h"
 
 namespace fs = std::filesystem;
 
@@ -53,6 +54,25 @@ void WriteAtomically(const std::string& path, const void* data, size_t size) {
     std::error_code ignored;
     fs::remove(partial, ignored);
     throw ToolError("cannot write " + path + ": " + ec.message());
+  }
+}
+
+KeptSelection::KeptSelection() {
+  if (machine::CurrentMachine() != nullptr) previous = machine::CurrentMachine()->Root();
+}
+
+KeptSelection::~KeptSelection() { Restore(); }
+
+void KeptSelection::Restore() noexcept {
+  if (restored) return;
+  restored = true;
+  try {
+    if (previous.empty()) {
+      machine::DeselectMachine();
+    } else {
+      machine::SelectMachine(previous);
+    }
+  } catch (const std::exception&) {
   }
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 
@@ -24,5 +25,22 @@ void RefuseManifest(const std::string& path, const CSPBuffer& bytes);
 // Writes beside the target and renames into place: the target is either
 // untouched or complete.
 void WriteAtomically(const std::string& path, const void* data, size_t size);
+
+// Remembers which machine image the process had selected and selects it
+// again (or none) when restored or destroyed, so a command that works on an
+// image of its own leaves the caller's selection as it was.
+class KeptSelection {
+ public:
+  KeptSelection();
+  KeptSelection(const KeptSelection&) = delete;
+  KeptSelection& operator=(const KeptSelection&) = delete;
+  ~KeptSelection();
+  // Best effort: the command's own result stands whatever happens here.
+  void Restore() noexcept;
+
+ private:
+  std::filesystem::path previous;
+  bool restored = false;
+};
 
 }  // namespace cvsp
