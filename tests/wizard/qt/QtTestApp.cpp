@@ -19,3 +19,8 @@ bool WaitFor(const std::function<bool()>& done) {
   }
   return done();
 }
+
+// The system font library keeps a cache it never frees; the leak checker of
+// sanitizer builds reads this list from the program itself, whichever way
+// the test is started (ctest, xvfb-run or by hand).
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
