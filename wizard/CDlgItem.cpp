@@ -1,5 +1,5 @@
 #include "wizard/CDlgItem.h"
 
-CDlgItem::CDlgItem(const ControlTemplate& spec)
-    : spec(spec), text(spec.text != nullptr ? spec.text : u""),
-      enabled((spec.style & StyleDisabled) == 0) {}
+CDlgItem::CDlgItem(const ControlTemplate& layout)
+    : layout(layout), text(layout.text != nullptr ? layout.text : u""),
+      enabled((layout.style & StyleDisabled) == 0) {}

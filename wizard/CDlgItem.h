@@ -24,9 +24,9 @@ struct ListViewRow {
 
 class CDlgItem {
  public:
-  explicit CDlgItem(const ControlTemplate& spec);
+  explicit CDlgItem(const ControlTemplate& layout);
 
-  ControlTemplate spec;
+  ControlTemplate layout;
   CSPWString text;
   bool checked = false;
   bool enabled = true;

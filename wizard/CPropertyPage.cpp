@@ -11,7 +11,7 @@ CPropertyPage::CPropertyPage(const DialogTemplate& dialog)
 void CPropertyPage::Create() {
   if (created) return;
   controls.clear();
-  for (const ControlTemplate& spec : dialog.controls) controls.emplace_back(spec);
+  for (const ControlTemplate& layout : dialog.controls) controls.emplace_back(layout);
   created = true;
   OnInitDialog();
 }
@@ -43,7 +43,7 @@ int CPropertyPage::MessageBox(const CSPWString& text, const CSPWString& caption,
 
 CDlgItem* CPropertyPage::GetDlgItem(int id) {
   for (CDlgItem& item : controls) {
-    if (item.spec.id == id) return &item;
+    if (item.layout.id == id) return &item;
   }
   return nullptr;
 }
@@ -53,8 +53,8 @@ std::vector<CDlgItem*> CPropertyPage::RadioGroup(int firstId) {
   bool inGroup = false;
   for (CDlgItem& item : controls) {
     if (!inGroup) {
-      inGroup = item.spec.id == firstId && item.spec.kind == ControlKind::RadioButton;
-    } else if (item.spec.kind != ControlKind::RadioButton || (item.spec.style & StyleGroup) != 0) {
+      inGroup = item.layout.id == firstId && item.layout.kind == ControlKind::RadioButton;
+    } else if (item.layout.kind != ControlKind::RadioButton || (item.layout.style & StyleGroup) != 0) {
       break;
     }
     if (inGroup) group.push_back(&item);
@@ -65,16 +65,16 @@ std::vector<CDlgItem*> CPropertyPage::RadioGroup(int firstId) {
 void CPropertyPage::ClickControl(int id) {
   CDlgItem* item = GetDlgItem(id);
   if (item == nullptr || !item->enabled || !item->visible) return;
-  if (item->spec.kind == ControlKind::CheckBox) {
+  if (item->layout.kind == ControlKind::CheckBox) {
     item->checked = !item->checked;
-  } else if (item->spec.kind == ControlKind::RadioButton) {
+  } else if (item->layout.kind == ControlKind::RadioButton) {
     // The group is the run of radio buttons around this one.
     std::vector<CDlgItem*> group;
     for (CDlgItem& other : controls) {
-      bool starts = other.spec.kind != ControlKind::RadioButton || (other.spec.style & StyleGroup);
+      bool starts = other.layout.kind != ControlKind::RadioButton || (other.layout.style & StyleGroup);
       if (starts && &other > item) break;
       if (starts) group.clear();
-      if (other.spec.kind == ControlKind::RadioButton) group.push_back(&other);
+      if (other.layout.kind == ControlKind::RadioButton) group.push_back(&other);
     }
     for (CDlgItem* other : group) other->checked = other == item;
   }
@@ -83,7 +83,7 @@ void CPropertyPage::ClickControl(int id) {
 
 void CPropertyPage::TypeText(int id, const CSPWString& text) {
   CDlgItem* item = GetDlgItem(id);
-  if (item == nullptr || !item->enabled || item->spec.kind != ControlKind::Edit) return;
+  if (item == nullptr || !item->enabled || item->layout.kind != ControlKind::Edit) return;
   if (item->text == text) return;
   item->text = text;
   OnCommand(id, EN_CHANGE);

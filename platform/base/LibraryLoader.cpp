@@ -5,7 +5,7 @@
 #include <mutex>
 #include <string>
 
-#include "platform/shell/SpecialFolders.h"
+#include "platform/shell/ShellFolders.h"
 #include "platform/text.h"
 #include "platform/win.h"
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/files/WholeFiles.h"
-#include "platform/shell/SpecialFolders.h"
+#include "platform/shell/ShellFolders.h"
 #include "platform/text.h"
 #include "platform/win.h"
 

@@ -1,7 +1,7 @@
 // GetSystemDirectoryW and GetWindowsDirectoryW (platform/win/sysinfoapi.h).
 #include <algorithm>
 
-#include "platform/shell/SpecialFolders.h"
+#include "platform/shell/ShellFolders.h"
 #include "platform/win.h"
 
 namespace {

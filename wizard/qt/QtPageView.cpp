@@ -22,9 +22,9 @@ QtPageView::QtPageView(CPropertyPage& page, std::function<void()> afterUserActio
   std::vector<CDlgItem>& controls = page.Controls();
   for (size_t i = 0; i < controls.size(); ++i) {
     QWidget* widget = Build(i, controls[i]);
-    const ControlTemplate& spec = controls[i].spec;
-    widget->setGeometry(ToPixelsX(spec.x), ToPixelsY(spec.y), ToPixelsX(spec.cx), ToPixelsY(spec.cy));
-    if (spec.id != IDC_STATIC) widget->setObjectName(QStringLiteral("control_%1").arg(spec.id));
+    const ControlTemplate& place = controls[i].layout;
+    widget->setGeometry(ToPixelsX(place.x), ToPixelsY(place.y), ToPixelsX(place.cx), ToPixelsY(place.cy));
+    if (place.id != IDC_STATIC) widget->setObjectName(QStringLiteral("control_%1").arg(place.id));
     widgets.emplace_back(i, widget);
   }
   Refresh();
@@ -37,14 +37,14 @@ void QtPageView::UserAction(const std::function<void()>& action) {
 }
 
 QWidget* QtPageView::Build(size_t index, CDlgItem& item) {
-  const int id = item.spec.id;
-  switch (item.spec.kind) {
+  const int id = item.layout.id;
+  switch (item.layout.kind) {
     case ControlKind::Static: {
       auto* label = new QLabel(this);
       label->setWordWrap(true);
-      label->setAlignment(((item.spec.style & StyleRight) ? Qt::AlignRight : Qt::AlignLeft) |
+      label->setAlignment(((item.layout.style & StyleRight) ? Qt::AlignRight : Qt::AlignLeft) |
                           Qt::AlignTop);
-      if (item.spec.style & StyleBold) {
+      if (item.layout.style & StyleBold) {
         QFont font = label->font();
         font.setBold(true);
         font.setPointSizeF(font.pointSizeF() * 1.5);
@@ -53,13 +53,13 @@ QWidget* QtPageView::Build(size_t index, CDlgItem& item) {
       return label;
     }
     case ControlKind::Edit: {
-      if (item.spec.style & StyleMultiLine) {
+      if (item.layout.style & StyleMultiLine) {
         auto* edit = new QPlainTextEdit(this);
-        edit->setReadOnly((item.spec.style & StyleReadOnly) != 0);
+        edit->setReadOnly((item.layout.style & StyleReadOnly) != 0);
         return edit;
       }
       auto* edit = new QLineEdit(this);
-      edit->setReadOnly((item.spec.style & StyleReadOnly) != 0);
+      edit->setReadOnly((item.layout.style & StyleReadOnly) != 0);
       connect(edit, &QLineEdit::textEdited, this, [this, id](const QString& text) {
         UserAction([&] { page.TypeText(id, FromQString(text)); });
       });
@@ -69,8 +69,8 @@ QWidget* QtPageView::Build(size_t index, CDlgItem& item) {
     case ControlKind::RadioButton:
     case ControlKind::PushButton: {
       QAbstractButton* button = nullptr;
-      if (item.spec.kind == ControlKind::CheckBox) button = new QCheckBox(this);
-      if (item.spec.kind == ControlKind::RadioButton) {
+      if (item.layout.kind == ControlKind::CheckBox) button = new QCheckBox(this);
+      if (item.layout.kind == ControlKind::RadioButton) {
         auto* radio = new QRadioButton(this);
         radio->setAutoExclusive(false);  // the page's group logic decides
         button = radio;

@@ -1,7 +1,7 @@
 // SHGetSpecialFolderLocation, SHGetPathFromIDListW, SHGetFolderPathW and
 // ILFree over the [folders] of machine.ini (platform/win/shlobj.h). Both
 // folder functions take CSIDL_FLAG_CREATE and CSIDL_FLAG_DONT_VERIFY.
-#include "platform/shell/SpecialFolders.h"
+#include "platform/shell/ShellFolders.h"
 
 #include <cstring>
 
