@@ -99,6 +99,13 @@ class CSPList : public CSPObject {
     return true;
   }
 
+  // Exchanges the contents; each side keeps its own throwOnError.
+  void Swap(CSPList& other) {
+    std::swap(items, other.items);
+    std::swap(capacity, other.capacity);
+    std::swap(count, other.count);
+  }
+
   // Without deleteItems the elements are left to whoever else holds them.
   void RemoveAll(bool deleteItems) {
     if (deleteItems) {
@@ -159,12 +166,6 @@ class CSPList : public CSPObject {
       RemoveAll(true);
       throw;
     }
-  }
-
-  void Swap(CSPList& other) {
-    std::swap(items, other.items);
-    std::swap(capacity, other.capacity);
-    std::swap(count, other.count);
   }
 
   T** items = nullptr;

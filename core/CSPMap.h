@@ -77,6 +77,13 @@ class CSPMap : public CSPObject {
     return *items[index]->value;
   }
 
+  // Exchanges the contents; each side keeps its own throwOnError.
+  void Swap(CSPMap& other) {
+    std::swap(items, other.items);
+    std::swap(capacity, other.capacity);
+    std::swap(count, other.count);
+  }
+
   // Without deleteItems the values are left to whoever else holds them; the
   // pairs themselves are the map's and always go.
   void RemoveAll(bool deleteItems) {
@@ -165,12 +172,6 @@ class CSPMap : public CSPObject {
       RemoveAll(true);
       throw;
     }
-  }
-
-  void Swap(CSPMap& other) {
-    std::swap(items, other.items);
-    std::swap(capacity, other.capacity);
-    std::swap(count, other.count);
   }
 
   Pair** items = nullptr;

@@ -131,18 +131,18 @@ void ComponentVariable::TakeFrom(ComponentVariable& source) {
   dateTime = source.dateTime;
   compressed = source.compressed;
   number = source.number;
-  children.RemoveAll(true);
-  for (uint32_t i = 0; i < source.children.GetCount(); ++i) {
-    children.SetAtPtr(source.children.GetKeyAt(i), &source.children.GetValueAt(i));
-  }
-  source.children.RemoveAll(false);
-  elements.RemoveAll(true);
-  elements.SetSize(source.elements.GetCount());
-  for (uint32_t i = 0; i < source.elements.GetCount(); ++i) {
-    elements.Add(ComponentVariable());
-    elements.GetAt(i).TakeFrom(source.elements.GetAt(i));
-  }
+  // The children change hands whole; this node's former ones go with
+  // `source`'s.
+  children.Swap(source.children);
+  source.children.RemoveAll(true);
+  elements.Swap(source.elements);
   source.elements.RemoveAll(true);
+}
+
+void ComponentVariable::Take(ComponentVariable& source) {
+  if (&source == this) return;
+  TakeFrom(source);
+  source.Reset();
 }
 
 void ComponentVariable::Reset() {

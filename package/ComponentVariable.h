@@ -92,6 +92,9 @@ class ComponentVariable {
   virtual ~ComponentVariable() = default;
 
   void Reset();
+  // Moves the value and children of `source` here without copying them and
+  // leaves `source` empty. `source` must not lie inside this node.
+  void Take(ComponentVariable& source);
 
   void SetLong(const CSPString& nodeName, int32_t value);
   void SetULong(const CSPString& nodeName, uint32_t value);

@@ -206,16 +206,13 @@ bool Update::ReadComponents(ComponentVariable& root) {
     }
     UpdateComponent& component = components.GetAt(components.GetCount() - 1);
     component.SetBasePath(basePath);
-    if (!component.ParseRecord(record)) {
+    if (!component.TakeRecord(record)) {
       // A refusing record leaves no text of its own; an empty message box
       // would tell the user nothing, so the format message stays.
       if (component.GetErrorText().GetLength() != 0) errorText = component.GetErrorText();
       components.RemoveAt(components.GetCount() - 1);
       return false;
     }
-    // The component holds its own copy of the record now; releasing the
-    // tree's keeps a large package from being held twice.
-    record.Reset();
   }
   return true;
 }

@@ -16,6 +16,16 @@ void UpdateComponent::SetBasePath(const CSPWString& path) {
 bool UpdateComponent::ParseRecord(const ComponentVariable& node) {
   if (node.GetType() != VariableType::MAP) return false;
   record = node;
+  return CheckRecord();
+}
+
+bool UpdateComponent::TakeRecord(ComponentVariable& node) {
+  if (node.GetType() != VariableType::MAP) return false;
+  record.Take(node);
+  return CheckRecord();
+}
+
+bool UpdateComponent::CheckRecord() {
   const ComponentVariable* typeNode = record.GetChild("TYPE");
   if (typeNode == nullptr) return false;
   // The type of "TYPE" itself is not checked: any other node reads as "".

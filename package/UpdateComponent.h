@@ -68,6 +68,10 @@ class UpdateComponent {
   // and "OPTIONS" with the right type, or the record is refused; an unknown
   // "TYPE" is accepted as an action that does nothing.
   bool ParseRecord(const ComponentVariable& node);
+  // The same, taking the record over from `node` (left empty) instead of
+  // copying it: the engine parses a package's records this way so that large
+  // file data is never held twice.
+  bool TakeRecord(ComponentVariable& node);
 
   // Runs the action on the engine's IIS connection for the chosen websites.
   // On false, GetErrorText() says why (unless "OPTIONS" silenced it).
@@ -86,6 +90,8 @@ class UpdateComponent {
   const ComponentVariable& GetRecord() const { return record; }
 
  protected:
+  // The checks of ParseRecord on the record now held.
+  bool CheckRecord();
   // Shared by the actions (ComponentPaths.cpp).
   uint32_t Options() const;
   const CSPString& Text(const char* field) const;

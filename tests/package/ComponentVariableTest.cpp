@@ -249,6 +249,30 @@ TEST(ComponentVariableRoundTrip, ValuesSurvive) {
   EXPECT_EQ(list->GetListElement(1)->GetChild("long")->GetLong(), -5);
 }
 
+// A taken tree encodes as before; the taker's former children are gone and
+// the source holds nothing.
+TEST(ComponentVariableTree, TakeMovesTheWholeTree) {
+  ComponentVariable source = EveryType();
+  Bytes before = Encoded(source, true);
+  ComponentVariable taker, old;
+  old.SetULong("old", 1);
+  taker.AddToMap("T", old);
+  taker.Take(source);
+  EXPECT_EQ(Encoded(taker, true), before);
+  EXPECT_EQ(taker.GetChild("old"), nullptr);
+  EXPECT_EQ(source.GetType(), 0);
+  EXPECT_EQ(source.GetChildCount(), 0u);
+  EXPECT_EQ(source.GetElementCount(), 0u);
+  taker.Take(taker);  // taking itself changes nothing
+  EXPECT_EQ(Encoded(taker, true), before);
+
+  ComponentVariable list;
+  list.Take(*taker.GetChild("list"));
+  ASSERT_EQ(list.GetElementCount(), 2u);
+  EXPECT_EQ(list.GetListElement(1)->GetChild("long")->GetLong(), -5);
+  EXPECT_EQ(taker.GetChild("list")->GetElementCount(), 0u);
+}
+
 // ---------------------------------------------------------------------------
 // Decoding edge cases
 
