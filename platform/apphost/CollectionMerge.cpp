@@ -1,9 +1,11 @@
 #include "platform/apphost/CollectionMerge.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "platform/apphost/ConfigPath.h"
 #include "platform/apphost/XmlText.h"
+#include "platform/text.h"
 
 namespace apphost {
 
@@ -16,15 +18,40 @@ std::string KeyValue(pugi::xml_node node, const std::string& key, const Collecti
   return keySchema ? keySchema->defaultValue : std::string();
 }
 
+// The key values of an entry as Matches compares them (without regard to
+// case), one string: entries that match have equal folded keys.
+std::u16string FoldedKey(pugi::xml_node node, const CollectionSchema& schema) {
+  std::u16string folded;
+  for (const auto& name : schema.keys) {
+    folded += machine::UpperCase(machine::FromUtf8(KeyValue(node, name, schema)));
+    folded += u'\0';
+  }
+  return folded;
+}
+
 void ApplyLevel(const std::vector<Layer>& level, const CollectionSchema& schema,
                 std::vector<MergedEntry>& inherited) {
   std::vector<MergedEntry> own;
-  const auto removeMatching = [&](pugi::xml_node directive) {
+  const bool keyed = !schema.keys.empty();
+  // How many entries, inherited and own, carry each folded key: an entry
+  // whose key is new, as nearly all are, then costs no scan of the
+  // collection, which made reading a large one quadratic.
+  std::unordered_map<std::u16string, size_t> keyCounts;
+  if (keyed) {
+    for (const auto& entry : inherited) ++keyCounts[FoldedKey(entry.node, schema)];
+  }
+  // `key` is the directive's folded key when the collection has keys.
+  const auto removeMatching = [&](pugi::xml_node directive, const std::u16string& key) {
+    const auto counted = keyed ? keyCounts.find(key) : keyCounts.end();
+    if (keyed && (counted == keyCounts.end() || counted->second == 0)) return;
     const auto matches = [&](const MergedEntry& entry) {
       return CollectionMerge::Matches(entry.node, directive, schema);
     };
+    const size_t before = inherited.size() + own.size();
     inherited.erase(std::remove_if(inherited.begin(), inherited.end(), matches), inherited.end());
     own.erase(std::remove_if(own.begin(), own.end(), matches), own.end());
+    // Whatever matched carries the directive's folded key.
+    if (keyed) counted->second -= before - (inherited.size() + own.size());
   };
   for (const auto& layer : level) {
     for (auto child : layer.node.children()) {
@@ -33,11 +60,16 @@ void ApplyLevel(const std::vector<Layer>& level, const CollectionSchema& schema,
       if (tag == schema.clearName) {
         inherited.clear();
         own.clear();
+        keyCounts.clear();
       } else if (tag == schema.removeName) {
-        removeMatching(child);
+        removeMatching(child, keyed ? FoldedKey(child, schema) : std::u16string());
       } else if (schema.IsAddName(tag)) {
         // A repeated key is an error to IIS; reading goes on with the later one.
-        if (!schema.keys.empty()) removeMatching(child);
+        if (keyed) {
+          std::u16string key = FoldedKey(child, schema);
+          removeMatching(child, key);
+          ++keyCounts[key];
+        }
         own.push_back({child, layer.location});
       }
     }

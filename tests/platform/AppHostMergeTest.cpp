@@ -170,6 +170,37 @@ TEST_F(AppHostMergeTest, RemoveAndClearInTheFileAreHonoured) {
   EXPECT_EQ(At("system.webServer/handlers", "Default Web Site"), Names{"Late"});
 }
 
+// Keys match without regard to case, also beyond ASCII; a repeated key
+// leaves the later entry, at its own place.
+TEST_F(AppHostMergeTest, RepeatedAndRemovedKeysInOneLevel) {
+  struct Case {
+    const char* modules;  // the website's own directives
+    Names expected;
+  };
+  const Case cases[] = {
+      {"<add name=\"A\" /><add name=\"B\" /><add name=\"a\" />",
+       {"StaticFileModule", "IsapiModule", "B", "a"}},
+      {"<add name=\"X\" /><remove name=\"x\" /><add name=\"X\" /><add name=\"Y\" />",
+       {"StaticFileModule", "IsapiModule", "X", "Y"}},
+      {"<remove name=\"Missing\" /><add name=\"Own\" />",
+       {"StaticFileModule", "IsapiModule", "Own"}},
+      {"<add name=\"isapimodule\" />", {"StaticFileModule", "isapimodule"}},
+      {"<add name=\"Own\" /><clear /><add name=\"OWN\" /><add name=\"Own2\" />",
+       {"OWN", "Own2"}},
+      {"<add name=\"Modül\" /><add name=\"MODÜL\" />",
+       {"StaticFileModule", "IsapiModule", "MODÜL"}},
+  };
+  for (const auto& c : cases) {
+    WriteConfig(std::string(kSmallConfig).replace(
+        std::string(kSmallConfig).find("    <location path=\"Shop\">"), 0,
+        std::string("    <location path=\"Default Web Site\">\n"
+                    "        <system.webServer>\n            <modules>") +
+            c.modules + "</modules>\n        </system.webServer>\n    </location>\n"));
+    NewManager(manager);
+    EXPECT_EQ(At("system.webServer/modules", "Default Web Site"), c.expected) << c.modules;
+  }
+}
+
 TEST_F(AppHostMergeTest, DeletingOwnEntryKeepsRemoveOfStillInheritedKey) {
   Ref<IAppHostElement> modules;
   ASSERT_EQ(SiteSection(manager.get(), "system.webServer/modules", "Shop", modules), S_OK);
