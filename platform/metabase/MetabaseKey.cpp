@@ -19,10 +19,8 @@ Property MakeProperty(DWORD id, DWORD dataType, DWORD attributes, DWORD userType
 }
 
 Key* Key::FindChild(std::u16string_view name) {
-  for (auto& child : children_) {
-    if (machine::EqualNoCase(child->name_, name)) return child.get();
-  }
-  return nullptr;
+  const auto found = byName_.find(machine::UpperCase(name));
+  return found == byName_.end() ? nullptr : found->second;
 }
 
 const Key* Key::FindChild(std::u16string_view name) const {
@@ -31,17 +29,41 @@ const Key* Key::FindChild(std::u16string_view name) const {
 
 Key& Key::AddChild(std::u16string name) {
   children_.push_back(std::make_unique<Key>(std::move(name)));
-  return *children_.back();
+  Key* child = children_.back().get();
+  // A repeated name keeps finding the first subkey of that name.
+  byName_.emplace(machine::UpperCase(child->name_), child);
+  return *child;
+}
+
+// Points the index at the first subkey now called `folded`, if any.
+void Key::IndexName(const std::u16string& folded) {
+  byName_.erase(folded);
+  for (const auto& child : children_) {
+    if (machine::UpperCase(child->name_) == folded) {
+      byName_.emplace(folded, child.get());
+      return;
+    }
+  }
 }
 
 bool Key::RemoveChild(std::u16string_view name) {
-  for (auto it = children_.begin(); it != children_.end(); ++it) {
-    if (machine::EqualNoCase((*it)->name_, name)) {
-      children_.erase(it);
-      return true;
-    }
-  }
-  return false;
+  Key* child = FindChild(name);
+  if (child == nullptr) return false;
+  const std::u16string folded = machine::UpperCase(child->name_);
+  children_.erase(std::find_if(children_.begin(), children_.end(),
+                               [child](const auto& each) { return each.get() == child; }));
+  IndexName(folded);
+  return true;
+}
+
+bool Key::RenameChild(std::u16string_view name, std::u16string newName) {
+  Key* child = FindChild(name);
+  if (child == nullptr) return false;
+  const std::u16string before = machine::UpperCase(child->name_);
+  child->name_ = std::move(newName);
+  IndexName(before);
+  IndexName(machine::UpperCase(child->name_));
+  return true;
 }
 
 const Property* Key::FindProperty(DWORD id) const {
@@ -75,7 +97,10 @@ std::unique_ptr<Key> Key::Clone() const {
   auto copy = std::make_unique<Key>(name_);
   copy->properties_ = properties_;
   copy->layout_ = layout_;
-  for (const auto& child : children_) copy->children_.push_back(child->Clone());
+  for (const auto& child : children_) {
+    copy->children_.push_back(child->Clone());
+    copy->byName_.emplace(machine::UpperCase(child->name_), copy->children_.back().get());
+  }
   return copy;
 }
 

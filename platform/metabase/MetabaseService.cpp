@@ -224,7 +224,9 @@ HRESULT MetabaseService::RenameKey(METADATA_HANDLE handle, std::u16string_view p
     Key* key = FindKey(root, path);
     Key* parent = FindKey(root, std::vector<std::u16string>(path.begin(), path.end() - 1));
     const Key* sibling = parent != nullptr ? parent->FindChild(name) : nullptr;
-    if (key != nullptr && (sibling == nullptr || sibling == key)) key->Rename(name);
+    if (key != nullptr && (sibling == nullptr || sibling == key)) {
+      parent->RenameChild(key->Name(), name);
+    }
   });
 }
 
