@@ -323,7 +323,7 @@ Times LoadSecurityLines(int lines) {
 }
 
 // applicationHost.config with `sites` sites, read by an admin manager up to
-// the count of its sites section.
+// the name of every site.
 Times LoadSites(int sites) {
   Image image;
   std::string config =
@@ -353,12 +353,30 @@ Times LoadSites(int sites) {
     BSTR path = Bstr(u"MACHINE/WEBROOT/APPHOST");
     IAppHostElement* element = nullptr;
     IAppHostElementCollection* collection = nullptr;
+    BSTR name = Bstr(u"name");
     if (SUCCEEDED(manager->GetAdminSection(section, path, &element)) &&
         SUCCEEDED(element->get_Collection(&collection))) {
       collection->get_Count(&count);
+      // Every site's name, as a list of the websites reads them.
+      for (DWORD i = 0; i < count; ++i) {
+        IAppHostElement* site = nullptr;
+        IAppHostProperty* property = nullptr;
+        VARIANT value;
+        VariantInit(&value);
+        if (SUCCEEDED(collection->get_Item(Number(i), &site)) &&
+            SUCCEEDED(site->GetPropertyByName(name, &property)) &&
+            SUCCEEDED(property->get_Value(&value))) {
+          VariantClear(&value);
+        } else {
+          count = 0;  // reported below
+        }
+        Release(property);
+        Release(site);
+      }
     }
     Release(collection);
     Release(element);
+    SysFreeString(name);
     SysFreeString(path);
     SysFreeString(section);
     Release(manager);
