@@ -11,9 +11,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -90,13 +90,14 @@ Times Best(int runs, const std::function<void()>& work) {
   return best;
 }
 
-void Report(const char* what, const std::string& small, Times smallTimes,
-            const std::string& large, Times largeTimes, const char* target) {
-  std::printf("%-58s %s: %8.3f s  %s: %8.3f s  ratio %6.2f x  (target %s)  wall %.3f s / %.3f s"
-              " = %.2f x\n",
-              what, small.c_str(), smallTimes.cpu, large.c_str(), largeTimes.cpu,
-              largeTimes.cpu / smallTimes.cpu, target, smallTimes.wall, largeTimes.wall,
-              largeTimes.wall / smallTimes.wall);
+void Report(const char* what, const std::string& small, Times smallTimes, const std::string& large,
+            Times largeTimes, const char* target) {
+  std::printf(
+      "%-58s %s: %8.3f s  %s: %8.3f s  ratio %6.2f x  (target %s)  wall %.3f s / %.3f s"
+      " = %.2f x\n",
+      what, small.c_str(), smallTimes.cpu, large.c_str(), largeTimes.cpu,
+      largeTimes.cpu / smallTimes.cpu, target, smallTimes.wall, largeTimes.wall,
+      largeTimes.wall / smallTimes.wall);
   std::fflush(stdout);
 }
 
@@ -298,7 +299,8 @@ const int kLoadRuns = 5;
 Times LoadMachineIni(int keys) {
   Image image;
   std::string ini = machine::ReadWholeFile(image.Root() / "machine.ini") + "\n[bench]\n";
-  for (int i = 0; i < keys; ++i) ini += "Key" + std::to_string(i) + " = value " + std::to_string(i) + "\n";
+  for (int i = 0; i < keys; ++i)
+    ini += "Key" + std::to_string(i) + " = value " + std::to_string(i) + "\n";
   image.Write("machine.ini", ini);
   return Best(kLoadRuns, [&] {
     machine::DeselectMachine();
@@ -310,7 +312,8 @@ Times LoadSecurityLines(int lines) {
   Image image;
   std::string sddl;
   for (int i = 0; i < lines; ++i) {
-    sddl += "file C:\\Loaded\\F" + std::to_string(i) + " D:P(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)\n";
+    sddl +=
+        "file C:\\Loaded\\F" + std::to_string(i) + " D:P(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)\n";
   }
   image.Write("security.sddl", sddl);
   size_t found = 0;
@@ -381,7 +384,8 @@ Times LoadSites(int sites) {
     SysFreeString(section);
     Release(manager);
   });
-  if (count != static_cast<DWORD>(sites)) std::printf("warning: %lu sites read\n", static_cast<unsigned long>(count));
+  if (count != static_cast<DWORD>(sites))
+    std::printf("warning: %lu sites read\n", static_cast<unsigned long>(count));
   return seconds;
 }
 
@@ -428,8 +432,7 @@ int main(int argc, char** argv) {
     const int small = 4000 / scale;
     const int large = 40000 / scale;
     Report("loading machine.ini (selecting the image)", std::to_string(small) + " keys",
-           LoadMachineIni(small), std::to_string(large) + " keys", LoadMachineIni(large),
-           "<= 12x");
+           LoadMachineIni(small), std::to_string(large) + " keys", LoadMachineIni(large), "<= 12x");
     Report("loading security.sddl", std::to_string(small) + " lines", LoadSecurityLines(small),
            std::to_string(large) + " lines", LoadSecurityLines(large), "<= 12x");
     Report("loading applicationHost.config (sites section)", std::to_string(small) + " sites",

@@ -185,17 +185,17 @@ TEST_F(AppHostMergeTest, RepeatedAndRemovedKeysInOneLevel) {
       {"<remove name=\"Missing\" /><add name=\"Own\" />",
        {"StaticFileModule", "IsapiModule", "Own"}},
       {"<add name=\"isapimodule\" />", {"StaticFileModule", "isapimodule"}},
-      {"<add name=\"Own\" /><clear /><add name=\"OWN\" /><add name=\"Own2\" />",
-       {"OWN", "Own2"}},
+      {"<add name=\"Own\" /><clear /><add name=\"OWN\" /><add name=\"Own2\" />", {"OWN", "Own2"}},
       {"<add name=\"Modül\" /><add name=\"MODÜL\" />",
        {"StaticFileModule", "IsapiModule", "MODÜL"}},
   };
   for (const auto& c : cases) {
-    WriteConfig(std::string(kSmallConfig).replace(
-        std::string(kSmallConfig).find("    <location path=\"Shop\">"), 0,
-        std::string("    <location path=\"Default Web Site\">\n"
-                    "        <system.webServer>\n            <modules>") +
-            c.modules + "</modules>\n        </system.webServer>\n    </location>\n"));
+    WriteConfig(std::string(kSmallConfig)
+                    .replace(std::string(kSmallConfig).find("    <location path=\"Shop\">"), 0,
+                             std::string("    <location path=\"Default Web Site\">\n"
+                                         "        <system.webServer>\n            <modules>") +
+                                 c.modules +
+                                 "</modules>\n        </system.webServer>\n    </location>\n"));
     NewManager(manager);
     EXPECT_EQ(At("system.webServer/modules", "Default Web Site"), c.expected) << c.modules;
   }
