@@ -2,8 +2,10 @@
 // data with inheritance and buffer sizes, data paths, changes written to the
 // metabase file, backups, and two connections on two threads.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -240,6 +242,37 @@ TEST_F(MetabaseAdminBase, FileChangedOutsideIsReadAgain) {
   EXPECT_EQ(value, u"Changed by hand, longer");
   image.WriteHostFile(kFile, "<Metabase><Key></Metabase>");
   EXPECT_EQ(GetString(site, u"", MD_SERVER_COMMENT, value), MD_ERROR_READ_METABASE_FILE);
+}
+
+// A file nested past the bound, a folder or a FIFO in the file's place:
+// the service answers at once with the read error, and reads the file again
+// once it is sound.
+TEST_F(MetabaseAdminBase, AFileItCannotReadIsReportedAtOnce) {
+  std::u16string value;
+  const METADATA_HANDLE site = Open(u"/LM/W3SVC/1", METADATA_PERMISSION_READ);
+  std::string nested = "<Metabase>";
+  for (int i = 0; i < 50000; ++i) nested += "<Key name=\"k\">";
+  for (int i = 0; i < 50000; ++i) nested += "</Key>";
+  nested += "</Metabase>";
+  const std::filesystem::path host = image.Root() / kFile;
+  const std::function<void()> breakings[] = {
+      [&] { image.WriteHostFile(kFile, nested); },
+      [&] {
+        std::filesystem::remove(host);
+        std::filesystem::create_directory(host);
+      },
+      [&] {
+        std::filesystem::remove_all(host);
+        ASSERT_EQ(::mkfifo(host.c_str(), 0600), 0);
+      },
+  };
+  for (const auto& breakFile : breakings) {
+    breakFile();
+    EXPECT_EQ(GetString(site, u"", MD_SERVER_COMMENT, value), MD_ERROR_READ_METABASE_FILE);
+    std::filesystem::remove_all(host);
+    image.WriteHostFile(kFile, kFixture);
+    EXPECT_EQ(GetString(site, u"", MD_SERVER_COMMENT, value), S_OK);
+  }
 }
 
 TEST_F(MetabaseAdminBase, DataPathsAreRelativeToTheHandle) {
