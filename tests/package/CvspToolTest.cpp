@@ -257,11 +257,11 @@ TEST_F(CvspToolTest, ManifestMistakesNameTheNode) {
 // A manifest nested exactly as deep as the decoder accepts, and one level
 // more: the leaf sits `depth` levels below the root.
 std::string NestedManifest(int depth) {
-  std::string node = "1";
-  for (int level = 1; level < depth; ++level) {
-    node = "{\"type\": \"MAP\", \"children\": {\"a\": " + node + "}}";
-  }
-  return "{\"root\": {\"children\": {\"a\": " + node + "}}}";
+  std::string text = "{\"root\": {\"children\": {\"a\": ";
+  for (int level = 1; level < depth; ++level) text += "{\"type\": \"MAP\", \"children\": {\"a\": ";
+  text += "1";
+  for (int level = 1; level < depth; ++level) text += "}}";
+  return text + "}}}";
 }
 
 TEST_F(CvspToolTest, NestingStopsWhereTheDecoderStops) {
