@@ -154,10 +154,9 @@ size_t Reader::ElementEnd(pugi::xml_node node) const {
 Key& Reader::Place(Key& root, const std::string& location) {
   Key* key = &root;
   const auto pieces = SplitPath(machine::FromUtf8(location));
-  // The key tree is walked recursively, as the file's elements are.
-  if (pieces.size() > machine::kXmlNestingBound) {
-    Fail("key " + location + " is nested deeper than " +
-         std::to_string(machine::kXmlNestingBound) + " levels");
+  if (pieces.size() > kMaxKeyDepth) {
+    Fail("key " + location + " is nested deeper than " + std::to_string(kMaxKeyDepth) +
+         " levels");
   }
   for (const auto& piece : pieces) {
     if (piece.size() >= METADATA_MAX_NAME_LEN) Fail("a key name too long: " + location);

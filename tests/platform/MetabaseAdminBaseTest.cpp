@@ -244,6 +244,26 @@ TEST_F(MetabaseAdminBase, FileChangedOutsideIsReadAgain) {
   EXPECT_EQ(GetString(site, u"", MD_SERVER_COMMENT, value), MD_ERROR_READ_METABASE_FILE);
 }
 
+// Keys go no deeper than the file can hold, so what is written reads again.
+TEST_F(MetabaseAdminBase, KeysStopAtTheDepthTheFileHolds) {
+  const METADATA_HANDLE site = Open(u"/LM/W3SVC/1", METADATA_PERMISSION_WRITE);
+  std::u16string deepest;
+  // /LM/W3SVC/1 are three levels; 58 more reach the deepest.
+  for (size_t level = 4; level < metabase::kMaxKeyDepth; ++level) deepest += u"d/";
+  deepest += u"d";
+  ASSERT_EQ(admin->AddKey(site, deepest.c_str()), S_OK);
+  ASSERT_EQ(SetString(site, deepest.c_str(), MD_SERVER_COMMENT, u"deep", METADATA_INHERIT), S_OK);
+  EXPECT_EQ(admin->AddKey(site, (deepest + u"/e").c_str()),
+            HRESULT_FROM_WIN32(ERROR_INVALID_NAME));
+  ASSERT_EQ(admin->CloseKey(site), S_OK);
+  const auto tree = FileTree();
+  const metabase::Key* key = tree->FindChild(u"LM")->FindChild(u"W3SVC")->FindChild(u"1");
+  for (size_t level = 3; level < metabase::kMaxKeyDepth; ++level) key = key->FindChild(u"d");
+  ASSERT_NE(key, nullptr);
+  EXPECT_EQ(key->Children().size(), 0u);
+  EXPECT_NE(key->FindProperty(MD_SERVER_COMMENT), nullptr);
+}
+
 // A file nested past the bound, a folder or a FIFO in the file's place:
 // the service answers at once with the read error, and reads the file again
 // once it is sound.

@@ -59,7 +59,7 @@ TEST(MetabaseXml, RefusalsNameTheLine) {
   for (int i = 0; i < 50000; ++i) nest += "<a>";
   for (int i = 0; i < 50000; ++i) nest += "</a>";
   std::string deepKey = "/LM";
-  for (unsigned i = 0; i < machine::kXmlNestingBound; ++i) deepKey += "/k";
+  for (size_t i = 0; i < metabase::kMaxKeyDepth; ++i) deepKey += "/k";
   const std::string head = "<configuration>\n<MBProperty>\n";
   const struct {
     std::string text;
@@ -72,7 +72,7 @@ TEST(MetabaseXml, RefusalsNameTheLine) {
               "</MBProperty>\n</configuration>\n",
        "MetaBase.xml, line 4: key /LM/W3SVC twice"},
       {head + "<IIsConfigObject Location=\"" + deepKey + "\"/>\n</MBProperty>\n</configuration>\n",
-       "MetaBase.xml, line 3: key " + deepKey + " is nested deeper than 64 levels"},
+       "MetaBase.xml, line 3: key " + deepKey + " is nested deeper than 61 levels"},
       {head + "<IIsWebService Location=\"/LM/W3SVC\">\n<Custom ID=\"x\"/>\n</IIsWebService>\n"
               "</MBProperty>\n</configuration>\n",
        "MetaBase.xml, line 4: /LM/W3SVC: custom property \"x\" cannot be read"},

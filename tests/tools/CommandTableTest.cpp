@@ -196,7 +196,7 @@ TEST_F(CommandTable, MetabaseFilesThatCannotBeReadAreNamedWithTheLine) {
       {withKey("<IIsWebVirtualDir Location=\"/LM/W3SVC/1/ROOT/x\">" + nest + "</IIsWebVirtualDir>"),
        shown + std::to_string(line) + ": Elements nested deeper than 64 levels\n"},
       {withKey("<IIsWebVirtualDir Location=\"" + deepKey + "\" />"),
-       shown + std::to_string(line) + ": key " + deepKey + " is nested deeper than 64 levels\n"},
+       shown + std::to_string(line) + ": key " + deepKey + " is nested deeper than 61 levels\n"},
       {withKey("<IIsWebService Location=\"/LM/W3SVC\" />"),
        shown + std::to_string(line) + ": key /LM/W3SVC twice\n"},
   };
