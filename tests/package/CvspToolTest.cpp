@@ -322,6 +322,8 @@ TEST_F(CvspToolTest, BinaryFilesAreRegularFilesBelowTheManifest) {
       {"", false, "\"file\"  is a folder, not a file\n"},
       {"big.bin", false,
        "\"file\" big.bin holds 4294967296 bytes, more than the 4294967295 allowed\n"},
+      {std::string("sub/data.bin\0/../../outside.bin", 31), false,
+       "\"file\" holds a NUL character\n"},
       {"../outside.bin", true, ""},
       {"link.bin", true, ""},
       {"/dev/zero", true, "\"file\" /dev/zero is not a regular file (a device, FIFO or socket)\n"},

@@ -108,6 +108,8 @@ CSPBuffer FromHex(const json& value, const std::string& where) {
 // allows any path, a regular file, and no larger than a value can be.
 CSPBuffer ReadBinaryFile(const std::filesystem::path& base, const std::string& file,
                          bool anywhere, const std::string& where) {
+  // The name would end at the NUL when the file is opened.
+  if (file.find('\0') != std::string::npos) Fail(where, "\"file\" holds a NUL character");
   std::string bytes, error;
   const bool read =
       anywhere ? machine::files::ReadHostFile(base / file, UINT32_MAX, bytes, error)
