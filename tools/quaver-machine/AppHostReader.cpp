@@ -54,8 +54,8 @@ void Collect(pugi::xml_node group, const std::string& prefix, std::vector<std::s
   }
 }
 
-// The configuration file's bytes; empty with `reason` when it cannot be
-// read (no such file, a folder, a device).
+// The configuration file's bytes, or in `reason` why they cannot be read (a
+// folder, a FIFO or device in its place); false when there is no file.
 bool ReadConfigFile(std::string& bytes, std::string& shownPath, std::string& reason) {
   char16_t path[MAX_PATH];
   machine::ResolvedPath resolved;
