@@ -262,6 +262,11 @@ size_t Reader::ReadKey(pugi::xml_node node, Key& root) {
   layout->location = node.attribute("Location").value();
   Key& key = Place(root, layout->location);
   layout->tag = node.name();
+  // The tag is the key type: a name that is no UTF-8 could not be written
+  // back as the same key type.
+  if (machine::ToUtf8(machine::FromUtf8(layout->tag)) != layout->tag) {
+    Fail("the element name of key " + layout->location + " is not UTF-8 text");
+  }
   if (layout->tag != "IIsConfigObject" && layout->tag != "IIS_ROOT") {
     Property& keyType = layout->keyTypeRead;
     keyType.id = MD_KEY_TYPE;

@@ -76,6 +76,8 @@ TEST(MetabaseXml, RefusalsNameTheLine) {
       {head + "<IIsWebService Location=\"/LM/W3SVC\">\n<Custom ID=\"x\"/>\n</IIsWebService>\n"
               "</MBProperty>\n</configuration>\n",
        "MetaBase.xml, line 4: /LM/W3SVC: custom property \"x\" cannot be read"},
+      {head + "<IIsWeb\xC6rvice Location=\"/LM/W3SVC\"/>\n</MBProperty>\n</configuration>\n",
+       "MetaBase.xml, line 3: the element name of key /LM/W3SVC is not UTF-8 text"},
       {"<configuration>\n<MBProperty>\n</configuration>\n",
        "MetaBase.xml, line 3: Start-end tags mismatch"},
       {"<configuration>\n</configuration>\n", "MetaBase.xml, line 1: no <MBProperty> element"},
