@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang (ASan + UBSan) in build-fuzz/, makes
-# a seed corpus with cvsp from the manifests, and runs each target for a
-# bounded time. A crash, leak or sanitizer report fails the script.
+# a seed corpus with cvsp from the manifests and with quaver-machine from the
+# images it creates, and runs each target for a bounded time. A crash, leak or sanitizer report fails the script.
 #   FUZZ_SECONDS  seconds per target (default 40)
 #   FUZZ_JOBS     parallel compile jobs (default 2)
 set -euo pipefail
@@ -15,12 +15,15 @@ build=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=None \
   -DCMAKE_CXX_FLAGS="-O1 -gline-tables-only" \
   -DQUAVER_FUZZ=ON -DQUAVER_TESTS=OFF -DQUAVER_BENCH=OFF >/dev/null
-cmake --build "$build" -j"$jobs" --target cvsp fuzz_decode fuzz_parse fuzz_package_info
+cmake --build "$build" -j"$jobs" --target cvsp quaver-machine fuzz_decode fuzz_parse \
+  fuzz_package_info fuzz_metabase_xml fuzz_apphost_config fuzz_manifest
 
 corpus="$build/corpus"
 artifacts="$build/artifacts"
 rm -rf "$corpus"
-mkdir -p "$corpus/decode" "$corpus/parse" "$corpus/package_info" "$artifacts"
+mkdir -p "$corpus/decode" "$corpus/parse" "$corpus/package_info" "$artifacts" \
+  "$corpus/metabase_xml" "$corpus/apphost_config" "$corpus/manifest"
+cp fuzz/seeds/*.json tools/cvsp/examples/*.json "$corpus/manifest/"
 for manifest in fuzz/seeds/*.json tools/cvsp/examples/*.json; do
   name=$(basename "$manifest" .json)
   package="$corpus/parse/$name.cvsp"
@@ -30,10 +33,28 @@ for manifest in fuzz/seeds/*.json tools/cvsp/examples/*.json; do
   { printf '\377'; tail -c +17 "$package"; } >"$corpus/decode/$name.bin"
 done
 
-for target in decode parse package_info; do
+# The configuration files the image maker writes; the shared real files are
+# read in place as a second, read-only corpus when they are there.
+images="$build/images"
+rm -rf "$images"
+for iis in 6 7.5 10; do
+  "$build/tools/quaver-machine/quaver-machine" create "$images/iis$iis" --iis "$iis" >/dev/null
+done
+inetsrv=drive_c/Windows/System32/inetsrv
+cp "$images/iis6/$inetsrv/MetaBase.xml" "$corpus/metabase_xml/"
+for iis in 7.5 10; do
+  cp "$images/iis$iis/$inetsrv/config/applicationHost.config" "$corpus/apphost_config/iis$iis.config"
+done
+shared() { if [ -d "../shared/corpus/$1" ]; then echo "../shared/corpus/$1"; fi; }
+declare -A extra=([metabase_xml]="$(shared metabase)" [apphost_config]="$(shared applicationhost)")
+declare -A maxlen=([metabase_xml]=8192 [apphost_config]=8192 [manifest]=16384)
+
+for target in decode parse package_info metabase_xml apphost_config manifest; do
   echo "fuzz_$target: ${seconds}s"
   log="$build/fuzz_$target.log"
-  if ! "$build/fuzz/fuzz_$target" "$corpus/$target" -max_total_time="$seconds" \
+  # shellcheck disable=SC2086 # the extra corpus is one path or none
+  if ! "$build/fuzz/fuzz_$target" "$corpus/$target" ${extra[$target]:-} \
+      ${maxlen[$target]:+-max_len=${maxlen[$target]}} -max_total_time="$seconds" \
       -rss_limit_mb=2048 -artifact_prefix="$artifacts/$target-" >"$log" 2>&1; then
     tail -n 60 "$log"
     echo "fuzz_$target found a problem; the input is in $artifacts/" >&2

@@ -46,16 +46,21 @@ bool IsLocationTag(pugi::xml_node node) {
 ConfigDocument::ConfigDocument() : layout_(style_) {}
 
 bool ConfigDocument::Parse(const std::string& text, std::string& error) {
+  machine::XmlFault fault;
+  if (Parse(text, fault)) return true;
+  error = "line " + std::to_string(fault.line) + ": " + fault.description;
+  return false;
+}
+
+bool ConfigDocument::Parse(const std::string& text, machine::XmlFault& fault) {
   const bool bom = text.compare(0, 3, kBom) == 0;
   const std::string body = bom ? text.substr(3) : text;
-  const auto result = doc_.load_buffer(body.data(), body.size(), kParseOptions, pugi::encoding_utf8);
-  if (!result) {
-    error = std::string(result.description()) + " at offset " + std::to_string(result.offset);
-    return false;
-  }
+  if (!machine::LoadXml(doc_, body, kParseOptions, fault)) return false;
   const auto root = Root();
-  if (!root || std::string_view(root.name()) != "configuration") {
-    error = "the root element is not <configuration>";
+  if (std::string_view(root.name()) != "configuration") {
+    fault.line = machine::LineAt(body, static_cast<size_t>(root.offset_debug()));
+    fault.description = "The root element is not <configuration>";
+    fault.wellFormed = true;
     return false;
   }
   // The text around the root element is kept as it was read: pugixml drops

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/apphost/XmlLayout.h"
+#include "platform/text/XmlDocument.h"
 
 namespace apphost {
 
@@ -31,9 +32,11 @@ class ConfigDocument {
   ConfigDocument(const ConfigDocument&) = delete;
   ConfigDocument& operator=(const ConfigDocument&) = delete;
 
-  // False with a description for text that is not well-formed XML or whose
-  // root element is not <configuration>.
+  // False with "line N: what" for text that is not well-formed XML, nests
+  // elements deeper than machine::kXmlNestingBound or whose root element is
+  // not <configuration>.
   bool Parse(const std::string& text, std::string& error);
+  bool Parse(const std::string& text, machine::XmlFault& fault);
   std::string Serialize() const;
 
   pugi::xml_node Root() const { return doc_.document_element(); }

@@ -25,7 +25,10 @@ HRESULT ConfigStore::ReadFile(std::string& text) const {
   machine::ResolvedPath resolved;
   const DWORD error = machine::ResolveWindowsPath(filePath_, resolved);
   if (error != ERROR_SUCCESS) return HRESULT_FROM_WIN32(error);
-  if (!resolved.exists || resolved.isDirectory) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+  if (!resolved.exists) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+  // Opening a folder as a file is refused so on Windows too; it is no
+  // missing file that could be created afresh.
+  if (resolved.isDirectory) return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
   try {
     text = machine::ReadWholeFile(resolved.host);
   } catch (const machine::MachineError&) {

@@ -29,7 +29,8 @@ class ConfigStore {
 
   // Reads the file unless it has been read: S_OK, or the HRESULT of
   // ERROR_FILE_NOT_FOUND / ERROR_PATH_NOT_FOUND for a missing file and of
-  // ERROR_INVALID_DATA for one that is not a configuration file.
+  // ERROR_INVALID_DATA for one that is not a configuration file, of
+  // ERROR_ACCESS_DENIED for a folder or anything else that cannot be read.
   HRESULT Load();
   bool Loaded() const { return loaded_; }
 

@@ -117,8 +117,17 @@ void WriteFileAtomically(const fs::path& path, std::string_view bytes) {
 }
 
 std::string ReadWholeFile(const fs::path& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking so that a FIFO put where a file belongs cannot hang the
+  // reader; only regular files are read (a device would never end).
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) Fail("read", path, errno);
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    const bool folder = S_ISDIR(status.st_mode);
+    ::close(fd);
+    throw MachineError("cannot read " + path.string() +
+                       (folder ? ": it is a folder, not a file" : ": it is not a regular file"));
+  }
   std::string bytes;
   char chunk[65536];
   for (;;) {

@@ -9,6 +9,7 @@
 #include "platform/metabase/MetabaseLayout.h"
 #include "platform/metabase/MetabaseNames.h"
 #include "platform/text.h"
+#include "platform/text/XmlDocument.h"
 
 namespace metabase {
 namespace {
@@ -89,8 +90,10 @@ class Reader {
   std::unique_ptr<Key> Read(pugi::xml_node properties, const std::string& bom);
 
  private:
+  // Names the file and the line of the element being read.
   [[noreturn]] void Fail(const std::string& what) const {
-    throw machine::MachineError(file_ + ": " + what);
+    throw machine::MachineError(file_ + ", line " + std::to_string(machine::LineAt(body_, at_)) +
+                                ": " + what);
   }
   static size_t Start(pugi::xml_node node) { return static_cast<size_t>(node.offset_debug()) - 1; }
   StartTag ScanStartTag(size_t at) const;
@@ -104,6 +107,7 @@ class Reader {
 
   const std::string& body_;
   const std::string& file_;
+  size_t at_ = 0;  // where the element being read starts
   std::vector<std::pair<Key*, std::shared_ptr<KeyLayout>>> layouts_;
 };
 
@@ -149,7 +153,12 @@ size_t Reader::ElementEnd(pugi::xml_node node) const {
 // implies them.
 Key& Reader::Place(Key& root, const std::string& location) {
   Key* key = &root;
-  for (const auto& piece : SplitPath(machine::FromUtf8(location))) {
+  const auto pieces = SplitPath(machine::FromUtf8(location));
+  if (pieces.size() > kMaxKeyDepth) {
+    Fail("key " + location + " is nested deeper than " + std::to_string(kMaxKeyDepth) +
+         " levels");
+  }
+  for (const auto& piece : pieces) {
     if (piece.size() >= METADATA_MAX_NAME_LEN) Fail("a key name too long: " + location);
     Key* next = key->FindChild(piece);
     if (next == nullptr) {
@@ -224,6 +233,7 @@ size_t Reader::ReadBody(pugi::xml_node node, size_t from, Key& key, KeyLayout& l
     if (child.type() != pugi::node_element) continue;
     LayoutItem item;
     const size_t start = Start(child);
+    at_ = start;
     const size_t end = ElementEnd(child);
     item.lead = body_.substr(from, start - from);
     item.raw = body_.substr(start, end - start);
@@ -247,10 +257,16 @@ size_t Reader::ReadBody(pugi::xml_node node, size_t from, Key& key, KeyLayout& l
 
 // Reads the key element at `node`; returns the offset after it.
 size_t Reader::ReadKey(pugi::xml_node node, Key& root) {
+  at_ = Start(node);
   auto layout = std::make_shared<KeyLayout>();
   layout->location = node.attribute("Location").value();
   Key& key = Place(root, layout->location);
   layout->tag = node.name();
+  // The tag is the key type: a name that is no UTF-8 could not be written
+  // back as the same key type.
+  if (machine::ToUtf8(machine::FromUtf8(layout->tag)) != layout->tag) {
+    Fail("the element name of key " + layout->location + " is not UTF-8 text");
+  }
   if (layout->tag != "IIsConfigObject" && layout->tag != "IIS_ROOT") {
     Property& keyType = layout->keyTypeRead;
     keyType.id = MD_KEY_TYPE;
@@ -272,6 +288,7 @@ std::unique_ptr<Key> Reader::Read(pugi::xml_node properties, const std::string& 
   auto rootLayout = std::make_shared<KeyLayout>();
   rootLayout->implicit = true;
   root->SetLayout(rootLayout);
+  at_ = Start(properties);
   const size_t contentEnd = body_.rfind("</MBProperty");
   if (contentEnd == std::string::npos) Fail("no closing </MBProperty>");
   std::vector<pugi::xml_node> keys;
@@ -304,16 +321,20 @@ std::unique_ptr<Key> ParseIis6Metabase(const std::string& text, const std::strin
   const bool bom = text.compare(0, 3, kBom) == 0;
   const std::string body = bom ? text.substr(3) : text;
   pugi::xml_document document;
-  const pugi::xml_parse_result parsed =
-      document.load_buffer(body.data(), body.size(), kParseOptions, pugi::encoding_utf8);
-  if (!parsed) {
-    throw machine::MachineError(nameForErrors + ": " + parsed.description() + " at byte " +
-                                std::to_string(parsed.offset));
+  machine::XmlFault fault;
+  if (!machine::LoadXml(document, body, kParseOptions, fault)) {
+    throw machine::MachineError(nameForErrors + ", line " + std::to_string(fault.line) + ": " +
+                                fault.description);
   }
   const pugi::xml_node configuration = document.document_element();
   if (std::string_view(configuration.name()) != "configuration") return nullptr;
   const pugi::xml_node properties = configuration.child("MBProperty");
-  if (!properties) throw machine::MachineError(nameForErrors + ": no <MBProperty> element");
+  if (!properties) {
+    throw machine::MachineError(
+        nameForErrors + ", line " +
+        std::to_string(machine::LineAt(body, static_cast<size_t>(configuration.offset_debug()))) +
+        ": no <MBProperty> element");
+  }
   return Reader(body, nameForErrors).Read(properties, bom ? kBom : "");
 }
 

@@ -9,9 +9,17 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/text/XmlDocument.h"
 #include "platform/win.h"
 
 namespace metabase {
+
+// The deepest key the metabase file can hold: the earlier file form nests a
+// <Key> element per level inside <Metabase>, with the deepest key's
+// <Property> and <Value> below it, all within the XML readers' nesting
+// bound. Keys are neither read nor made deeper, so every file the service
+// writes reads again.
+inline constexpr size_t kMaxKeyDepth = machine::kXmlNestingBound - 3;
 
 // How a key was written in the file it was read from (MetabaseLayout.h).
 struct KeyLayout;

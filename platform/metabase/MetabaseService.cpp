@@ -166,6 +166,7 @@ HRESULT MetabaseService::AddKey(METADATA_HANDLE handle, std::u16string_view path
   for (const auto& piece : SplitPath(path)) {
     if (!IsValidName(piece)) return Win32(ERROR_INVALID_NAME);
   }
+  if (target.path.size() > kMaxKeyDepth) return Win32(ERROR_INVALID_NAME);
   // Missing keys on the way are created too.
   return Apply([path = target.path](Key& root) {
     Key* key = &root;

@@ -10,6 +10,7 @@
 #include "platform/metabase/MetabaseLayout.h"
 #include "platform/metabase/MetabaseNames.h"
 #include "platform/text.h"
+#include "platform/text/XmlDocument.h"
 
 namespace metabase {
 namespace {
@@ -17,6 +18,16 @@ namespace {
 [[noreturn]] void Fail(const std::string& file, const std::string& what) {
   throw machine::MachineError(file + ": " + what);
 }
+
+// The file being read, for errors that name the line of an element.
+struct Source {
+  const std::string& file;
+  std::string_view text;
+  std::string Where(pugi::xml_node node) const {
+    return file + ", line " +
+           std::to_string(machine::LineAt(text, static_cast<size_t>(node.offset_debug())));
+  }
+};
 
 // Plain decimal, as the file writes numbers.
 bool ParseDwordText(const std::string& text, DWORD& value) {
@@ -71,13 +82,13 @@ void WriteKey(pugi::xml_node node, const Key& key) {
   }
 }
 
-std::vector<uint8_t> ReadValue(pugi::xml_node node, DWORD dataType, const std::string& file) {
+std::vector<uint8_t> ReadValue(pugi::xml_node node, DWORD dataType, const Source& file) {
   const std::string text = node.child_value();
   switch (dataType) {
     case DWORD_METADATA: {
       DWORD value = 0;
       if (!ParseDwordText(text, value)) {
-        Fail(file, "property " + std::string(node.attribute("id").value()) +
+        Fail(file.Where(node), "property " + std::string(node.attribute("id").value()) +
                        ": not a DWORD: \"" + text + "\"");
       }
       return EncodeDword(value);
@@ -92,7 +103,8 @@ std::vector<uint8_t> ReadValue(pugi::xml_node node, DWORD dataType, const std::s
     case BINARY_METADATA: {
       std::vector<uint8_t> bytes;
       if (!ParseHex(text, bytes)) {
-        Fail(file, "property " + std::string(node.attribute("id").value()) + ": bad hex data");
+        Fail(file.Where(node),
+             "property " + std::string(node.attribute("id").value()) + ": bad hex data");
       }
       return bytes;
     }
@@ -101,19 +113,19 @@ std::vector<uint8_t> ReadValue(pugi::xml_node node, DWORD dataType, const std::s
   }
 }
 
-Property ReadProperty(pugi::xml_node node, const std::string& file) {
+Property ReadProperty(pugi::xml_node node, const Source& file) {
   Property property;
   const std::string id = node.attribute("id").value();
   bool ok = ParseDwordText(id, property.id);
   ok = ok && ParseDataType(node.attribute("type").value(), property.dataType);
   ok = ok && ParseAttributes(node.attribute("attributes").value(), property.attributes);
   ok = ok && ParseUserType(node.attribute("userType").as_string("0"), property.userType);
-  if (!ok) Fail(file, "property \"" + id + "\": bad id, type, attributes or user type");
+  if (!ok) Fail(file.Where(node), "property \"" + id + "\": bad id, type, attributes or user type");
   property.data = ReadValue(node, property.dataType, file);
   return property;
 }
 
-void ReadKey(pugi::xml_node node, Key& key, const std::string& file) {
+void ReadKey(pugi::xml_node node, Key& key, const Source& file) {
   for (pugi::xml_node child : node.children()) {
     if (child.type() != pugi::node_element) continue;
     const std::string tag = child.name();
@@ -123,14 +135,14 @@ void ReadKey(pugi::xml_node node, Key& key, const std::string& file) {
       const std::u16string name = machine::FromUtf8(child.attribute("name").value());
       if (name.empty() || name.size() >= METADATA_MAX_NAME_LEN ||
           name.find_first_of(u"/\\") != std::u16string::npos) {
-        Fail(file, "a key without a usable name");
+        Fail(file.Where(child), "a key without a usable name");
       }
       if (key.FindChild(name) != nullptr) {
-        Fail(file, "key \"" + machine::ToUtf8(name) + "\" twice");
+        Fail(file.Where(child), "key \"" + machine::ToUtf8(name) + "\" twice");
       }
       ReadKey(child, key.AddChild(name), file);
     } else {
-      Fail(file, "unexpected element <" + tag + ">");
+      Fail(file.Where(child), "unexpected element <" + tag + ">");
     }
   }
 }
@@ -140,17 +152,16 @@ void ReadKey(pugi::xml_node node, Key& key, const std::string& file) {
 std::unique_ptr<Key> ParseMetabaseXml(std::string_view text, const std::string& nameForErrors) {
   if (auto root = ParseIis6Metabase(std::string(text), nameForErrors)) return root;
   pugi::xml_document document;
-  const pugi::xml_parse_result parsed = document.load_buffer(
-      text.data(), text.size(), (pugi::parse_default & ~pugi::parse_eol) | pugi::parse_ws_pcdata_single,
-      pugi::encoding_utf8);
-  if (!parsed) {
-    Fail(nameForErrors, std::string(parsed.description()) + " at byte " +
-                            std::to_string(parsed.offset));
+  machine::XmlFault fault;
+  if (!machine::LoadXml(document, text,
+                        (pugi::parse_default & ~pugi::parse_eol) | pugi::parse_ws_pcdata_single,
+                        fault)) {
+    Fail(nameForErrors + ", line " + std::to_string(fault.line), fault.description);
   }
   pugi::xml_node root = document.child("Metabase");
   if (!root) Fail(nameForErrors, "no <configuration> or <Metabase> element");
   auto key = std::make_unique<Key>(u"");
-  ReadKey(root, *key, nameForErrors);
+  ReadKey(root, *key, Source{nameForErrors, text});
   auto layout = std::make_shared<KeyLayout>();
   layout->legacyForm = true;
   key->SetLayout(layout);

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -238,7 +240,7 @@ TEST_F(CvspToolTest, ManifestMistakesNameTheNode) {
       {"{\"root\": {\"children\": {\"B\": {\"type\": \"BINARY\", \"hex\": \"0g\"}}}}",
        "root/B: \"hex\" holds"},
       {"{\"root\": {\"children\": {\"B\": {\"type\": \"BINARY\", \"file\": \"none.bin\"}}}}",
-       "root/B: cannot read"},
+       "root/B: \"file\" none.bin does not exist"},
       {"{\"root\": {\"children\": {\"X\": {\"type\": \"FLOAT\"}}}}", "root/X: unknown type"},
       {"{\"root\": {\"children\": {\"X\": {\"type\": \"STRING\", \"valu\": \"a\"}}}}",
        "root/X: unexpected key \"valu\""},
@@ -249,6 +251,116 @@ TEST_F(CvspToolTest, ManifestMistakesNameTheNode) {
     Result result = Run({"build", Path("m.json"), "-o", Path("m.cvsp")});
     EXPECT_EQ(result.status, 1) << c.manifest;
     EXPECT_NE(result.err.find(c.error), std::string::npos) << c.manifest << "\n" << result.err;
+  }
+}
+
+// A manifest nested exactly as deep as the decoder accepts, and one level
+// more: the leaf sits `depth` levels below the root.
+std::string NestedManifest(int depth) {
+  std::string text = "{\"root\": {\"children\": {\"a\": ";
+  for (int level = 1; level < depth; ++level) text += "{\"type\": \"MAP\", \"children\": {\"a\": ";
+  text += "1";
+  for (int level = 1; level < depth; ++level) text += "}}";
+  return text + "}}}";
+}
+
+TEST_F(CvspToolTest, NestingStopsWhereTheDecoderStops) {
+  const int bound = static_cast<int>(ComponentVariable::kNestingBound);
+  Write("deep.json", NestedManifest(bound));
+  Result built = Run({"build", Path("deep.json"), "-o", Path("deep.cvsp"), "--force"});
+  ASSERT_EQ(built.status, 0) << built.err;
+  Result dumped = Run({"dump", Path("deep.cvsp")});
+  EXPECT_EQ(dumped.status, 0) << dumped.err;
+
+  std::string where = "root";
+  for (int level = 0; level <= bound; ++level) where += "/a";
+  // Far deeper ones too, which would otherwise exhaust the stack.
+  for (int depth : {bound + 1, 10000}) {
+    Write("deeper.json", NestedManifest(depth));
+    Result refused = Run({"build", Path("deeper.json"), "-o", Path("deeper.cvsp"), "--force"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "cvsp: " + where +
+                               ": nested deeper than 64 levels below the root, the most a "
+                               "package may hold\n");
+    EXPECT_FALSE(std::filesystem::exists(Path("deeper.cvsp")));
+  }
+}
+
+TEST_F(CvspToolTest, BinaryFilesAreRegularFilesBelowTheManifest) {
+  namespace fs = std::filesystem;
+  Write("sub/data.bin", std::string("data"));
+  Write("outside.bin", std::string("secret"));
+  fs::create_directories(Path("pkg/sub"));
+  fs::create_directories(Path("pkg/folder"));
+  Write("pkg/sub/data.bin", std::string("data"));
+  fs::create_symlink(Path("outside.bin"), Path("pkg/link.bin"));
+  fs::create_directory_symlink(Path("sub"), Path("pkg/linked"));
+  ASSERT_EQ(::mkfifo(Path("pkg/fifo").c_str(), 0600), 0);
+  // A sparse file one byte past what a BINARY value can hold.
+  { std::ofstream(Path("pkg/big.bin")); }
+  fs::resize_file(Path("pkg/big.bin"), uint64_t{1} << 32);
+
+  struct FileCase {
+    std::string file;
+    bool allowOutside;
+    std::string error;  // empty: built
+  };
+  const std::string fence = " (--allow-outside reads it anyway)\n";
+  const FileCase cases[] = {
+      {"sub/data.bin", false, ""},
+      {"./sub/../sub/data.bin", false, ""},
+      {"../outside.bin", false, "\"file\" ../outside.bin is outside the manifest's folder" + fence},
+      {"sub/../../outside.bin", false,
+       "\"file\" sub/../../outside.bin is outside the manifest's folder" + fence},
+      {Path("outside.bin"), false,
+       "\"file\" " + Path("outside.bin") + " is outside the manifest's folder" + fence},
+      {"link.bin", false, "\"file\" link.bin is a symbolic link" + fence},
+      {"linked/data.bin", false,
+       "\"file\" linked/data.bin leads through the symbolic link linked" + fence},
+      {"fifo", false, "\"file\" fifo is not a regular file (a device, FIFO or socket)\n"},
+      {"folder", false, "\"file\" folder is a folder, not a file\n"},
+      {"", false, "\"file\"  is a folder, not a file\n"},
+      {"big.bin", false,
+       "\"file\" big.bin holds 4294967296 bytes, more than the 4294967295 allowed\n"},
+      {std::string("sub/data.bin\0/../../outside.bin", 31), false,
+       "\"file\" holds a NUL character\n"},
+      {"../outside.bin", true, ""},
+      {"link.bin", true, ""},
+      {"/dev/zero", true, "\"file\" /dev/zero is not a regular file (a device, FIFO or socket)\n"},
+      {"fifo", true, "\"file\" fifo is not a regular file (a device, FIFO or socket)\n"},
+  };
+  for (const FileCase& c : cases) {
+    nlohmann::json manifest = {
+        {"root", {{"children", {{"B", {{"type", "BINARY"}, {"file", c.file}}}}}}}};
+    Write("pkg/m.json", manifest.dump());
+    std::vector<std::string> args = {"build", Path("pkg/m.json"), "-o", Path("m.cvsp"), "--force"};
+    if (c.allowOutside) args.push_back("--allow-outside");
+    Result result = Run(args);
+    if (c.error.empty()) {
+      EXPECT_EQ(result.status, 0) << c.file << "\n" << result.err;
+    } else {
+      EXPECT_EQ(result.status, 1) << c.file;
+      EXPECT_EQ(result.err, "cvsp: root/B: " + c.error) << c.file;
+    }
+  }
+}
+
+TEST_F(CvspToolTest, InputsThatAreNoRegularFilesAreRefusedUnread) {
+  std::filesystem::create_directories(Path("folder"));
+  ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
+  const std::string notRegular = ": it is not a regular file (a device, FIFO or socket)\n";
+  const ExitCase cases[] = {
+      {{"build", Path("folder"), "-o", Path("x.cvsp")}, 1,
+       "cvsp: cannot read " + Path("folder") + ": it is a folder, not a file\n"},
+      {{"build", Path("fifo"), "-o", Path("x.cvsp")}, 1,
+       "cvsp: cannot read " + Path("fifo") + notRegular},
+      {{"check", "/dev/zero"}, 1, "cvsp: cannot read /dev/zero" + notRegular},
+      {{"dump", Path("fifo")}, 1, "cvsp: cannot read " + Path("fifo") + notRegular},
+  };
+  for (const ExitCase& c : cases) {
+    Result result = Run(c.args);
+    EXPECT_EQ(result.status, c.status) << c.args[1];
+    EXPECT_EQ(result.err, c.errStart) << c.args[1];
   }
 }
 

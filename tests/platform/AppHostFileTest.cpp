@@ -31,19 +31,38 @@ TEST(AppHostDocument, RealFilesReadAndWriteBackUnchanged) {
   if (found == 0) GTEST_SKIP() << "the shared folder with real configuration files is absent";
 }
 
-TEST(AppHostDocument, TextThatIsNoConfigurationIsRefused) {
-  const char* const cases[] = {
-      "",
-      "<configuration>",
-      "<?xml version=\"1.0\"?><other />",
-      "<configuration><system.webServer></configuration>",
+// Elements nested `depth` deep, the root included.
+std::string Nested(int depth) {
+  std::string text = "<configuration>\n";
+  for (int i = 1; i < depth; ++i) text += "<a>\n";
+  for (int i = 1; i < depth; ++i) text += "</a>";
+  return text + "</configuration>\n";
+}
+
+TEST(AppHostDocument, TextThatIsNoConfigurationIsRefusedWithTheLine) {
+  const int bound = static_cast<int>(machine::kXmlNestingBound);
+  const struct {
+    std::string text;
+    std::string error;
+  } cases[] = {
+      {"", "line 1: No document element found"},
+      {"<configuration>", "line 1: Start-end tags mismatch"},
+      {"<?xml version=\"1.0\"?>\n<other />", "line 2: The root element is not <configuration>"},
+      {"<configuration>\n<system.webServer>\n</configuration>", "line 3: Start-end tags mismatch"},
+      {Nested(bound + 1), "line " + std::to_string(bound + 1) +
+                              ": Elements nested deeper than 64 levels"},
+      // Far past the bound, where walking the tree would exhaust the stack.
+      {Nested(50000), "line 65: Elements nested deeper than 64 levels"},
   };
-  for (const char* text : cases) {
+  for (const auto& c : cases) {
     apphost::ConfigDocument document;
     std::string error;
-    EXPECT_FALSE(document.Parse(text, error)) << text;
-    EXPECT_FALSE(error.empty()) << text;
+    EXPECT_FALSE(document.Parse(c.text, error)) << c.text.substr(0, 80);
+    EXPECT_EQ(error, c.error) << c.text.substr(0, 80);
   }
+  apphost::ConfigDocument document;
+  std::string error;
+  EXPECT_TRUE(document.Parse(Nested(bound), error)) << error;
 }
 
 TEST(AppHostDocument, ByteOrderMarkAndTrailingTextSurvive) {

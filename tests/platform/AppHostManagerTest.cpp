@@ -108,15 +108,23 @@ TEST_F(AppHostManagerTest, MissingOrBrokenFileIsReportedOnFirstUse) {
   struct Case {
     std::optional<std::string> text;
     HRESULT expected;
+    bool folder = false;  // a folder where the file belongs
   };
+  std::string nested = "<configuration>";
+  for (int i = 0; i < 50000; ++i) nested += "<a>";
+  for (int i = 0; i < 50000; ++i) nested += "</a>";
+  nested += "</configuration>";
   const Case cases[] = {
       {std::nullopt, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)},
       {std::string("<configuration><oops></configuration>"), HRESULT_FROM_WIN32(ERROR_INVALID_DATA)},
       {std::string("<notConfiguration />"), HRESULT_FROM_WIN32(ERROR_INVALID_DATA)},
+      {nested, HRESULT_FROM_WIN32(ERROR_INVALID_DATA)},
+      {std::nullopt, HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED), true},
   };
   for (const auto& c : cases) {
     std::filesystem::remove(image.Root() / kAppHostFile);
     if (c.text) WriteConfig(*c.text);
+    if (c.folder) std::filesystem::create_directory(image.Root() / kAppHostFile);
     Ref<IAppHostWritableAdminManager> manager;
     NewManager(manager);
     Ref<IAppHostElement> section;

@@ -2,8 +2,10 @@
 // data with inheritance and buffer sizes, data paths, changes written to the
 // metabase file, backups, and two connections on two threads.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -240,6 +242,57 @@ TEST_F(MetabaseAdminBase, FileChangedOutsideIsReadAgain) {
   EXPECT_EQ(value, u"Changed by hand, longer");
   image.WriteHostFile(kFile, "<Metabase><Key></Metabase>");
   EXPECT_EQ(GetString(site, u"", MD_SERVER_COMMENT, value), MD_ERROR_READ_METABASE_FILE);
+}
+
+// Keys go no deeper than the file can hold, so what is written reads again.
+TEST_F(MetabaseAdminBase, KeysStopAtTheDepthTheFileHolds) {
+  const METADATA_HANDLE site = Open(u"/LM/W3SVC/1", METADATA_PERMISSION_WRITE);
+  std::u16string deepest;
+  // /LM/W3SVC/1 are three levels; 58 more reach the deepest.
+  for (size_t level = 4; level < metabase::kMaxKeyDepth; ++level) deepest += u"d/";
+  deepest += u"d";
+  ASSERT_EQ(admin->AddKey(site, deepest.c_str()), S_OK);
+  ASSERT_EQ(SetString(site, deepest.c_str(), MD_SERVER_COMMENT, u"deep", METADATA_INHERIT), S_OK);
+  EXPECT_EQ(admin->AddKey(site, (deepest + u"/e").c_str()),
+            HRESULT_FROM_WIN32(ERROR_INVALID_NAME));
+  ASSERT_EQ(admin->CloseKey(site), S_OK);
+  const auto tree = FileTree();
+  const metabase::Key* key = tree->FindChild(u"LM")->FindChild(u"W3SVC")->FindChild(u"1");
+  for (size_t level = 3; level < metabase::kMaxKeyDepth; ++level) key = key->FindChild(u"d");
+  ASSERT_NE(key, nullptr);
+  EXPECT_EQ(key->Children().size(), 0u);
+  EXPECT_NE(key->FindProperty(MD_SERVER_COMMENT), nullptr);
+}
+
+// A file nested past the bound, a folder or a FIFO in the file's place:
+// the service answers at once with the read error, and reads the file again
+// once it is sound.
+TEST_F(MetabaseAdminBase, AFileItCannotReadIsReportedAtOnce) {
+  std::u16string value;
+  const METADATA_HANDLE site = Open(u"/LM/W3SVC/1", METADATA_PERMISSION_READ);
+  std::string nested = "<Metabase>";
+  for (int i = 0; i < 50000; ++i) nested += "<Key name=\"k\">";
+  for (int i = 0; i < 50000; ++i) nested += "</Key>";
+  nested += "</Metabase>";
+  const std::filesystem::path host = image.Root() / kFile;
+  const std::function<void()> breakings[] = {
+      [&] { image.WriteHostFile(kFile, nested); },
+      [&] {
+        std::filesystem::remove(host);
+        std::filesystem::create_directory(host);
+      },
+      [&] {
+        std::filesystem::remove_all(host);
+        ASSERT_EQ(::mkfifo(host.c_str(), 0600), 0);
+      },
+  };
+  for (const auto& breakFile : breakings) {
+    breakFile();
+    EXPECT_EQ(GetString(site, u"", MD_SERVER_COMMENT, value), MD_ERROR_READ_METABASE_FILE);
+    std::filesystem::remove_all(host);
+    image.WriteHostFile(kFile, kFixture);
+    EXPECT_EQ(GetString(site, u"", MD_SERVER_COMMENT, value), S_OK);
+  }
 }
 
 TEST_F(MetabaseAdminBase, DataPathsAreRelativeToTheHandle) {

@@ -4,6 +4,7 @@
 
 #include "platform/machine.h"
 #include "platform/metabase/MetabaseXml.h"
+#include "platform/text/XmlDocument.h"
 
 namespace {
 
@@ -49,6 +50,52 @@ TEST(MetabaseXml, MalformedFilesAreRefused) {
   // A key name the metabase could not hand out.
   const std::string longName = "<Metabase><Key name=\"" + std::string(256, 'k') + "\"/></Metabase>";
   EXPECT_THROW(metabase::ParseMetabaseXml(longName, "MetaBase.xml"), machine::MachineError);
+}
+
+// Errors name the file and the line of the element at fault; nesting past
+// the bound is refused before anything walks the tree.
+TEST(MetabaseXml, RefusalsNameTheLine) {
+  std::string nest;
+  for (int i = 0; i < 50000; ++i) nest += "<a>";
+  for (int i = 0; i < 50000; ++i) nest += "</a>";
+  std::string deepKey = "/LM";
+  for (size_t i = 0; i < metabase::kMaxKeyDepth; ++i) deepKey += "/k";
+  const std::string head = "<configuration>\n<MBProperty>\n";
+  const struct {
+    std::string text;
+    std::string error;
+  } cases[] = {
+      {head + "<IIsWebService Location=\"/LM/W3SVC\"\n>" + nest +
+           "</IIsWebService>\n</MBProperty>\n</configuration>\n",
+       "MetaBase.xml, line 4: Elements nested deeper than 64 levels"},
+      {head + "<IIsWebService Location=\"/LM/W3SVC\"/>\n<IIsWebService Location=\"/LM/W3SVC\"/>\n"
+              "</MBProperty>\n</configuration>\n",
+       "MetaBase.xml, line 4: key /LM/W3SVC twice"},
+      {head + "<IIsConfigObject Location=\"" + deepKey + "\"/>\n</MBProperty>\n</configuration>\n",
+       "MetaBase.xml, line 3: key " + deepKey + " is nested deeper than 61 levels"},
+      {head + "<IIsWebService Location=\"/LM/W3SVC\">\n<Custom ID=\"x\"/>\n</IIsWebService>\n"
+              "</MBProperty>\n</configuration>\n",
+       "MetaBase.xml, line 4: /LM/W3SVC: custom property \"x\" cannot be read"},
+      {head + "<IIsWeb\xC6rvice Location=\"/LM/W3SVC\"/>\n</MBProperty>\n</configuration>\n",
+       "MetaBase.xml, line 3: the element name of key /LM/W3SVC is not UTF-8 text"},
+      {"<configuration>\n<MBProperty>\n</configuration>\n",
+       "MetaBase.xml, line 3: Start-end tags mismatch"},
+      {"<configuration>\n</configuration>\n", "MetaBase.xml, line 1: no <MBProperty> element"},
+      {"<Metabase>\n" + nest + "</Metabase>\n",
+       "MetaBase.xml, line 2: Elements nested deeper than 64 levels"},
+      {"<Metabase>\n<Key name=\"LM\">\n<Property id=\"1\" type=\"DWORD\">x</Property>\n</Key>\n"
+       "</Metabase>\n",
+       "MetaBase.xml, line 3: property 1: not a DWORD: \"x\""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text.substr(0, 80));
+    try {
+      metabase::ParseMetabaseXml(c.text, "MetaBase.xml");
+      ADD_FAILURE() << "accepted";
+    } catch (const machine::MachineError& e) {
+      EXPECT_EQ(std::string(e.what()), c.error);
+    }
+  }
 }
 
 }  // namespace

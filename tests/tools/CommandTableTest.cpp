@@ -2,6 +2,7 @@
 // table of invocations with what each prints and its exit status (0 done,
 // 1 failed, 2 usage error), the error cases people meet included.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -119,6 +120,94 @@ TEST_F(CommandTable, AppcmdNamesTheLineOfABrokenConfiguration) {
       {{"appcmd", "list", "config", "/section:handlers"}, 1, "",
        "ERROR ( hresult:8007000d, message:\nFilename: "},
   });
+}
+
+// What the file holds is not what the readers take, or there is no file to
+// read: every command says which file, where and why, and fails.
+TEST_F(CommandTable, ConfigurationFilesThatCannotBeReadAreNamedWithTheReason) {
+  CreatedImage image("10");
+  const std::string file = "drive_c/Windows/System32/inetsrv/config/applicationHost.config";
+  const std::string good = image.ReadHostFile(file);
+  const std::string named =
+      "message:\nFilename: \\\\?\\C:\\Windows\\System32\\inetsrv\\config\\applicationHost.config\n";
+  const std::string invalid = "ERROR ( hresult:8007000d, " + named;
+  // Nested 50,000 deep inside the first section: the line of the first
+  // element past the bound.
+  std::string deep = good;
+  const size_t at = deep.find("<system.webServer>");
+  ASSERT_NE(at, std::string::npos);
+  const size_t deepLine = 1 + std::count(deep.begin(), deep.begin() + at, '\n');
+  std::string nest;
+  for (int i = 0; i < 50000; ++i) nest += "<a>\n";
+  for (int i = 0; i < 50000; ++i) nest += "</a>";
+  deep.insert(at + std::string("<system.webServer>").size(), nest);
+  // <configuration> is element 1 and <system.webServer> element 2.
+  const std::string deepError = invalid + "Line number: " + std::to_string(deepLine + 62) +
+                                "\nError: Configuration file is not valid (Elements nested "
+                                "deeper than 64 levels)\n )\n";
+  const std::pair<std::string, std::string> variants[] = {
+      {"<other />\n", invalid + "Line number: 1\nError: Configuration file is not valid (The root "
+                              "element is not <configuration>)\n )\n"},
+      {"<configuration>\n<system.webServer>\n</configuration>\n",
+       invalid + "Line number: 3\nError: Configuration file is not well-formed XML ("},
+      {deep, deepError},
+  };
+  for (const auto& [text, error] : variants) {
+    image.WriteHostFile(file, text);
+    RunTable(image, {
+        {{"appcmd", "list", "config"}, 1, "", error},
+        {{"appcmd", "list", "site"}, 1, "", error},
+        {{"appcmd", "list", "config", "/section:handlers"}, 1, "", error},
+    });
+  }
+  // A folder or a FIFO where the file belongs: refused unread, at once.
+  const std::filesystem::path host = image.Root() / file;
+  std::filesystem::remove(host);
+  std::filesystem::create_directory(host);
+  const std::string folder = "ERROR ( hresult:80070005, " + named +
+                             "Error: Cannot read configuration file (it is a folder, not a file)\n )\n";
+  RunTable(image, {
+      {{"appcmd", "list", "config"}, 1, "", folder},
+      {{"appcmd", "list", "site"}, 1, "", folder},
+  });
+  std::filesystem::remove(host);
+  ASSERT_EQ(::mkfifo(host.c_str(), 0600), 0);
+  RunTable(image, {{{"appcmd", "list", "config"}, 1, "",
+                    "ERROR ( hresult:80070005, " + named + "Error: Cannot read configuration file (cannot read "}});
+}
+
+TEST_F(CommandTable, MetabaseFilesThatCannotBeReadAreNamedWithTheLine) {
+  CreatedImage image("6");
+  const std::string file = "drive_c/Windows/System32/inetsrv/MetaBase.xml";
+  const std::string good = image.ReadHostFile(file);
+  const std::string shown = "quaver-machine: C:\\Windows\\System32\\inetsrv\\MetaBase.xml, line ";
+  const size_t end = good.rfind("</MBProperty>");
+  ASSERT_NE(end, std::string::npos);
+  const size_t line = 1 + std::count(good.begin(), good.begin() + end, '\n');
+  const auto withKey = [&](const std::string& key) {
+    return good.substr(0, end) + key + "\n" + good.substr(end);
+  };
+  std::string nest;
+  for (int i = 0; i < 50000; ++i) nest += "<a>";
+  for (int i = 0; i < 50000; ++i) nest += "</a>";
+  std::string deepKey = "/LM/W3SVC/1/ROOT";
+  for (int i = 0; i < 61; ++i) deepKey += "/d";
+  const std::pair<std::string, std::string> variants[] = {
+      {withKey("<IIsWebVirtualDir Location=\"/LM/W3SVC/1/ROOT/x\">" + nest + "</IIsWebVirtualDir>"),
+       shown + std::to_string(line) + ": Elements nested deeper than 64 levels\n"},
+      {withKey("<IIsWebVirtualDir Location=\"" + deepKey + "\" />"),
+       shown + std::to_string(line) + ": key " + deepKey + " is nested deeper than 61 levels\n"},
+      {withKey("<IIsWebService Location=\"/LM/W3SVC\" />"),
+       shown + std::to_string(line) + ": key /LM/W3SVC twice\n"},
+  };
+  for (const auto& [text, error] : variants) {
+    image.WriteHostFile(file, text);
+    RunTable(image, {{{"metabase"}, 1, "", error}});
+  }
+  const std::filesystem::path host = image.Root() / file;
+  std::filesystem::remove(host);
+  std::filesystem::create_directory(host);
+  RunTable(image, {{{"metabase"}, 1, "", "quaver-machine: cannot read "}});
 }
 
 TEST_F(CommandTable, Reg) {

@@ -14,6 +14,7 @@
 #include "core/CSPException.h"
 #include "package/ComponentSchema.h"
 #include "package/Update.h"
+#include "platform/files/HostFileRead.h"
 #include "platform/machine.h"
 #include "platform/text.h"
 #include "tools/cvsp/CvspRun.h"
@@ -55,6 +56,7 @@ struct Options {
   std::string machineDir;
   bool force = false;
   bool verbose = false;
+  bool allowOutside = false;
 };
 
 void PrintFindings(const std::vector<Finding>& findings, std::ostream& err) {
@@ -72,16 +74,18 @@ bool InstallerAccepts(const CSPBuffer& package, std::string& refusal) {
 }
 
 int Build(const Options& o, std::ostream& out, std::ostream& err) {
-  std::ifstream in(o.input);
-  if (!in) throw ToolError("cannot read " + o.input);
+  std::string text, error;
+  if (!machine::files::ReadHostFile(o.input, UINT32_MAX, text, error)) {
+    throw ToolError("cannot read " + o.input + ": it " + error);
+  }
   nlohmann::json manifest;
   try {
-    manifest = nlohmann::json::parse(in);
+    manifest = nlohmann::json::parse(text);
   } catch (const nlohmann::json::exception& e) {
     throw ToolError(o.input + ": " + e.what());
   }
   PackageImage image;
-  ReadManifest(manifest, fs::path(o.input).parent_path(), image);
+  ReadManifest(manifest, fs::path(o.input).parent_path(), image, o.allowOutside);
   const std::vector<Finding> findings = CheckPackage(image.formatVersion, image.root);
   PrintFindings(findings, err);
   CSPBuffer package;
@@ -375,6 +379,9 @@ void Describe(CLI::App& app, Options& o) {
   build->add_option("-o,--output", o.output, "package file to write")->required();
   build->add_flag("--force", o.force,
                   "write the package even when the installer would refuse it (to test installers)");
+  build->add_flag("--allow-outside", o.allowOutside,
+                  "let BINARY \"file\" paths lead outside the manifest's folder and through "
+                  "symbolic links");
   CLI::App* dump = app.add_subcommand("dump", "Print a package as a manifest that build accepts");
   dump->add_option("FILE", o.input, "package file")->required();
   dump->add_option("-o,--output", o.output,

@@ -4,8 +4,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
+#include "platform/files/HostFileRead.h"
 #include "platform/machine.h"
 
 namespace fs = std::filesystem;
@@ -13,10 +13,10 @@ namespace fs = std::filesystem;
 namespace cvsp {
 
 CSPBuffer ReadPackageFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw ToolError("cannot read " + path);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (bytes.size() > UINT32_MAX) throw ToolError(path + " is larger than 4 GiB");
+  std::string bytes, error;
+  if (!machine::files::ReadHostFile(path, UINT32_MAX, bytes, error)) {
+    throw ToolError("cannot read " + path + ": it " + error);
+  }
   CSPBuffer out;
   out.Set(bytes.data(), static_cast<uint32_t>(bytes.size()));
   RefuseManifest(path, out);

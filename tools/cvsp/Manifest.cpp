@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <set>
 #include <string_view>
 
@@ -12,6 +11,7 @@
 #include "core/CSPDateTime.h"
 #include "core/CSPTime.h"
 #include "package/ByteFormat.h"
+#include "platform/files/HostFileRead.h"
 #include "platform/text.h"
 #include "tools/cvsp/ZlibPacker.h"
 
@@ -37,7 +37,10 @@ uint8_t TypeFromName(const json& value, const std::string& where) {
       if (value.get<std::string>() == VariableType::Name(type)) return type;
     }
   }
-  Fail(where, "unknown type " + value.dump());
+  // A structured value is named by its kind: dumping it whole could recurse
+  // as deep as the manifest nests.
+  Fail(where, "unknown type " + (value.is_structured() ? std::string(value.type_name())
+                                                         : value.dump()));
 }
 
 // A type name, or for an empty list the raw code a decoded package may hold.
@@ -101,11 +104,23 @@ CSPBuffer FromHex(const json& value, const std::string& where) {
   return out;
 }
 
-CSPBuffer ReadHostFile(const std::filesystem::path& path, const std::string& where) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) Fail(where, "cannot read " + path.string());
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (bytes.size() > UINT32_MAX) Fail(where, path.string() + " is larger than 4 GiB");
+// A BINARY node's file: below the manifest's folder unless the caller
+// allows any path, a regular file, and no larger than a value can be.
+CSPBuffer ReadBinaryFile(const std::filesystem::path& base, const std::string& file,
+                         bool anywhere, const std::string& where) {
+  // The name would end at the NUL when the file is opened.
+  if (file.find('\0') != std::string::npos) Fail(where, "\"file\" holds a NUL character");
+  std::string bytes, error;
+  const bool read =
+      anywhere ? machine::files::ReadHostFile(base / file, UINT32_MAX, bytes, error)
+               : machine::files::ReadHostFileBelow(base, file, UINT32_MAX, bytes, error);
+  if (!read) {
+    const bool fence = !anywhere && (error == "is outside the folder" ||
+                                     error.find("symbolic link") != std::string::npos);
+    Fail(where, "\"file\" " + file + " " +
+                    (error == "is outside the folder" ? "is outside the manifest's folder" : error) +
+                    (fence ? " (--allow-outside reads it anyway)" : ""));
+  }
   CSPBuffer out;
   out.Set(bytes.data(), static_cast<uint32_t>(bytes.size()));
   return out;
@@ -223,9 +238,10 @@ std::string TimeText(const CSPTime& time) {
 
 class Reader {
  public:
-  explicit Reader(std::filesystem::path base) : base(std::move(base)) {}
+  Reader(std::filesystem::path base, bool anywhere) : base(std::move(base)), anywhere(anywhere) {}
 
-  void Node(const json& j, const CSPString& name, const std::string& where, bool isRoot,
+  // `depth` counts from 0 at the root, as the package decoder does.
+  void Node(const json& j, const CSPString& name, const std::string& where, uint32_t depth,
             ComponentVariable& node);
 
  private:
@@ -235,12 +251,13 @@ class Reader {
               ComponentVariable& node);
   void Bytes(const json& j, uint8_t type, const CSPString& name, const std::string& where,
              ComponentVariable& node);
-  void Map(const json& j, const CSPString& name, const std::string& where,
+  void Map(const json& j, const CSPString& name, const std::string& where, uint32_t depth,
            ComponentVariable& node);
-  void List(const json& j, const CSPString& name, const std::string& where,
+  void List(const json& j, const CSPString& name, const std::string& where, uint32_t depth,
             ComponentVariable& node);
 
   std::filesystem::path base;
+  bool anywhere;
 };
 
 void Reader::Keys(const json& j, const std::string& where, std::set<std::string> allowed) {
@@ -255,8 +272,14 @@ const json& Reader::Value(const json& j, const std::string& where) {
   return j["value"];
 }
 
-void Reader::Node(const json& j, const CSPString& name, const std::string& where, bool isRoot,
+void Reader::Node(const json& j, const CSPString& name, const std::string& where, uint32_t depth,
                   ComponentVariable& node) {
+  const bool isRoot = depth == 0;
+  // The installer refuses a deeper tree, so none is built.
+  if (depth > ComponentVariable::kNestingBound) {
+    Fail(where, "nested deeper than " + std::to_string(ComponentVariable::kNestingBound) +
+                    " levels below the root, the most a package may hold");
+  }
   if (j.is_string() && !isRoot) {
     node.SetString(name, Latin1FromJson(j.get<std::string>(), where));
     return;
@@ -273,9 +296,9 @@ void Reader::Node(const json& j, const CSPString& name, const std::string& where
   if (!j.contains("type") && !isRoot) Fail(where, "\"type\" is missing");
   uint8_t type = j.contains("type") ? TypeFromName(j["type"], where) : VariableType::MAP;
   if (type == VariableType::MAP) {
-    Map(j, name, where, node);
+    Map(j, name, where, depth, node);
   } else if (type == VariableType::LIST) {
-    List(j, name, where, node);
+    List(j, name, where, depth, node);
   } else if (type >= VariableType::BINARY) {
     Bytes(j, type, name, where, node);
   } else {
@@ -340,7 +363,7 @@ void Reader::Bytes(const json& j, uint8_t type, const CSPString& name, const std
       node.SetBinary(name, FromHex(j["hex"], where));
     } else {
       if (!j["file"].is_string()) Fail(where, "\"file\" must be a path");
-      node.SetBinary(name, ReadHostFile(base / j["file"].get<std::string>(), where));
+      node.SetBinary(name, ReadBinaryFile(base, j["file"].get<std::string>(), anywhere, where));
     }
     return;
   }
@@ -374,7 +397,7 @@ void Reader::Bytes(const json& j, uint8_t type, const CSPString& name, const std
   node.SetWString(name, text);
 }
 
-void Reader::Map(const json& j, const CSPString& name, const std::string& where,
+void Reader::Map(const json& j, const CSPString& name, const std::string& where, uint32_t depth,
                  ComponentVariable& node) {
   Keys(j, where, {"name", "children"});
   node.SetMap(name);
@@ -391,12 +414,12 @@ void Reader::Map(const json& j, const CSPString& name, const std::string& where,
       Fail(childWhere, "a name is at most 255 bytes");
     }
     ComponentVariable child;
-    Node(it.value(), childName, childWhere, false, child);
+    Node(it.value(), childName, childWhere, depth + 1, child);
     if (!node.AddToMap(name, child)) Fail(where, "the MAP grows beyond 4 GiB");
   }
 }
 
-void Reader::List(const json& j, const CSPString& name, const std::string& where,
+void Reader::List(const json& j, const CSPString& name, const std::string& where, uint32_t depth,
                   ComponentVariable& node) {
   Keys(j, where, {"name", "element_type", "elements"});
   const json empty = json::array();
@@ -414,7 +437,7 @@ void Reader::List(const json& j, const CSPString& name, const std::string& where
   for (size_t i = 0; i < elements.size(); ++i) {
     std::string elementWhere = where + "[" + std::to_string(i) + "]";
     ComponentVariable element;
-    Node(elements[i], CSPString(), elementWhere, false, element);
+    Node(elements[i], CSPString(), elementWhere, depth + 1, element);
     if (!typed) {
       elementType = element.GetType();
       typed = true;
@@ -561,7 +584,7 @@ ojson Dumper::Node(const ComponentVariable& node, bool isRoot) {
 }  // namespace
 
 void ReadManifest(const json& manifest, const std::filesystem::path& baseDir,
-                  PackageImage& image) {
+                  PackageImage& image, bool filesAnywhere) {
   if (!manifest.is_object()) Fail("manifest", "must be a JSON object");
   for (auto it = manifest.begin(); it != manifest.end(); ++it) {
     if (it.key() != "format_version" && it.key() != "root") {
@@ -582,7 +605,7 @@ void ReadManifest(const json& manifest, const std::filesystem::path& baseDir,
   if (rootName.GetLength() > ComponentVariable::kMaxNameLength) {
     Fail("root", "a name is at most 255 bytes");
   }
-  Reader(baseDir).Node(root, rootName, "root", true, image.root);
+  Reader(baseDir, filesAnywhere).Node(root, rootName, "root", 0, image.root);
 }
 
 void EncodePackage(const PackageImage& image, CSPBuffer& out) {

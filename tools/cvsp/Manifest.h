@@ -22,7 +22,10 @@
 //   STRING       "value": text whose characters are the bytes (U+0000-U+00FF),
 //                or "hex": the bytes
 //   WSTRING      "value": any text, or "hex": the UTF-16LE bytes
-//   BINARY       "file": a path relative to the manifest, or "hex": the bytes
+//   BINARY       "file": a path relative to the manifest, or "hex": the bytes;
+//                the file is a regular one below the manifest's folder,
+//                reached through no symbolic link, unless files are allowed
+//                anywhere
 //   MAP          "children": {name: node, ...}
 //   LIST         "element_type": a type, "elements": [node, ...]; an empty
 //                list may give its element type as a number (0-255)
@@ -52,9 +55,11 @@ struct PackageImage {
   ComponentVariable root;
 };
 
-// "file" paths of BINARY nodes are relative to baseDir.
+// "file" paths of BINARY nodes are relative to baseDir and stay below it
+// unless `filesAnywhere`. Nodes nested deeper than the package decoder
+// accepts (ComponentVariable::kNestingBound) are refused.
 void ReadManifest(const nlohmann::json& manifest, const std::filesystem::path& baseDir,
-                  PackageImage& image);
+                  PackageImage& image, bool filesAnywhere = false);
 
 // Magic, version word and the root encoded with its name; nodes marked
 // "compress" are stored deflated.

@@ -1,10 +1,10 @@
 #include "tools/quaver-machine/AppHostReader.h"
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <pugixml.hpp>
 
+#include "platform/apphost/ConfigDocument.h"
+#include "platform/machine.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "tools/quaver-machine/Tool.h"
@@ -54,26 +54,47 @@ void Collect(pugi::xml_node group, const std::string& prefix, std::vector<std::s
   }
 }
 
+// The configuration file's bytes, or in `reason` why they cannot be read (a
+// folder, a FIFO or device in its place); false when there is no file.
+bool ReadConfigFile(std::string& bytes, std::string& shownPath, std::string& reason) {
+  char16_t path[MAX_PATH];
+  machine::ResolvedPath resolved;
+  if (ExpandEnvironmentStringsW(kConfigFile, path, MAX_PATH) == 0 ||
+      machine::ResolveWindowsPath(path, resolved) != ERROR_SUCCESS || !resolved.exists) {
+    return false;
+  }
+  shownPath = machine::ToUtf8(path);
+  if (resolved.isDirectory) {
+    reason = "it is a folder, not a file";
+    return true;
+  }
+  try {
+    bytes = machine::ReadWholeFile(resolved.host);
+  } catch (const machine::MachineError& e) {
+    reason = e.what();
+  }
+  return true;
+}
+
 // appcmd's report of a configuration it cannot read: the HRESULT and, for a
-// file that is not well-formed, where in it the fault is.
+// file that cannot be read or is not a configuration file, why and where.
 [[noreturn]] void FailToRead(const std::string& section, HRESULT hr) {
   char code[16];
   std::snprintf(code, sizeof code, "%08x", static_cast<unsigned>(hr));
   std::string detail = "Cannot read " + section + ": " + HresultText(hr);
-  char16_t path[MAX_PATH];
-  machine::ResolvedPath resolved;
-  if (ExpandEnvironmentStringsW(kConfigFile, path, MAX_PATH) != 0 &&
-      machine::ResolveWindowsPath(path, resolved) == ERROR_SUCCESS && resolved.exists) {
-    std::ifstream in(resolved.host, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    size_t line = 0;
-    std::string fault;
-    if (!in) {
-      detail = "\nFilename: \\\\?\\" + machine::ToUtf8(path) + "\nError: Cannot read configuration file\n";
-    } else if (FindXmlFault(bytes, line, fault)) {
-      detail = "\nFilename: \\\\?\\" + machine::ToUtf8(path) + "\nLine number: " +
-               std::to_string(line) + "\nError: Configuration file is not well-formed XML (" +
-               fault + ")\n";
+  std::string bytes, path, reason;
+  apphost::ConfigDocument document;
+  machine::XmlFault fault;
+  if (ReadConfigFile(bytes, path, reason)) {
+    if (!reason.empty()) {
+      detail = "\nFilename: \\\\?\\" + path + "\nError: Cannot read configuration file (" + reason +
+               ")\n";
+    } else if (!document.Parse(bytes, fault)) {
+      detail = "\nFilename: \\\\?\\" + path + "\nLine number: " + std::to_string(fault.line) +
+               "\nError: " +
+               (fault.wellFormed ? "Configuration file is not valid ("
+                                 : "Configuration file is not well-formed XML (") +
+               fault.description + ")\n";
     }
   }
   throw ToolFailure("ERROR ( hresult:" + std::string(code) + ", message:" + detail + " )");
@@ -111,16 +132,16 @@ Held<IAppHostElement> AppHostReader::Section(const std::string& name,
 }
 
 std::vector<std::string> AppHostReader::DeclaredSections() {
-  char16_t path[MAX_PATH];
-  if (ExpandEnvironmentStringsW(kConfigFile, path, MAX_PATH) == 0) return {};
-  machine::ResolvedPath resolved;
-  if (machine::ResolveWindowsPath(path, resolved) != ERROR_SUCCESS || !resolved.exists) return {};
-  pugi::xml_document document;
-  if (!document.load_file(resolved.host.c_str())) {
+  std::string bytes, path, reason;
+  if (!ReadConfigFile(bytes, path, reason)) return {};
+  apphost::ConfigDocument document;
+  std::string error;
+  if (!reason.empty()) FailToRead("configSections", HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
+  if (!document.Parse(bytes, error)) {
     FailToRead("configSections", HRESULT_FROM_WIN32(ERROR_INVALID_DATA));
   }
   std::vector<std::string> names;
-  for (auto sections : document.document_element().children("configSections")) {
+  for (auto sections : document.Root().children("configSections")) {
     Collect(sections, "", names);
   }
   return names;

@@ -153,7 +153,18 @@ void PrintMetabase(const std::string& path) {
   // Through the metabase service: what its clients see.
   std::unique_ptr<metabase::Key> root;
   const HRESULT hr = metabase::MetabaseService::Instance().CopyTree(root);
-  if (FAILED(hr)) throw quaver_machine::CommandError("cannot read the metabase file " + file.string());
+  if (FAILED(hr)) {
+    // The reader's own words say what is wrong and on which line.
+    if (!metabase::UsesAppHostMetabase()) {
+      try {
+        metabase::ParseMetabaseXml(bytes, machine::ToUtf8(metabase::kMetabaseFile));
+      } catch (const machine::MachineError& e) {
+        throw quaver_machine::CommandError(e.what());
+      }
+    }
+    throw quaver_machine::CommandError("cannot read the metabase file " + file.string() + ": " +
+                                       quaver_machine::HresultText(hr));
+  }
   const metabase::Key* key = root.get();
   std::string shown;
   for (const auto& piece : metabase::SplitPath(machine::FromUtf8(path))) {

@@ -6,6 +6,7 @@
 #include <pugixml.hpp>
 
 #include "platform/text.h"
+#include "platform/text/XmlDocument.h"
 
 namespace quaver_machine {
 namespace {
@@ -90,11 +91,10 @@ bool IsHelpWord(const std::string& word) {
 
 bool FindXmlFault(const std::string& bytes, size_t& line, std::string& description) {
   pugi::xml_document document;
-  const pugi::xml_parse_result parsed = document.load_buffer(bytes.data(), bytes.size());
-  if (parsed) return false;
-  const size_t offset = std::min(bytes.size(), static_cast<size_t>(parsed.offset));
-  line = 1 + static_cast<size_t>(std::count(bytes.begin(), bytes.begin() + offset, '\n'));
-  description = parsed.description();
+  machine::XmlFault fault;
+  if (machine::LoadXml(document, bytes, pugi::parse_default, fault)) return false;
+  line = fault.line;
+  description = fault.description;
   return true;
 }
 

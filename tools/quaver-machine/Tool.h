@@ -75,8 +75,8 @@ std::string WindowsErrorText(DWORD error);
 // "/?" or "-?": how Windows' tools are asked for their usage.
 bool IsHelpWord(const std::string& word);
 
-// Whether `bytes` is well-formed XML; if not, the 1-based line of the fault
-// and what is wrong there.
+// Whether `bytes` is well-formed XML nested within machine::kXmlNestingBound;
+// if not, the 1-based line of the fault and what is wrong there.
 bool FindXmlFault(const std::string& bytes, size_t& line, std::string& description);
 
 // "0x8007000D (The data is invalid.)": an HRESULT as Windows tools show it.
