@@ -15,12 +15,14 @@ build=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=None \
   -DCMAKE_CXX_FLAGS="-O1 -gline-tables-only" \
   -DQUAVER_FUZZ=ON -DQUAVER_TESTS=OFF -DQUAVER_BENCH=OFF >/dev/null
-cmake --build "$build" -j"$jobs" --target cvsp fuzz_decode fuzz_parse fuzz_package_info
+cmake --build "$build" -j"$jobs" --target cvsp fuzz_decode fuzz_parse fuzz_package_info \
+  quaver-machine fuzz_regfile fuzz_sddl fuzz_ini
 
 corpus="$build/corpus"
 artifacts="$build/artifacts"
 rm -rf "$corpus"
-mkdir -p "$corpus/decode" "$corpus/parse" "$corpus/package_info" "$artifacts"
+mkdir -p "$corpus/decode" "$corpus/parse" "$corpus/package_info" "$artifacts" \
+  "$corpus/regfile" "$corpus/sddl" "$corpus/ini"
 for manifest in fuzz/seeds/*.json tools/cvsp/examples/*.json; do
   name=$(basename "$manifest" .json)
   package="$corpus/parse/$name.cvsp"
@@ -30,7 +32,15 @@ for manifest in fuzz/seeds/*.json tools/cvsp/examples/*.json; do
   { printf '\377'; tail -c +17 "$package"; } >"$corpus/decode/$name.bin"
 done
 
-for target in decode parse package_info; do
+# The image readers start from the files of a fresh image and real exports.
+rm -rf "$build/image"
+"$build/tools/quaver-machine/quaver-machine" create "$build/image" >/dev/null
+cp "$build/image"/registry/*.reg "$corpus/regfile/"
+if [ -d ../shared/corpus/reg ]; then cp ../shared/corpus/reg/*.reg "$corpus/regfile/"; fi
+cp "$build/image/machine.ini" "$build/image/services.ini" "$corpus/ini/"
+cp fuzz/seeds/*.sddl "$corpus/sddl/"
+
+for target in decode parse package_info regfile sddl ini; do
   echo "fuzz_$target: ${seconds}s"
   log="$build/fuzz_$target.log"
   if ! "$build/fuzz/fuzz_$target" "$corpus/$target" -max_total_time="$seconds" \
