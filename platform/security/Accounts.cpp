@@ -167,6 +167,12 @@ AccountDatabase AccountDatabase::FromSettings(const machine::IniFile& settings) 
     for (size_t i = 2; i < fields.size(); ++i) groups.push_back(decode(fields[i]));
     db.Add(std::move(domain), std::move(name), std::move(*sid), use->use, std::move(groups));
   }
+  // An empty section would vanish when the accounts are written back, and
+  // the server would then have the default accounts instead of none.
+  if (db.accounts_.empty()) {
+    throw machine::MachineError(settings.Where(kSection, {}, "machine.ini") +
+                                ": [accounts] holds no account");
+  }
   for (const Account& account : db.accounts_) {
     for (const std::u16string& group : account.groups) {
       if (db.FindByName(group) == nullptr)

@@ -229,6 +229,14 @@ TEST(AccountDatabaseFile, MalformedLinesNameFileAndLine) {
       {"WEBSRV01\\deploy = S-1-5-21-9, User, BUILTIN\\Us\xC3rs",
        "/img/machine.ini:3: [accounts] WEBSRV01\\deploy: not UTF-8 text"},
   };
+  // Written back, an empty section would vanish and bring the default accounts.
+  try {
+    winsec::AccountDatabase::FromSettings(
+        machine::IniFile::Parse("[accounts]\n; none\n", "/img/machine.ini"));
+    ADD_FAILURE() << "an empty [accounts] section was taken";
+  } catch (const machine::MachineError& e) {
+    EXPECT_STREQ(e.what(), "/img/machine.ini: [accounts] holds no account");
+  }
   for (const Case& c : cases) {
     const std::string text =
         std::string("[accounts]\nBUILTIN\\Users = S-1-5-32-545, Alias\n") + c.line + "\n";
