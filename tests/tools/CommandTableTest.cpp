@@ -169,6 +169,7 @@ TEST_F(CommandTable, Reg) {
       {{"reg", "import", exported}, 0, "The operation completed successfully.\n", ""},
       {{"reg", "query", "HKLM\\SOFTWARE\\Test"}, 0, "    N    REG_DWORD    0x5\n", ""},
       {{"reg", "import", "/nonexistent/file.reg"}, 1, "", "ERROR: Error opening the file."},
+      {{"reg", "import", image.Root().string()}, 1, "", "ERROR: Error opening the file."},
       {{"reg", "delete", "HKLM\\SOFTWARE"}, 1, "", "ERROR: Access is denied.\n"},
   });
 }
