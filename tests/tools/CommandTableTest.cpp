@@ -218,6 +218,24 @@ TEST_F(CommandTable, DamagedImageFilesAreNamedWithTheirLine) {
   }
 }
 
+// The walks over a subtree (query /s, delete, export) reach down to the
+// deepest key Windows allows, and nothing goes deeper.
+TEST_F(CommandTable, DeepestTreeIsWalked) {
+  CreatedImage image("10");
+  std::string deepest = "HKLM\\SOFTWARE";
+  for (int i = 1; i < 512; ++i) deepest += "\\k";
+  const std::string exported = (image.Root() / "deep.reg").string();
+  RunTable(image, {
+      {{"reg", "add", deepest + "\\beyond", "/f"}, 1, "", "ERROR: The parameter is incorrect."},
+      {{"reg", "add", deepest, "/v", "Leaf", "/d", "x", "/f"}, 0, "", ""},
+      {{"reg", "query", "HKLM\\SOFTWARE\\k", "/s"}, 0, "\\k\\k\n    Leaf    REG_SZ    x\n", ""},
+      {{"reg", "export", "HKLM\\SOFTWARE\\k", exported, "/y"}, 0, "", ""},
+      {{"reg", "delete", "HKLM\\SOFTWARE\\k", "/f"}, 0, "", ""},
+      {{"reg", "import", exported}, 0, "", ""},
+      {{"reg", "query", deepest}, 0, "    Leaf    REG_SZ    x\n", ""},
+  });
+}
+
 TEST_F(CommandTable, Sc) {
   CreatedImage image("10");
   const std::string missing =
