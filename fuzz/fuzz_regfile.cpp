@@ -34,13 +34,11 @@ bool SameTree(const RegNode& a, const RegNode& b) {
   return true;
 }
 
-// The export of the whole hive as `reg export` writes it for Windows.
+// The export of the whole hive as `reg export HKLM` writes it for Windows.
 std::string ExportText(const RegNode& root) {
   std::u16string text(machine::registry::kRegFileHeader);
   text += u"\r\n\r\n";
-  for (const auto& child : root.Children()) {
-    machine::registry::AppendKeyText(*child, root.Name() + u"\\" + child->Name(), u"\r\n", text);
-  }
+  machine::registry::AppendKeyText(root, root.Name(), u"\r\n", text);
   return machine::registry::EncodeUtf16File(text);
 }
 

@@ -75,7 +75,17 @@ void SplitFullName(std::u16string_view full, std::u16string& domain, std::u16str
 std::u16string Account::FullName() const { return domain.empty() ? name : domain + u"\\" + name; }
 
 std::u16string ComputerNameOf(const machine::IniFile& settings) {
-  return machine::FromUtf8(settings.GetOr("environment", "COMPUTERNAME", "WEB01"));
+  const std::string text = settings.GetOr("environment", "COMPUTERNAME", "WEB01");
+  std::u16string name;
+  // The name is the domain of the local accounts: with a backslash in it
+  // (or a byte replaced) they would not read back under the same names.
+  if (!machine::text::DecodeUtf8(text, name) || name.empty() ||
+      name.find_first_of(u"\\/:*?\"<>|") != std::u16string::npos) {
+    throw machine::MachineError(settings.Where("environment", "COMPUTERNAME", "machine.ini") +
+                                ": [environment] COMPUTERNAME = \"" + text +
+                                "\" is not a computer name");
+  }
+  return name;
 }
 
 void AccountDatabase::Add(std::u16string domain, std::u16string name, SidBytes sid,

@@ -229,6 +229,18 @@ TEST(AccountDatabaseFile, MalformedLinesNameFileAndLine) {
       {"WEBSRV01\\deploy = S-1-5-21-9, User, BUILTIN\\Us\xC3rs",
        "/img/machine.ini:3: [accounts] WEBSRV01\\deploy: not UTF-8 text"},
   };
+  // The computer name is the local accounts' domain: one that would split
+  // or change their names is refused.
+  for (const char* name : {"WEB\\01", "WEB\xF4", ""}) {
+    const std::string text = std::string("[environment]\nCOMPUTERNAME=") + name + "\n";
+    try {
+      winsec::AccountDatabase::FromSettings(machine::IniFile::Parse(text, "/img/machine.ini"));
+      ADD_FAILURE() << name;
+    } catch (const machine::MachineError& e) {
+      const std::string expected = "/img/machine.ini:2: [environment] COMPUTERNAME = ";
+      EXPECT_EQ(std::string(e.what()).rfind(expected, 0), 0u) << e.what();
+    }
+  }
   // Written back, an empty section would vanish and bring the default accounts.
   try {
     winsec::AccountDatabase::FromSettings(
