@@ -173,6 +173,10 @@ AccountDatabase AccountDatabase::FromSettings(const machine::IniFile& settings) 
     std::u16string name;
     SplitFullName(decode(Trim(key)), domain, name);
     if (name.empty()) Malformed(settings, key, "empty account name");
+    // Written back as DOMAIN\name, a second backslash (or a leading one)
+    // would move into the domain or vanish.
+    if (name.find(u'\\') != std::u16string::npos || (domain.empty() && key[0] == '\\'))
+      Malformed(settings, key, "one backslash at most, between domain and name");
     std::vector<std::u16string> groups;
     for (size_t i = 2; i < fields.size(); ++i) groups.push_back(decode(fields[i]));
     db.Add(std::move(domain), std::move(name), std::move(*sid), use->use, std::move(groups));

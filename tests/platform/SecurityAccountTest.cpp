@@ -228,6 +228,8 @@ TEST(AccountDatabaseFile, MalformedLinesNameFileAndLine) {
        "/img/machine.ini:3: [accounts] WEBSRV01\\d\xE9ploy: not UTF-8 text"},
       {"WEBSRV01\\deploy = S-1-5-21-9, User, BUILTIN\\Us\xC3rs",
        "/img/machine.ini:3: [accounts] WEBSRV01\\deploy: not UTF-8 text"},
+      {"\\deploy = S-1-5-21-9, User", "/img/machine.ini:3: [accounts] \\deploy: one backslash"},
+      {"A\\B\\deploy = S-1-5-21-9, User", "/img/machine.ini:3: [accounts] A\\B\\deploy: one"},
   };
   // The computer name is the local accounts' domain: one that would split
   // or change their names is refused.
