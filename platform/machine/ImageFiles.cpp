@@ -117,16 +117,22 @@ void WriteFileAtomically(const fs::path& path, std::string_view bytes) {
 }
 
 std::string ReadWholeFile(const fs::path& path) {
-  // Non-blocking so that a FIFO put where a file belongs cannot hang the
-  // reader; only regular files are read (a device would never end).
+  // Without O_NONBLOCK a FIFO in the file's place would block the open.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) Fail("read", path, errno);
-  struct stat status {};
-  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-    const bool folder = S_ISDIR(status.st_mode);
+  // Only a regular file is an image's file: a folder, FIFO or device in its
+  // place would fail late, hang or never end.
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
+    const int error = errno;
     ::close(fd);
-    throw MachineError("cannot read " + path.string() +
-                       (folder ? ": it is a folder, not a file" : ": it is not a regular file"));
+    Fail("read", path, error);
+  }
+  if (!S_ISREG(info.st_mode)) {
+    ::close(fd);
+    throw MachineError("cannot read " + path.string() + ": " +
+                       (S_ISDIR(info.st_mode) ? "a folder" : "not a regular file") +
+                       " is in the file's place");
   }
   std::string bytes;
   char chunk[65536];

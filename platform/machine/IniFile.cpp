@@ -40,6 +40,7 @@ void CheckName(std::string_view name, const char* what) {
 
 IniFile IniFile::Parse(std::string_view text, const std::string& fileNameForErrors) {
   IniFile ini;
+  ini.fileName_ = fileNameForErrors;
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   size_t lineNumber = 0;
   std::vector<size_t> keyLines;  // where each key of the current section was defined
@@ -52,7 +53,7 @@ IniFile IniFile::Parse(std::string_view text, const std::string& fileNameForErro
     const std::string_view trimmed = Trim(raw);
     auto& lines = ini.sections_.empty() ? ini.preamble_ : ini.sections_.back().lines;
     if (IsComment(trimmed)) {
-      lines.push_back({"", "", std::string(raw)});
+      lines.push_back({"", "", std::string(raw), 0});
       continue;
     }
     if (trimmed.front() == '[') {
@@ -78,8 +79,8 @@ IniFile IniFile::Parse(std::string_view text, const std::string& fileNameForErro
       Malformed(fileNameForErrors, lineNumber,
                 "key '" + std::string(key) + "' appears twice in [" + section.name + "]");
     }
-    lines.push_back(
-        {std::string(key), std::string(Trim(trimmed.substr(eq + 1))), std::string(raw)});
+    lines.push_back({std::string(key), std::string(Trim(trimmed.substr(eq + 1))),
+                     std::string(raw), lineNumber});
   }
   return ini;
 }
@@ -167,13 +168,14 @@ void IniFile::Set(std::string_view section, std::string_view key, std::string_vi
     auto& last = sections_.empty() ? preamble_ : sections_.back().lines;
     const bool endsBlank =
         last.empty() || (last.back().key.empty() && Trim(last.back().raw).empty());
-    if (!endsBlank) last.push_back({"", "", ""});
+    if (!endsBlank) last.push_back({"", "", "", 0});
     s = &AddSection(section);
   }
   if (const Line* existing = s->Find(key)) {
     Line& line = s->lines[static_cast<size_t>(existing - s->lines.data())];
     line.value = std::string(value);
     line.raw.clear();
+    line.number = 0;
     return;
   }
   // New keys go after the section's last key, ahead of the blank lines and
@@ -181,7 +183,7 @@ void IniFile::Set(std::string_view section, std::string_view key, std::string_vi
   auto pos = s->lines.end();
   while (pos != s->lines.begin() && std::prev(pos)->key.empty()) --pos;
   s->keys.emplace(Folded(key), static_cast<size_t>(pos - s->lines.begin()));
-  s->lines.insert(pos, {std::string(key), std::string(value), ""});
+  s->lines.insert(pos, {std::string(key), std::string(value), "", 0});
 }
 
 bool IniFile::Remove(std::string_view section, std::string_view key) {
@@ -200,6 +202,15 @@ bool IniFile::RemoveSection(std::string_view section) {
   sectionIndex_.clear();
   for (size_t i = 0; i < sections_.size(); ++i) sectionIndex_.emplace(Folded(sections_[i].name), i);
   return true;
+}
+
+std::string IniFile::Where(std::string_view section, std::string_view key,
+                           std::string_view unnamed) const {
+  if (fileName_.empty()) return std::string(unnamed);
+  const Section* s = FindSection(section);
+  const Line* line = s == nullptr ? nullptr : s->Find(key);
+  if (line == nullptr || line->number == 0) return fileName_;
+  return fileName_ + ":" + std::to_string(line->number);
 }
 
 std::vector<std::string> IniFile::Sections() const {

@@ -23,6 +23,22 @@ struct Source {
   bool ansi = false;
 };
 
+// A hand-edited file with bytes that are not UTF-8 is refused: replacing
+// them would change names and data the next time the hive is written.
+// No sequence holds a line feed, so each line decodes on its own.
+void DecodeUtf8Lines(std::string_view bytes, const std::string& file, std::u16string& text) {
+  for (int line = 1;; ++line) {
+    size_t end = bytes.find('\n');
+    std::string_view part = bytes.substr(0, end == std::string_view::npos ? end : end + 1);
+    if (!text::DecodeUtf8(part, text)) {
+      throw MachineError(file + ":" + std::to_string(line) +
+                         ": not UTF-8 text (save the file as UTF-8 or UTF-16)");
+    }
+    if (end == std::string_view::npos) return;
+    bytes.remove_prefix(end + 1);
+  }
+}
+
 Source Decode(std::string_view bytes, const std::string& file) {
   Source source;
   if (bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFF &&
@@ -39,7 +55,7 @@ Source Decode(std::string_view bytes, const std::string& file) {
     source.ansi = true;
     source.text = text::DecodeAnsi(bytes);
   } else {
-    text::DecodeUtf8(bytes, source.text);
+    DecodeUtf8Lines(bytes, file, source.text);
   }
   return source;
 }
@@ -251,6 +267,11 @@ RegFileValue ParseValueLine(std::u16string_view line, const ParseContext& contex
   } else {
     pos = 1;
     value.name = ReadQuoted(line, pos);
+    // The registry functions take names ending at the first zero: such a
+    // value could be neither read nor deleted.
+    if (value.name.find(u'\0') != std::u16string::npos) {
+      throw ParseError("a value name cannot hold a zero character");
+    }
   }
   while (pos < line.size() && IsSpace(line[pos])) ++pos;
   if (pos >= line.size() || line[pos] != u'=') throw ParseError("expected \"=\" after the value name");
@@ -283,6 +304,11 @@ RegFileKey ParseKeyLine(std::u16string_view line) {
     } else {
       key.path.push_back(path[i++]);
     }
+  }
+  // A key whose name holds a zero could never be opened by that name: every
+  // walk of the tree would open its parent again instead.
+  if (key.path.find(u'\0') != std::u16string::npos) {
+    throw ParseError("a key name cannot hold a zero character");
   }
   return key;
 }

@@ -25,7 +25,9 @@
 // know.
 // Reading accepts UTF-16LE with a byte-order mark (what the Windows editor
 // writes), UTF-8 with or without one, and REGEDIT4 files in the ANSI code
-// page, whose hex(1), hex(2) and hex(7) data are ANSI bytes.
+// page, whose hex(1), hex(2) and hex(7) data are ANSI bytes. A UTF-8 file
+// with bytes that are not UTF-8, and names holding a zero character, are
+// refused with the line: neither could be written back as read.
 #pragma once
 
 #include <cstdint>

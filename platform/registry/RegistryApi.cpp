@@ -247,13 +247,13 @@ LSTATUS QueryValueData(HKEY key, std::u16string_view name, DWORD& type,
 bool KeyExists(std::u16string_view objectName) {
   KeyPath path;
   if (!ParseObjectName(objectName, path)) return false;
-  bool exists = false;
-  Guarded([&]() -> LSTATUS {
-    Store* store = Store::Current();
-    exists = store && store->Find(path);
-    return ERROR_SUCCESS;
-  });
-  return exists;
+  Machine* machine = CurrentMachine();
+  if (!machine) return false;
+  std::lock_guard<machine::ImageLock> lock(machine->Lock());
+  // A hive that cannot be read is reported as such (its MachineError goes
+  // on), never as a missing key.
+  Store* store = Store::Current();
+  return store && store->Find(path);
 }
 
 std::string LastStoreError() { return LastError(); }
@@ -302,6 +302,10 @@ LSTATUS CreatePath(Target& parent, const std::vector<std::u16string>& names, boo
   for (const auto& name : names) {
     if (!IsStorableKeyName(name)) return ERROR_INVALID_PARAMETER;
   }
+  // Windows documents the depth of a tree (512 levels) but not the error
+  // for a key beyond it; the stand-in answers as for other keys it cannot
+  // store.
+  if (path.names.size() + names.size() > kMaxKeyDepth) return ERROR_INVALID_PARAMETER;
   for (const auto& name : names) {
     std::shared_ptr<RegNode> child = node->Child(name);
     if (!child) {

@@ -10,7 +10,8 @@ namespace machine::registry {
 
 // "MACHINE\SOFTWARE\...", "CURRENT_USER\...", "USERS\..." or
 // "CLASSES_ROOT\..." (prefixes without regard to case). False without a
-// selected machine or for a malformed name.
+// selected machine or for a malformed name; throws MachineError naming the
+// file and line when the hive's file is malformed.
 bool KeyExists(std::u16string_view objectName);
 
 // The text of this thread's last failure to read or write a hive (file and

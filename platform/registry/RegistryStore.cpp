@@ -118,6 +118,53 @@ bool CannotBeDeleted(const KeyPath& path) {
   return IsFixedLevel(parent) || classesRoot;
 }
 
+// ---- Hive files ---------------------------------------------------------------
+
+namespace {
+
+std::shared_ptr<RegNode> BuildHive(Hive hive, const RegFile& parsed,
+                                   const std::string& fileNameForErrors) {
+  auto root = std::make_shared<RegNode>(std::u16string(InfoOf(hive).rootName));
+  for (const RegFileKey& key : parsed.keys) {
+    auto fail = [&](const std::string& message) {
+      throw MachineError(fileNameForErrors + ":" + std::to_string(key.line) + ": " + message);
+    };
+    KeyPath path;
+    if (!ParseRootedPath(key.path, path) || path.hive != hive ||
+        (key.remove && path.names.empty())) {
+      fail("key outside " + ToUtf8(InfoOf(hive).rootName));
+    }
+    if (path.names.size() > kMaxKeyDepth) fail(kTooDeepText);
+    ApplyKey(*root, path, key);
+  }
+  if (hive == Hive::LocalMachine) {
+    for (auto name : kFixedKeys) root->AddChild(name);
+  }
+  return root;
+}
+
+}  // namespace
+
+std::shared_ptr<RegNode> ReadHive(Hive hive, std::string_view bytes,
+                                  const std::string& fileNameForErrors) {
+  return BuildHive(hive, ParseRegFile(bytes, fileNameForErrors), fileNameForErrors);
+}
+
+std::u16string HiveFileText(const RegNode& root, Hive hive) {
+  std::u16string text(kRegFileHeader);
+  text += u"\n\n";
+  std::u16string rootName(InfoOf(hive).rootName);
+  if (!root.Values().empty()) {
+    text += u"[" + rootName + u"]\n";
+    for (const RegValue& value : root.Values()) text += ValueLine(value, u"\n") + u"\n";
+    text += u"\n";
+  }
+  for (const auto& child : root.Children()) {
+    AppendKeyText(*child, rootName + u"\\" + child->Name(), u"\n", text);
+  }
+  return text;
+}
+
 // ---- Store ------------------------------------------------------------------
 
 Store::Store(std::filesystem::path root) : root_(std::move(root)), id_(nextStoreId++) {}
@@ -145,24 +192,8 @@ RegNode& Store::Root(Hive hive) {
 void Store::Load(Hive hive) {
   HiveState& state = hives_[Index(hive)];
   std::string stamp = StampOf(hive);
-  auto root = std::make_shared<RegNode>(std::u16string(InfoOf(hive).rootName));
-  if (stamp != "missing") {
-    std::string file = FileOf(hive).string();
-    RegFile parsed = ParseRegFile(ReadWholeFile(FileOf(hive)), file);
-    for (const RegFileKey& key : parsed.keys) {
-      KeyPath path;
-      if (!ParseRootedPath(key.path, path) || path.hive != hive ||
-          (key.remove && path.names.empty())) {
-        throw MachineError(file + ":" + std::to_string(key.line) + ": key outside " +
-                           ToUtf8(InfoOf(hive).rootName));
-      }
-      ApplyKey(*root, path, key);
-    }
-  }
-  if (hive == Hive::LocalMachine) {
-    for (auto name : kFixedKeys) root->AddChild(name);
-  }
-  state.root = root;
+  state.root = stamp == "missing" ? BuildHive(hive, RegFile(), {})
+                                  : ReadHive(hive, ReadWholeFile(FileOf(hive)), FileOf(hive).string());
   state.loaded = true;
   state.stamp = stamp;
   ++state.generation;
@@ -175,21 +206,7 @@ std::shared_ptr<RegNode> Store::Find(const KeyPath& path) {
   return node;
 }
 
-std::u16string Store::HiveText(Hive hive) {
-  RegNode& root = Root(hive);
-  std::u16string text(kRegFileHeader);
-  text += u"\n\n";
-  std::u16string rootName(InfoOf(hive).rootName);
-  if (!root.Values().empty()) {
-    text += u"[" + rootName + u"]\n";
-    for (const RegValue& value : root.Values()) text += ValueLine(value, u"\n") + u"\n";
-    text += u"\n";
-  }
-  for (const auto& child : root.Children()) {
-    AppendKeyText(*child, rootName + u"\\" + child->Name(), u"\n", text);
-  }
-  return text;
-}
+std::u16string Store::HiveText(Hive hive) { return HiveFileText(Root(hive), hive); }
 
 void Store::Save(Hive hive) {
   std::string text = ToUtf8(HiveText(hive));
@@ -224,6 +241,7 @@ std::vector<PlannedKey> Plan(const RegFile& file, const std::string& fileName) {
     };
     KeyPath path;
     if (!ParseRootedPath(key.path, path)) fail("unknown root key or empty key name");
+    if (path.names.size() > kMaxKeyDepth) fail(kTooDeepText);
     for (const auto& name : path.names) {
       if (name.size() > kMaxKeyNameLength) fail("key name longer than 255 characters");
     }

@@ -106,6 +106,13 @@ class Store {
   std::array<HiveState, kHiveCount> hives_;
 };
 
+// The hive a hive file's bytes describe. Throws MachineError naming
+// fileNameForErrors and the line.
+std::shared_ptr<RegNode> ReadHive(Hive hive, std::string_view bytes,
+                                  const std::string& fileNameForErrors);
+// The text a hive file holds, which ReadHive reads back unchanged.
+std::u16string HiveFileText(const RegNode& root, Hive hive);
+
 // HKEY_LOCAL_MACHINE's own level is fixed: its keys are hives of their own.
 bool IsFixedLevel(const KeyPath& parent);
 // A hive's root, the keys of that fixed level and HKEY_CLASSES_ROOT's key.

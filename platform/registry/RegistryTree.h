@@ -65,8 +65,11 @@ class RegNode {
 bool SplitKeyPath(std::u16string_view path, std::vector<std::u16string>& names);
 
 // Windows' limits on names: 255 characters for a key name, 16383 for a value
-// name.
+// name;
 constexpr size_t kMaxKeyNameLength = 255;
 constexpr size_t kMaxValueNameLength = 16383;
+// and on the depth of a tree: 512 levels below a hive's root.
+constexpr size_t kMaxKeyDepth = 512;
+inline constexpr char kTooDeepText[] = "key nested deeper than 512 levels";
 
 }  // namespace machine::registry

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/text.h"
+#include "platform/text/Utf.h"
 
 namespace winsec {
 
@@ -63,8 +64,10 @@ void SplitFullName(std::u16string_view full, std::u16string& domain, std::u16str
   }
 }
 
-[[noreturn]] void Malformed(const std::string& key, const std::string& why) {
-  throw machine::MachineError("machine.ini: [accounts] " + key + ": " + why);
+[[noreturn]] void Malformed(const machine::IniFile& settings, const std::string& key,
+                            const std::string& why) {
+  throw machine::MachineError(settings.Where(kSection, key, "machine.ini") + ": [accounts] " +
+                              key + ": " + why);
 }
 
 }  // namespace
@@ -72,7 +75,17 @@ void SplitFullName(std::u16string_view full, std::u16string& domain, std::u16str
 std::u16string Account::FullName() const { return domain.empty() ? name : domain + u"\\" + name; }
 
 std::u16string ComputerNameOf(const machine::IniFile& settings) {
-  return machine::FromUtf8(settings.GetOr("environment", "COMPUTERNAME", "WEB01"));
+  const std::string text = settings.GetOr("environment", "COMPUTERNAME", "WEB01");
+  std::u16string name;
+  // The name is the domain of the local accounts: with a backslash in it
+  // (or a byte replaced) they would not read back under the same names.
+  if (!machine::text::DecodeUtf8(text, name) || name.empty() ||
+      name.find_first_of(u"\\/:*?\"<>|") != std::u16string::npos) {
+    throw machine::MachineError(settings.Where("environment", "COMPUTERNAME", "machine.ini") +
+                                ": [environment] COMPUTERNAME = \"" + text +
+                                "\" is not a computer name");
+  }
+  return name;
 }
 
 void AccountDatabase::Add(std::u16string domain, std::u16string name, SidBytes sid,
@@ -137,26 +150,47 @@ AccountDatabase AccountDatabase::Defaults(std::u16string_view computerName, IisA
 AccountDatabase AccountDatabase::FromSettings(const machine::IniFile& settings) {
   if (!settings.HasSection(kSection)) return Defaults(ComputerNameOf(settings), IisAccounts::None);
   AccountDatabase db;
-  for (const auto& [key, value] : settings.Entries(kSection)) {
+  for (const auto& entry : settings.Entries(kSection)) {
+    // Named, not a structured binding: the decoding lambda below uses it.
+    const std::string& key = entry.first;
+    const std::string& value = entry.second;
     std::vector<std::string_view> fields = SplitCommas(value);
-    if (fields.size() < 2) Malformed(key, "expected \"SID, kind[, group, ...]\"");
+    if (fields.size() < 2) Malformed(settings, key, "expected \"SID, kind[, group, ...]\"");
     std::optional<SidBytes> sid = SidFromString(fields[0]);
-    if (!sid) Malformed(key, "malformed SID '" + std::string(fields[0]) + "'");
+    if (!sid) Malformed(settings, key, "malformed SID '" + std::string(fields[0]) + "'");
     auto use = std::find_if(std::begin(kUseNames), std::end(kUseNames),
                             [&](const UseName& u) { return fields[1] == u.name; });
-    if (use == std::end(kUseNames)) Malformed(key, "unknown kind '" + std::string(fields[1]) + "'");
+    if (use == std::end(kUseNames))
+      Malformed(settings, key, "unknown kind '" + std::string(fields[1]) + "'");
+    // Names are written back when the accounts change: a replaced byte
+    // would rename the account.
+    auto decode = [&](std::string_view text) {
+      std::u16string wide;
+      if (!machine::text::DecodeUtf8(text, wide)) Malformed(settings, key, "not UTF-8 text");
+      return wide;
+    };
     std::u16string domain;
     std::u16string name;
-    SplitFullName(machine::FromUtf8(Trim(key)), domain, name);
-    if (name.empty()) Malformed(key, "empty account name");
+    SplitFullName(decode(Trim(key)), domain, name);
+    if (name.empty()) Malformed(settings, key, "empty account name");
+    // Written back as DOMAIN\name, a second backslash (or a leading one)
+    // would move into the domain or vanish.
+    if (name.find(u'\\') != std::u16string::npos || (domain.empty() && key[0] == '\\'))
+      Malformed(settings, key, "one backslash at most, between domain and name");
     std::vector<std::u16string> groups;
-    for (size_t i = 2; i < fields.size(); ++i) groups.push_back(machine::FromUtf8(fields[i]));
+    for (size_t i = 2; i < fields.size(); ++i) groups.push_back(decode(fields[i]));
     db.Add(std::move(domain), std::move(name), std::move(*sid), use->use, std::move(groups));
+  }
+  // An empty section would vanish when the accounts are written back, and
+  // the server would then have the default accounts instead of none.
+  if (db.accounts_.empty()) {
+    throw machine::MachineError(settings.Where(kSection, {}, "machine.ini") +
+                                ": [accounts] holds no account");
   }
   for (const Account& account : db.accounts_) {
     for (const std::u16string& group : account.groups) {
       if (db.FindByName(group) == nullptr)
-        Malformed(machine::ToUtf8(account.FullName()),
+        Malformed(settings, machine::ToUtf8(account.FullName()),
                   "group '" + machine::ToUtf8(group) + "' is not an account");
     }
   }

@@ -68,7 +68,8 @@ class AccountDatabase {
 };
 
 // The computer name of the image ([environment] COMPUTERNAME); "WEB01" when
-// it is not set.
+// it is not set. Throws MachineError naming the file and line of a name
+// Windows would refuse (empty, not UTF-8, or holding \ / : * ? " < > |).
 std::u16string ComputerNameOf(const machine::IniFile& settings);
 
 }  // namespace winsec

@@ -5,6 +5,7 @@
 
 #include "platform/security/Sddl.h"
 #include "platform/text.h"
+#include "platform/text/Utf.h"
 
 namespace winsec {
 
@@ -93,8 +94,10 @@ SecurityStore SecurityStore::Parse(std::string_view text, const std::string& fil
       Malformed(fileNameForErrors, lineNumber,
                 "unknown object kind '" + std::string(kindText) + "'");
     ObjectKind kind = kindText == "file" ? ObjectKind::File : ObjectKind::RegistryKey;
-    std::u16string name =
-        machine::FromUtf8(line.substr(firstSpace + 1, lastSpace - firstSpace - 1));
+    std::u16string name;
+    // A replaced byte would change the name when the file is next written.
+    if (!machine::text::DecodeUtf8(line.substr(firstSpace + 1, lastSpace - firstSpace - 1), name))
+      Malformed(fileNameForErrors, lineNumber, "the name is not valid UTF-8");
     if (!store.index_.emplace(IndexKey(kind, name), store.entries_.size()).second)
       Malformed(fileNameForErrors, lineNumber, "the object appears twice");
     SecurityRecord record;

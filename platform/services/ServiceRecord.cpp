@@ -87,6 +87,10 @@ std::string FindService(const IniFile& file, std::string_view name) {
 ServiceRecord::ServiceRecord(IniFile& file, std::string section)
     : file_(file), section_(std::move(section)) {}
 
+void ServiceRecord::Malformed(std::string_view key, const std::string& what) const {
+  throw MachineError(file_.Where(section_, key, "services.ini") + ": [" + section_ + "] " + what);
+}
+
 std::string ServiceRecord::Setting(std::string_view key, std::string_view fallback) const {
   return file_.GetOr(section_, key, fallback);
 }
@@ -94,8 +98,7 @@ std::string ServiceRecord::Setting(std::string_view key, std::string_view fallba
 uint64_t ServiceRecord::Number(std::string_view key) const {
   std::string text = Setting(key, "0");
   if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 19) {
-    throw MachineError("services.ini: [" + section_ + "] " + std::string(key) + " = \"" + text +
-                       "\" is not a number of milliseconds");
+    Malformed(key, std::string(key) + " = \"" + text + "\" is not a number of milliseconds");
   }
   return std::stoull(text);
 }
@@ -104,8 +107,7 @@ DWORD ServiceRecord::StoredState() const {
   std::string name = Setting("State", "stopped");
   DWORD state = StateFromName(name);
   if (!state) {
-    throw MachineError("services.ini: [" + section_ + "] State = \"" + name +
-                       "\" is not a service state");
+    Malformed("State", "State = \"" + name + "\" is not a service state");
   }
   return state;
 }
@@ -117,8 +119,7 @@ bool ServiceRecord::Hangs(std::string_view transitionName) const {
   for (const Transition& transition : kTransitions) {
     if (SameText(hang, transition.name)) return false;
   }
-  throw MachineError("services.ini: [" + section_ + "] Hang = \"" + hang +
-                     "\" is not none, start, stop, pause or continue");
+  Malformed("Hang", "Hang = \"" + hang + "\" is not none, start, stop, pause or continue");
 }
 
 DWORD ServiceRecord::AcceptedControls() const {
@@ -135,8 +136,7 @@ DWORD ServiceRecord::AcceptedControls() const {
     } else if (SameText(item, "shutdown")) {
       accepted |= SERVICE_ACCEPT_SHUTDOWN;
     } else if (!item.empty()) {
-      throw MachineError("services.ini: [" + section_ + "] Accepts: unknown control \"" +
-                         std::string(item) + "\"");
+      Malformed("Accepts", "Accepts: unknown control \"" + std::string(item) + "\"");
     }
     if (comma == std::string::npos) break;
     start = comma + 1;
@@ -149,8 +149,7 @@ bool ServiceRecord::Accepts(DWORD acceptFlag) const { return (AcceptedControls()
 DWORD ServiceRecord::TargetOf(DWORD pendingState, DWORD usualTarget) const {
   std::string fails = Setting("FailsToStart", "no");
   if (!SameText(fails, "no") && !SameText(fails, "yes")) {
-    throw MachineError("services.ini: [" + section_ + "] FailsToStart = \"" + fails +
-                       "\" is not yes or no");
+    Malformed("FailsToStart", "FailsToStart = \"" + fails + "\" is not yes or no");
   }
   if (pendingState == SERVICE_START_PENDING && SameText(fails, "yes")) return SERVICE_STOPPED;
   return usualTarget;

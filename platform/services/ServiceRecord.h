@@ -58,6 +58,8 @@ class ServiceRecord {
   void Begin(DWORD pendingState, uint64_t now);
 
  private:
+  // Throws MachineError naming the file and line of the key.
+  [[noreturn]] void Malformed(std::string_view key, const std::string& what) const;
   std::string Setting(std::string_view key, std::string_view fallback) const;
   uint64_t Number(std::string_view key) const;
   DWORD StoredState() const;

@@ -3,6 +3,11 @@
 // registry export files, the real Windows editor's included.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <functional>
+#include <iostream>
 #include <map>
 #include <tuple>
 
@@ -246,9 +251,21 @@ TEST_F(RegistryFiles, ImportDeletesAndContinuesLines) {
 }
 
 struct BadFile {
-  const char* text;
+  std::string text;
   const char* error;
 };
+
+template <size_t N>
+std::string WithZeros(const char (&text)[N]) {
+  return std::string(text, N - 1);
+}
+
+// A key nested one level deeper than Windows allows.
+std::string TooDeepKey() {
+  std::string line = "[HKEY_LOCAL_MACHINE\\SOFTWARE";
+  for (int i = 1; i < 513; ++i) line += "\\k";
+  return line + "]\n";
+}
 
 class RegistryFileErrors : public RegistryFiles, public ::testing::WithParamInterface<BadFile> {};
 
@@ -277,7 +294,135 @@ INSTANTIATE_TEST_SUITE_P(
                       BadFile{"[HKEY_NOWHERE\\B]\n", "bad.reg:5: unknown root key"},
                       BadFile{"[HKEY_LOCAL_MACHINE\\NewHive]\n", "bad.reg:5: no new keys"},
                       BadFile{"[-HKEY_LOCAL_MACHINE\\SOFTWARE]\n", "bad.reg:5: this key cannot be deleted"},
-                      BadFile{"junk\n", "bad.reg:5: unexpected text"}));
+                      BadFile{"junk\n", "bad.reg:5: unexpected text"},
+                      // Names the registry functions could never open: every walk
+                      // of the tree would open the parent again instead.
+                      BadFile{WithZeros("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\\0]\n"),
+                              "bad.reg:5: a key name cannot hold a zero character"},
+                      BadFile{WithZeros("\"a\0b\"=dword:1\n"),
+                              "bad.reg:5: a value name cannot hold a zero character"},
+                      BadFile{"\"x\"=\"caf\xE9\"\n", "bad.reg:5: not UTF-8 text"},
+                      BadFile{TooDeepKey(), "bad.reg:5: key nested deeper than 512 levels"}));
+
+// A hive that cannot be read as written is refused with its file and line,
+// and stays as it is: nothing rewrites it with the damage smoothed over.
+TEST_F(RegistryFiles, UnreadableHiveIsRefusedAndKept) {
+  const std::string header = "Windows Registry Editor Version 5.00\n\n";
+  std::string deep = "[HKEY_LOCAL_MACHINE\\SOFTWARE";
+  for (int i = 0; i < 60000; ++i) deep += "\\k";
+  struct Case {
+    std::string text;
+    const char* error;
+  };
+  const Case cases[] = {
+      {header + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n\"v\"=\"caf\xE9\"\n", "HKLM.reg:4: not UTF-8 text"},
+      {header + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n\"\xC3\"=dword:1\n", "HKLM.reg:4: not UTF-8 text"},
+      {header + WithZeros("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\\0]\n"),
+       "HKLM.reg:3: a key name cannot hold a zero character"},
+      {header + deep + "]\n", "HKLM.reg:3: key nested deeper than 512 levels"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.error);
+    image.WriteHostFile("registry/HKLM.reg", c.text);
+    ScopedKey key;
+    EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\New", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, key.out(), nullptr),
+              ERROR_BADDB);
+    EXPECT_NE(machine::registry::LastStoreError().find(c.error), std::string::npos)
+        << machine::registry::LastStoreError();
+    EXPECT_EQ(image.ReadHostFile("registry/HKLM.reg"), c.text);
+  }
+}
+
+// Something else in a hive file's place is named as what it is, never read
+// until it ends (a device) or waited on (a FIFO).
+TEST_F(RegistryFiles, HiveThatIsNoFileIsRefused) {
+  const std::filesystem::path hive = image.Root() / "registry" / "HKLM.reg";
+  std::filesystem::create_directories(hive.parent_path());
+  struct Case {
+    const char* what;
+    std::function<bool()> make;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"folder", [&] { return std::filesystem::create_directory(hive); },
+       "HKLM.reg: a folder is in the file's place"},
+      {"FIFO", [&] { return ::mkfifo(hive.c_str(), 0644) == 0; },
+       "HKLM.reg: not a regular file is in the file's place"},
+      // As /dev/zero; only root may make one.
+      {"device", [&] { return ::mknod(hive.c_str(), S_IFCHR | 0644, makedev(1, 5)) == 0; },
+       "HKLM.reg: not a regular file is in the file's place"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(hive);
+    if (!c.make()) {
+      std::cout << "cannot make a " << c.what << " here; skipped\n";
+      continue;
+    }
+    ScopedKey key;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE", 0, KEY_READ, key.out()), ERROR_BADDB);
+    EXPECT_NE(machine::registry::LastStoreError().find(c.error), std::string::npos)
+        << machine::registry::LastStoreError();
+  }
+  std::filesystem::remove_all(hive);
+}
+
+// What a UTF-16 import brings in is kept exactly when a later, unrelated
+// change writes the UTF-8 hive: half surrogate pairs in key names, value
+// names and string data included.
+TEST_F(RegistryFiles, ImportedUtf16SurvivesRewriteByteForByte) {
+  const char16_t high = 0xD800, low = 0xDC00;
+  std::u16string text = u"Windows Registry Editor Version 5.00\r\n\r\n";
+  text += u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lone";
+  text += std::u16string{high};
+  text += u"]\r\n\"half";
+  text += std::u16string{low};
+  text += u"\"=\"a";
+  text += std::u16string{high};
+  text += u"b\"\r\n@=\"\u20AC\U0001F600\"\r\n";
+  machine::registry::ImportRegFile(machine::registry::EncodeUtf16File(text), "utf16.reg");
+  const std::u16string keyName = u"SOFTWARE\\Lone" + std::u16string{high};
+  const std::u16string valueName = u"half" + std::u16string{low};
+  const Bytes data = Utf16(u"a" + std::u16string{high} + u"b");
+  // A change elsewhere rewrites the whole hive.
+  ScopedKey other(MakeKey(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Other"));
+  SetValue(other.get(), u"x", REG_DWORD, Dword(1));
+  EXPECT_NE(image.ReadHostFile("registry/HKLM.reg").find("\"half\\uDC00\"=hex(1):61,00,00,d8,62,00,00,00\n"),
+            std::string::npos)
+      << image.ReadHostFile("registry/HKLM.reg");
+
+  ReadHivesAgain(image);
+  ScopedKey key;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyName.c_str(), 0, KEY_READ, key.out()),
+            ERROR_SUCCESS);
+  DWORD type = 0;
+  EXPECT_EQ(QueryValue(key.get(), valueName.c_str(), &type), data);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(QueryValue(key.get(), nullptr), Utf16(u"\u20AC\U0001F600"));
+}
+
+// Windows' registry is at most 512 levels deep: the functions refuse to go
+// further, and a hive of that depth reads back and exports.
+TEST_F(RegistryFiles, KeysGoNoDeeperThanWindowsAllows) {
+  std::u16string levels = u"SOFTWARE";
+  for (int i = 1; i < 512; ++i) levels += u"\\k";
+  ScopedKey deepest(MakeKey(HKEY_LOCAL_MACHINE, levels.c_str()));
+  ScopedKey beyond;
+  EXPECT_EQ(RegCreateKeyExW(deepest.get(), u"one more", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            beyond.out(), nullptr),
+            ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, (levels + u"\\one more").c_str(), 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, beyond.out(), nullptr),
+            ERROR_INVALID_PARAMETER);
+
+  ReadHivesAgain(image);
+  ScopedKey again;
+  EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, levels.c_str(), 0, KEY_READ, again.out()),
+            ERROR_SUCCESS);
+  std::u16string text;
+  EXPECT_TRUE(machine::registry::ExportKeyText(u"HKLM\\SOFTWARE\\k", u"\r\n", text));
+}
 
 TEST_F(RegistryFiles, FileWithoutHeaderIsRefused) {
   EXPECT_THROW(machine::registry::ImportRegFile("[HKEY_LOCAL_MACHINE\\SOFTWARE\\X]\n", "plain.txt"),

@@ -214,6 +214,55 @@ TEST_F(AccountLookupTest, MalformedAccountLinesNameTheAccount) {
   }
 }
 
+// Read from the file, a malformed account names the file and the line too;
+// a name that is not UTF-8 is refused rather than renamed on the next write.
+TEST(AccountDatabaseFile, MalformedLinesNameFileAndLine) {
+  struct Case {
+    const char* line;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"WEBSRV01\\deploy = S-1-5-21-9, Person",
+       "/img/machine.ini:3: [accounts] WEBSRV01\\deploy: unknown kind 'Person'"},
+      {"WEBSRV01\\d\xE9ploy = S-1-5-21-9, User",
+       "/img/machine.ini:3: [accounts] WEBSRV01\\d\xE9ploy: not UTF-8 text"},
+      {"WEBSRV01\\deploy = S-1-5-21-9, User, BUILTIN\\Us\xC3rs",
+       "/img/machine.ini:3: [accounts] WEBSRV01\\deploy: not UTF-8 text"},
+      {"\\deploy = S-1-5-21-9, User", "/img/machine.ini:3: [accounts] \\deploy: one backslash"},
+      {"A\\B\\deploy = S-1-5-21-9, User", "/img/machine.ini:3: [accounts] A\\B\\deploy: one"},
+  };
+  // The computer name is the local accounts' domain: one that would split
+  // or change their names is refused.
+  for (const char* name : {"WEB\\01", "WEB\xF4", ""}) {
+    const std::string text = std::string("[environment]\nCOMPUTERNAME=") + name + "\n";
+    try {
+      winsec::AccountDatabase::FromSettings(machine::IniFile::Parse(text, "/img/machine.ini"));
+      ADD_FAILURE() << name;
+    } catch (const machine::MachineError& e) {
+      const std::string expected = "/img/machine.ini:2: [environment] COMPUTERNAME = ";
+      EXPECT_EQ(std::string(e.what()).rfind(expected, 0), 0u) << e.what();
+    }
+  }
+  // Written back, an empty section would vanish and bring the default accounts.
+  try {
+    winsec::AccountDatabase::FromSettings(
+        machine::IniFile::Parse("[accounts]\n; none\n", "/img/machine.ini"));
+    ADD_FAILURE() << "an empty [accounts] section was taken";
+  } catch (const machine::MachineError& e) {
+    EXPECT_STREQ(e.what(), "/img/machine.ini: [accounts] holds no account");
+  }
+  for (const Case& c : cases) {
+    const std::string text =
+        std::string("[accounts]\nBUILTIN\\Users = S-1-5-32-545, Alias\n") + c.line + "\n";
+    try {
+      winsec::AccountDatabase::FromSettings(machine::IniFile::Parse(text, "/img/machine.ini"));
+      ADD_FAILURE() << c.line;
+    } catch (const machine::MachineError& e) {
+      EXPECT_EQ(std::string(e.what()).rfind(c.error, 0), 0u) << e.what();
+    }
+  }
+}
+
 TEST(AccountDefaults, IisVersionsHaveTheirAccounts) {
   struct Case {
     winsec::IisAccounts iis;

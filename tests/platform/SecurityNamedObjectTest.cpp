@@ -271,6 +271,8 @@ TEST_F(NamedSecurityTest, MalformedLinesNameFileAndLine) {
       {"file C:\\x\n", "security.sddl:1: expected"},
       {"file C:\\x D:(A;;FA;;;XX)\n", "security.sddl:1: unknown account 'XX'"},
       {"file C:\\x D:P\nfile c:\\X O:BA\n", "security.sddl:2: the object appears twice"},
+      // Replacing the byte would rename the object when the file is next written.
+      {"file C:\\x D:P\nfile C:\\caf\xE9 D:P\n", "security.sddl:2: the name is not valid UTF-8"},
   };
   for (const Case& c : cases) {
     image.WriteHostFile("security.sddl", c.text);

@@ -1,5 +1,8 @@
 // The service control manager over services.ini, on a driven clock.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include "platform/clock.h"
 #include "platform/machine.h"
@@ -171,7 +174,21 @@ TEST_F(ServiceControl, MalformedSettingIsReportedNotGuessed) {
   SERVICE_STATUS status{};
   EXPECT_FALSE(QueryServiceStatus(w3svc, &status));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_DATA));
-  EXPECT_NE(machine::services::LastServicesError().find("State = \"sleeping\""), std::string::npos);
+  EXPECT_NE(machine::services::LastServicesError().find(
+                "services.ini:2: [W3SVC] State = \"sleeping\" is not a service state"),
+            std::string::npos)
+      << machine::services::LastServicesError();
+}
+
+// A FIFO in the file's place is refused at once instead of waited on.
+TEST_F(ServiceControl, ServicesFileThatIsNoFileIsRefused) {
+  const std::filesystem::path file = image.Root() / "services.ini";
+  std::filesystem::remove(file);
+  ASSERT_EQ(::mkfifo(file.c_str(), 0644), 0);
+  EXPECT_EQ(OpenServiceW(manager, u"W3SVC", SERVICE_QUERY_STATUS), nullptr);
+  EXPECT_NE(machine::services::LastServicesError().find("services.ini: not a regular file"),
+            std::string::npos)
+      << machine::services::LastServicesError();
 }
 
 TEST_F(ServiceControl, SleepMovesOnlyTheManualClock) {

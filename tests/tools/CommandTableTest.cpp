@@ -258,7 +258,70 @@ TEST_F(CommandTable, Reg) {
       {{"reg", "import", exported}, 0, "The operation completed successfully.\n", ""},
       {{"reg", "query", "HKLM\\SOFTWARE\\Test"}, 0, "    N    REG_DWORD    0x5\n", ""},
       {{"reg", "import", "/nonexistent/file.reg"}, 1, "", "ERROR: Error opening the file."},
+      {{"reg", "import", image.Root().string()}, 1, "", "ERROR: Error opening the file."},
       {{"reg", "delete", "HKLM\\SOFTWARE"}, 1, "", "ERROR: Access is denied.\n"},
+  });
+}
+
+// A damaged file of the image is named with its line, whatever command
+// meets it, and no command goes on as if the file were missing or fine.
+TEST_F(CommandTable, DamagedImageFilesAreNamedWithTheirLine) {
+  {
+    CreatedImage image("10");
+    const std::string file = (image.Root() / "zero.reg").string();
+    const char zero[] =
+        "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\\0]\n";
+    image.WriteHostFile("zero.reg", std::string(zero, sizeof zero - 1));
+    RunTable(image, {
+        {{"reg", "import", file}, 1, "",
+         "quaver-machine: " + file + ":3: a key name cannot hold a zero character\n"},
+        {{"reg", "query", "HKLM\\SOFTWARE", "/s"}, 0, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\n",
+         ""},
+    });
+  }
+  {
+    CreatedImage image("10");
+    const std::string hive = (image.Root() / "registry" / "HKLM.reg").string();
+    image.WriteHostFile("registry/HKLM.reg", "garbage\n");
+    const std::string damaged = hive + ":1: not a registry file";
+    RunTable(image, {
+        {{"icacls", "HKLM\\SOFTWARE\\Microsoft"}, 1, "", "quaver-machine: " + damaged},
+        {{"reg", "query", "HKLM\\SOFTWARE"}, 1, "", "ERROR: " + damaged},
+    });
+    EXPECT_EQ(image.ReadHostFile("registry/HKLM.reg"), "garbage\n");
+  }
+  {
+    CreatedImage image("10");
+    std::string settings = image.ReadHostFile("machine.ini");
+    const std::string everyone = "\nEveryone=S-1-1-0, WellKnownGroup\n";
+    const size_t at = settings.find(everyone);
+    ASSERT_NE(at, std::string::npos) << settings;
+    settings.replace(at, everyone.size(), "\nEveryone=S-1-1-0, Bogus\n");
+    image.WriteHostFile("machine.ini", settings);
+    const size_t line = 2 + std::count(settings.begin(), settings.begin() + at, '\n');
+    const std::string where = (image.Root() / "machine.ini").string() + ":" + std::to_string(line);
+    RunTable(image, {
+        {{"icacls", "C:\\inetpub"}, 1, "",
+         "quaver-machine: " + where + ": [accounts] Everyone: unknown kind 'Bogus'\n"},
+    });
+  }
+}
+
+// The walks over a subtree (query /s, delete, export) reach down to the
+// deepest key Windows allows, and nothing goes deeper.
+TEST_F(CommandTable, DeepestTreeIsWalked) {
+  CreatedImage image("10");
+  std::string deepest = "HKLM\\SOFTWARE";
+  for (int i = 1; i < 512; ++i) deepest += "\\k";
+  const std::string exported = (image.Root() / "deep.reg").string();
+  RunTable(image, {
+      {{"reg", "add", deepest + "\\beyond", "/f"}, 1, "", "ERROR: The parameter is incorrect."},
+      {{"reg", "add", deepest, "/v", "Leaf", "/d", "x", "/f"}, 0, "", ""},
+      {{"reg", "query", "HKLM\\SOFTWARE\\k", "/s"}, 0, "\\k\\k\n    Leaf    REG_SZ    x\n", ""},
+      {{"reg", "export", "HKLM\\SOFTWARE\\k", exported, "/y"}, 0, "", ""},
+      {{"reg", "delete", "HKLM\\SOFTWARE\\k", "/f"}, 0, "", ""},
+      {{"reg", "import", exported}, 0, "", ""},
+      {{"reg", "query", deepest}, 0, "    Leaf    REG_SZ    x\n", ""},
   });
 }
 

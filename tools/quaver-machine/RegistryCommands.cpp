@@ -5,6 +5,7 @@
 // host paths such as /tmp/x.reg stay file names.
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -601,8 +602,12 @@ void Import(const std::vector<std::string>& args) {
   if (a.positional.size() != 1) Usage("import", "give one file name");
   quaver_machine::UseMachine();
   const std::string& file = a.positional[0];
-  std::ifstream in(file, std::ios::binary);
-  if (!in) Fail("Error opening the file. There may be a disk or file system error.");
+  // A folder, FIFO or device is no file to import: reading one would fail
+  // late, wait or never end.
+  std::error_code ec;
+  std::ifstream in;
+  if (std::filesystem::is_regular_file(file, ec)) in.open(file, std::ios::binary);
+  if (!in.is_open()) Fail("Error opening the file. There may be a disk or file system error.");
   std::ostringstream bytes;
   bytes << in.rdbuf();
   machine::registry::ImportRegFile(bytes.str(), file);

@@ -14,6 +14,7 @@
 // built-in accounts, those of the IIS version, and the IIS folders' access
 // lists.
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -155,6 +156,9 @@ void Icacls(const std::string& argument, bool sddl) {
   DWORD error = GetNamedSecurityInfoW(object.name.c_str(), object.type, info, nullptr, nullptr,
                                       &dacl, nullptr, &descriptor);
   if (error != ERROR_SUCCESS) FailWithWindowsError(argument, error);
+  // Naming the accounts reads machine.ini, which may fail: the descriptor
+  // is freed on every way out.
+  std::unique_ptr<void, HLOCAL (*)(HLOCAL)> owned(descriptor, LocalFree);
   if (sddl) {
     LPWSTR text = nullptr;
     if (ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, info,
@@ -162,11 +166,9 @@ void Icacls(const std::string& argument, bool sddl) {
       std::cout << machine::ToUtf8(text) << "\n";
       LocalFree(text);
     }
-    LocalFree(descriptor);
     return;
   }
   std::vector<std::string> lines = Entries(dacl, object.type == SE_REGISTRY_KEY);
-  LocalFree(descriptor);
   const std::string indent(argument.size() + 1, ' ');
   for (size_t i = 0; i < lines.size(); ++i) {
     std::cout << (i == 0 ? argument + " " : indent) << lines[i] << "\n";
