@@ -5,6 +5,7 @@
 
 #include "platform/machine.h"
 #include "platform/registry/RegistryStore.h"
+#include "platform/security/AccessListFile.h"
 
 namespace machine {
 
@@ -26,6 +27,7 @@ void FoldJournals(const std::filesystem::path& root) {
   }
   std::lock_guard<ImageLock> hold(*lock);
   registry::Store::FoldJournals(canonical);
+  winsec::AccessListFile::FoldJournal(canonical);
 }
 
 }  // namespace machine

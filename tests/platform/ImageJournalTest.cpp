@@ -14,8 +14,10 @@
 #include "platform/machine.h"
 #include "platform/machine/JournaledFile.h"
 #include "platform/registry/RegistryObjects.h"
+#include "platform/security/AccessListFile.h"
 #include "platform/win.h"
 #include "tests/platform/RegistryTestSupport.h"
+#include "tests/platform/SecurityTestSupport.h"
 #include "tests/support/TempMachine.h"
 
 namespace quaver::test {
@@ -195,6 +197,58 @@ TEST_F(HiveJournal, OtherProcessChangesReplayAsAFreshReadingSees) {
   machine::FoldJournals(image.Root());
   EXPECT_EQ(ExportOf(u"HKLM\\SOFTWARE\\Shared"), replayed);
   EXPECT_EQ(ExportOf(u"HKCR\\.qvr"), classes);
+}
+
+// ---- the access lists' journal -----------------------------------------------
+
+std::string AccessListsSeen(const fs::path& root) {
+  winsec::AccessListFile fresh(root);
+  return fresh.Read().Serialize();
+}
+
+DWORD Protect(const char16_t* path, const char* entries) {
+  TestAcl acl(entries);
+  std::u16string name(path);
+  return SetNamedSecurityInfoW(name.data(), SE_FILE_OBJECT,
+                               DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                               nullptr, nullptr, acl.get(), nullptr);
+}
+
+class AccessListJournal : public TempMachineTest {};
+
+TEST_F(AccessListJournal, OtherProcessChangesReplayAsAFreshReadingSees) {
+  for (const char* folder : {"A/B/C", "D"}) fs::create_directories(image.DriveC() / folder);
+  ASSERT_EQ(Protect(u"C:\\A\\B", "(A;OICI;FA;;;BA)"), ERROR_SUCCESS);
+  ASSERT_EQ(Protect(u"C:\\A\\B\\C", "(A;OICI;FA;;;SY)"), ERROR_SUCCESS);
+  ASSERT_EQ(Protect(u"C:\\D", "(A;OICI;FA;;;BU)"), ERROR_SUCCESS);
+  const fs::path sddl = image.Root() / "security.sddl";
+  const std::string stamp = machine::StampOf(sddl);
+  RunInChild([] {
+    EXPECT_EQ(Protect(u"C:\\A", "(A;OICI;FA;;;WD)"), ERROR_SUCCESS);
+    EXPECT_EQ(Protect(u"C:\\D", "(A;OICI;0x1200a9;;;BU)"), ERROR_SUCCESS);
+    EXPECT_TRUE(RemoveDirectoryW(u"C:\\A\\B\\C"));  // forgets C
+    TestAcl acl("(A;OICI;FA;;;BA)");
+    SECURITY_DESCRIPTOR descriptor;
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, acl.get(), FALSE);
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, &descriptor, FALSE};
+    EXPECT_TRUE(CreateDirectoryW(u"C:\\E", &attributes));
+  });
+  EXPECT_EQ(machine::StampOf(sddl), stamp);  // the changes went to the journal only
+  std::string seen;
+  {
+    std::lock_guard<machine::ImageLock> hold(machine::RequireMachine().Lock());
+    seen = winsec::AccessListFile::Of(machine::RequireMachine()).Read().Serialize();
+    EXPECT_EQ(AccessListsSeen(image.Root()), seen);
+  }
+  for (const char* line :
+       {"file C:\\A D:P(A;OICI;FA;;;WD)\n", "file C:\\D D:P(A;OICI;0x1200a9;;;BU)\n",
+        "file C:\\E D:(A;OICI;FA;;;BA)\n"}) {
+    EXPECT_NE(seen.find(line), std::string::npos) << line << " in\n" << seen;
+  }
+  EXPECT_EQ(seen.find("C:\\A\\B\\C "), std::string::npos) << seen;
+  EXPECT_EQ(image.ReadHostFile("security.sddl"), seen);
+  EXPECT_FALSE(fs::exists(image.Root() / "security.sddl.log"));
 }
 
 }  // namespace
