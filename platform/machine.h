@@ -10,7 +10,7 @@
 //   unc/SERVER/SHARE/     \\SERVER\SHARE
 //   registry/HKLM.reg     hives in Windows registry export syntax (UTF-8),
 //   registry/HKLM.reg.log   each with the journal of its latest changes
-//   security.sddl         access lists, one object a line
+//   security.sddl         access lists, one object a line (and .log)
 //   services.ini          services and their states
 //   shell.log             what the shell was asked to do
 //   .machine.lock         the lock other processes honour (ImageLock.h)
