@@ -119,26 +119,6 @@ void WriteFileAtomically(const fs::path& path, std::string_view bytes) {
   SyncDirectory(parent);
 }
 
-std::string ReadWholeFile(const fs::path& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) Fail("read", path, errno);
-  std::string bytes;
-  char chunk[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, chunk, sizeof chunk);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      const int error = errno;
-      ::close(fd);
-      Fail("read", path, error);
-    }
-    if (n == 0) break;
-    bytes.append(chunk, static_cast<size_t>(n));
-  }
-  ::close(fd);
-  return bytes;
-}
-
 FileInfo InspectFile(const fs::path& path) {
   FileInfo info;
   struct stat status {};
@@ -173,6 +153,8 @@ std::string ReadFileFrom(const fs::path& path, uint64_t offset) {
   ::close(fd);
   return bytes;
 }
+
+std::string ReadWholeFile(const fs::path& path) { return ReadFileFrom(path, 0); }
 
 // One write(2) call for a whole record where the kernel allows it, so that
 // a killed writer leaves at most one torn record at the end.
