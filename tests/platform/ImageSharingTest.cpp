@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/machine.h"
+#include "platform/registry/RegistryStore.h"
 #include "platform/text.h"
 #include "platform/win.h"
 #include "tests/platform/SecurityTestSupport.h"
@@ -256,6 +257,18 @@ TEST_F(ImageSharing, KilledJournalWriterLeavesAnEarlierState) {
               << "V" << i << " missing below Counter " << counter;
           EXPECT_EQ(value, i);
         }
+        // What this process reports written, a fresh reading finds.
+        const DWORD probe = counter + 1000000;
+        ASSERT_EQ(SetDword(key, u"Probe", probe), ERROR_SUCCESS);
+        EXPECT_TRUE(RunInProcesses(1, [probe](int) {
+          machine::registry::Store::Current()->Invalidate(machine::registry::Hive::LocalMachine);
+          HKEY fresh = OpenSoftwareKey();
+          DWORD value = 0;
+          DWORD size = sizeof value;
+          const LSTATUS status = RegQueryValueExW(fresh, u"Probe", nullptr, nullptr,
+                                                  reinterpret_cast<BYTE*>(&value), &size);
+          return status == ERROR_SUCCESS && value == probe ? 0 : 1;
+        }));
       });
   RegCloseKey(key);
 }
