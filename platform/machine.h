@@ -8,15 +8,19 @@
 //                         accounts (format in platform/security/Accounts.h)
 //   drive_c/              drive C: (drive_d/ is D:, and so on)
 //   unc/SERVER/SHARE/     \\SERVER\SHARE
-//   registry/HKLM.reg     hives in Windows registry export syntax (UTF-8)
-//   security.sddl         access lists, one object a line
+//   registry/HKLM.reg     hives in Windows registry export syntax (UTF-8),
+//   registry/HKLM.reg.log   each with the journal of its latest changes
+//   security.sddl         access lists, one object a line (and .log)
 //   services.ini          services and their states
 //   shell.log             what the shell was asked to do
 //   .machine.lock         the lock other processes honour (ImageLock.h)
 // Every file of the image is replaced atomically (WriteFileAtomically) while
-// the image's lock is held.
+// the image's lock is held; files that change often in small steps append
+// their changes to a journal instead (machine/JournaledFile.h), which
+// FoldJournals folds in for those who look at the files themselves.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <stdexcept>
@@ -125,6 +129,32 @@ Machine& RequireMachine();
 // directories. Throws MachineError on failure.
 void WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 std::string ReadWholeFile(const std::filesystem::path& path);  // throws MachineError
+// Removes the temporary files that writers of `path` left when they died
+// (WriteFileAtomically does so before each write).
+void RemoveLeftovers(const std::filesystem::path& path);
+
+// The host file primitives that journals (machine/JournaledFile.h) need.
+// Each throws MachineError on failure.
+struct FileInfo {
+  bool exists = false;  // false for a missing file; the rest is then 0
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  uint64_t size = 0;
+};
+FileInfo InspectFile(const std::filesystem::path& path);
+// The bytes from `offset` to the end.
+std::string ReadFileFrom(const std::filesystem::path& path, uint64_t offset);
+// Appends at the end, creating a missing file; after a failure the file is
+// as long as before.
+void AppendToFile(const std::filesystem::path& path, std::string_view bytes);
+void TruncateFile(const std::filesystem::path& path, uint64_t size);
+void RemoveFile(const std::filesystem::path& path);  // a missing file is no error
+
+// Folds every journal of the image at `root` into its file, so that the
+// files alone hold the image's state: for showing, comparing or copying an
+// image file by file. Takes the image's lock. Throws MachineError when a
+// journaled file cannot be read or written.
+void FoldJournals(const std::filesystem::path& root);
 
 // Creates a new image with the folders and machine.ini of a fresh server.
 // Registry, services and accounts add their defaults to it as they arrive.

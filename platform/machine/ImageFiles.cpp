@@ -47,7 +47,8 @@ fs::path TemporaryBeside(const fs::path& path) {
   return path.parent_path() / name.str();
 }
 
-// Removes the temporary files that writers of `path` left when they died.
+}  // namespace
+
 // A writer holds a lock on its temporary file from creation to rename, so
 // one that can be locked belongs to nobody; it is unlinked while locked, and
 // a writer that raced to create it notices that its name is gone.
@@ -64,6 +65,8 @@ void RemoveLeftovers(const fs::path& path) {
     ::close(fd);
   }
 }
+
+namespace {
 
 // Creates a temporary file beside `path`, locked against RemoveLeftovers.
 int CreateTemporary(const fs::path& path, fs::path& temp) {
@@ -116,7 +119,21 @@ void WriteFileAtomically(const fs::path& path, std::string_view bytes) {
   SyncDirectory(parent);
 }
 
-std::string ReadWholeFile(const fs::path& path) {
+FileInfo InspectFile(const fs::path& path) {
+  FileInfo info;
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return info;
+    Fail("look at", path, errno);
+  }
+  info.exists = true;
+  info.device = static_cast<uint64_t>(status.st_dev);
+  info.inode = static_cast<uint64_t>(status.st_ino);
+  info.size = static_cast<uint64_t>(status.st_size);
+  return info;
+}
+
+std::string ReadFileFrom(const fs::path& path, uint64_t offset) {
   // Without O_NONBLOCK a FIFO in the file's place would block the open.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) Fail("read", path, errno);
@@ -136,8 +153,8 @@ std::string ReadWholeFile(const fs::path& path) {
   }
   std::string bytes;
   char chunk[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, chunk, sizeof chunk);
+  for (auto at = static_cast<off_t>(offset);;) {
+    const ssize_t n = ::pread(fd, chunk, sizeof chunk, at);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       const int error = errno;
@@ -146,9 +163,34 @@ std::string ReadWholeFile(const fs::path& path) {
     }
     if (n == 0) break;
     bytes.append(chunk, static_cast<size_t>(n));
+    at += n;
   }
   ::close(fd);
   return bytes;
+}
+
+std::string ReadWholeFile(const fs::path& path) { return ReadFileFrom(path, 0); }
+
+// One write(2) call for a whole record where the kernel allows it, so that
+// a killed writer leaves at most one torn record at the end.
+void AppendToFile(const fs::path& path, std::string_view bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) Fail("append to", path, errno);
+  struct stat status {};
+  const bool sized = ::fstat(fd, &status) == 0;
+  int error = WriteAll(fd, bytes) ? 0 : (errno != 0 ? errno : EIO);
+  // What did get written is cut off again: the file keeps whole records only.
+  if (error != 0 && sized && ::ftruncate(fd, status.st_size) != 0) error = errno;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error != 0) Fail("append to", path, error);
+}
+
+void TruncateFile(const fs::path& path, uint64_t size) {
+  if (::truncate(path.c_str(), static_cast<off_t>(size)) != 0) Fail("shorten", path, errno);
+}
+
+void RemoveFile(const fs::path& path) {
+  if (::unlink(path.c_str()) != 0 && errno != ENOENT) Fail("remove", path, errno);
 }
 
 }  // namespace machine

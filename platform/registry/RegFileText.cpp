@@ -524,10 +524,18 @@ std::u16string ValueLine(const RegValue& value, std::u16string_view newline) {
   return line;
 }
 
+std::u16string KeyLine(std::u16string_view path, bool remove) {
+  return (remove ? u"[-" : u"[") + KeyLinePath(path) + u"]";
+}
+
+std::u16string ValueRemovalLine(std::u16string_view name) {
+  return (name.empty() ? std::u16string(u"@") : Quote(name)) + u"=-";
+}
+
 void AppendKeyText(const RegNode& node, const std::u16string& path, std::u16string_view newline,
                    std::u16string& out) {
   if (node.Volatile()) return;
-  out += u"[" + KeyLinePath(path) + u"]";
+  out += KeyLine(path, false);
   out += newline;
   for (const RegValue& value : node.Values()) {
     out += ValueLine(value, newline);

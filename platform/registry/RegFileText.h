@@ -73,6 +73,11 @@ void AppendKeyText(const RegNode& node, const std::u16string& path, std::u16stri
 // editor wraps long hex data.
 std::u16string ValueLine(const RegValue& value, std::u16string_view newline);
 
+// "[path]", or "[-path]" for a key deleted with its subtree.
+std::u16string KeyLine(std::u16string_view path, bool remove);
+// The line that deletes a value: "name"=-, or @=- for the default value.
+std::u16string ValueRemovalLine(std::u16string_view name);
+
 // UTF-16LE with a byte-order mark: the encoding of files for Windows.
 std::string EncodeUtf16File(std::u16string_view text);
 

@@ -172,9 +172,10 @@ LSTATUS Guarded(Body body) {
   }
 }
 
-LSTATUS Persist(Store& store, Hive hive) {
+LSTATUS Persist(Store& store, const HiveChange& change) {
+  const Hive hive = change.HiveOf();
   try {
-    store.Save(hive);
+    store.Save(hive, change.Text());
     return ERROR_SUCCESS;
   } catch (const MachineError& error) {
     LastError() = error.what();
@@ -291,6 +292,7 @@ namespace {
 struct Creation {
   std::shared_ptr<RegNode> node;
   std::vector<std::u16string> createdObjects;  // security names of the new keys
+  std::vector<std::u16string> deepestCreated;  // names from the root; its parents were made too
 };
 
 LSTATUS CreatePath(Target& parent, const std::vector<std::u16string>& names, bool isVolatile,
@@ -315,6 +317,7 @@ LSTATUS CreatePath(Target& parent, const std::vector<std::u16string>& names, boo
       child->SetVolatile(isVolatile);
       path.names.push_back(child->Name());
       result.createdObjects.push_back(ObjectName(path));
+      result.deepestCreated = path.names;
     } else {
       path.names.push_back(child->Name());
     }
@@ -347,7 +350,9 @@ LSTATUS WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, LPWSTR, DWORD
     LSTATUS status = CreatePath(parent, names, (dwOptions & REG_OPTION_VOLATILE) != 0, creation);
     bool created = !creation.createdObjects.empty();
     if (created && !(dwOptions & REG_OPTION_VOLATILE)) {
-      LSTATUS saved = Persist(*parent.store, parent.path.hive);
+      HiveChange change(parent.path.hive);
+      change.CreateKey(creation.deepestCreated);
+      LSTATUS saved = Persist(*parent.store, change);
       if (saved) return saved;
     }
     if (status) return status;
@@ -398,7 +403,9 @@ LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwTyp
     if (!Has(target, KEY_SET_VALUE) || IsFixedLevel(target.path)) return ERROR_ACCESS_DENIED;
     target.node->SetValue(name, dwType, std::vector<uint8_t>(lpData, lpData + cbData));
     if (target.node->Volatile()) return ERROR_SUCCESS;
-    return Persist(*target.store, target.path.hive);
+    HiveChange change(target.path.hive);
+    change.SetValue(target.path.names, *target.node->Value(name));
+    return Persist(*target.store, change);
   });
 }
 
@@ -409,7 +416,9 @@ LSTATUS WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
     if (!Has(target, KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
     if (!target.node->RemoveValue(ValueName(lpValueName))) return ERROR_FILE_NOT_FOUND;
     if (target.node->Volatile()) return ERROR_SUCCESS;
-    return Persist(*target.store, target.path.hive);
+    HiveChange change(target.path.hive);
+    change.DeleteValue(target.path.names, ValueName(lpValueName));
+    return Persist(*target.store, change);
   });
 }
 
@@ -428,7 +437,9 @@ LSTATUS WINAPI RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
     if (CannotBeDeleted(path) || node->ChildCount() != 0) return ERROR_ACCESS_DENIED;
     bool wasVolatile = node->Volatile();
     node->Parent()->RemoveChild(node->Name());
-    LSTATUS status = wasVolatile ? ERROR_SUCCESS : Persist(*parent.store, parent.path.hive);
+    HiveChange change(parent.path.hive);
+    change.DeleteKey(path.names);
+    LSTATUS status = wasVolatile ? ERROR_SUCCESS : Persist(*parent.store, change);
     if (status == ERROR_SUCCESS) ForgetKeySecurity(ObjectName(path));
     return status;
   });

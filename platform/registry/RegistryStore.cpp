@@ -122,9 +122,10 @@ bool CannotBeDeleted(const KeyPath& path) {
 
 namespace {
 
-std::shared_ptr<RegNode> BuildHive(Hive hive, const RegFile& parsed,
-                                   const std::string& fileNameForErrors) {
-  auto root = std::make_shared<RegNode>(std::u16string(InfoOf(hive).rootName));
+// Applies the keys of a hive file or journal to root; keys are refused when
+// they lie outside the hive or deeper than Windows allows.
+void ApplyHiveKeys(RegNode& root, Hive hive, const RegFile& parsed,
+                   const std::string& fileNameForErrors) {
   for (const RegFileKey& key : parsed.keys) {
     auto fail = [&](const std::string& message) {
       throw MachineError(fileNameForErrors + ":" + std::to_string(key.line) + ": " + message);
@@ -135,19 +136,28 @@ std::shared_ptr<RegNode> BuildHive(Hive hive, const RegFile& parsed,
       fail("key outside " + ToUtf8(InfoOf(hive).rootName));
     }
     if (path.names.size() > kMaxKeyDepth) fail(kTooDeepText);
-    ApplyKey(*root, path, key);
+    ApplyKey(root, path, key);
   }
+}
+
+std::shared_ptr<RegNode> EmptyHive(Hive hive) {
+  return std::make_shared<RegNode>(std::u16string(InfoOf(hive).rootName));
+}
+
+void AddFixedKeys(RegNode& root, Hive hive) {
   if (hive == Hive::LocalMachine) {
-    for (auto name : kFixedKeys) root->AddChild(name);
+    for (auto name : kFixedKeys) root.AddChild(name);
   }
-  return root;
 }
 
 }  // namespace
 
 std::shared_ptr<RegNode> ReadHive(Hive hive, std::string_view bytes,
                                   const std::string& fileNameForErrors) {
-  return BuildHive(hive, ParseRegFile(bytes, fileNameForErrors), fileNameForErrors);
+  auto root = EmptyHive(hive);
+  ApplyHiveKeys(*root, hive, ParseRegFile(bytes, fileNameForErrors), fileNameForErrors);
+  AddFixedKeys(*root, hive);
+  return root;
 }
 
 std::u16string HiveFileText(const RegNode& root, Hive hive) {
@@ -167,7 +177,10 @@ std::u16string HiveFileText(const RegNode& root, Hive hive) {
 
 // ---- Store ------------------------------------------------------------------
 
-Store::Store(std::filesystem::path root) : root_(std::move(root)), id_(nextStoreId++) {}
+Store::Store(std::filesystem::path root) : root_(std::move(root)), id_(nextStoreId++) {
+  for (const HiveInfo& info : kHives)
+    hives_[Index(info.hive)].file = JournaledFile(FileOf(info.hive));
+}
 
 Store* Store::Current() {
   static std::unique_ptr<Store> current;
@@ -181,21 +194,48 @@ std::filesystem::path Store::FileOf(Hive hive) const {
   return root_ / "registry" / InfoOf(hive).fileName;
 }
 
-std::string Store::StampOf(Hive hive) const { return machine::StampOf(FileOf(hive)); }
-
 RegNode& Store::Root(Hive hive) {
   HiveState& state = hives_[Index(hive)];
-  if (!state.loaded || StampOf(hive) != state.stamp) Load(hive);
+  if (!state.loaded) state.file.Forget();
+  try {
+    JournaledFile::Changes changes = state.file.Refresh();
+    if (changes.whole) {
+      Load(hive, changes);
+    } else if (!changes.records.empty()) {
+      // What another process appended, applied to the nodes in place.
+      std::string text = ToUtf8(kRegFileHeader) + "\n\n";
+      for (const std::string& record : changes.records) text += record;
+      ApplyText(*state.root, hive, text, state.file.Journal().string());
+    }
+  } catch (...) {
+    Invalidate(hive);
+    throw;
+  }
   return *state.root;
 }
 
-void Store::Load(Hive hive) {
+void Store::Invalidate(Hive hive) {
+  hives_[Index(hive)].loaded = false;
+  hives_[Index(hive)].file.Forget();
+}
+
+void Store::ApplyText(RegNode& root, Hive hive, std::string_view text,
+                      const std::string& fileName) {
+  ApplyHiveKeys(root, hive, ParseRegFile(text, fileName), fileName);
+}
+
+void Store::Load(Hive hive, const JournaledFile::Changes& changes) {
   HiveState& state = hives_[Index(hive)];
-  std::string stamp = StampOf(hive);
-  state.root = stamp == "missing" ? BuildHive(hive, RegFile(), {})
-                                  : ReadHive(hive, ReadWholeFile(FileOf(hive)), FileOf(hive).string());
+  auto root = EmptyHive(hive);
+  if (!changes.base.empty()) ApplyText(*root, hive, changes.base, FileOf(hive).string());
+  if (!changes.records.empty()) {
+    std::string text = ToUtf8(kRegFileHeader) + "\n\n";
+    for (const std::string& record : changes.records) text += record;
+    ApplyText(*root, hive, text, state.file.Journal().string());
+  }
+  AddFixedKeys(*root, hive);
+  state.root = root;
   state.loaded = true;
-  state.stamp = stamp;
   ++state.generation;
 }
 
@@ -208,10 +248,58 @@ std::shared_ptr<RegNode> Store::Find(const KeyPath& path) {
 
 std::u16string Store::HiveText(Hive hive) { return HiveFileText(Root(hive), hive); }
 
-void Store::Save(Hive hive) {
-  std::string text = ToUtf8(HiveText(hive));
-  WriteFileAtomically(FileOf(hive), text);
-  hives_[Index(hive)].stamp = StampOf(hive);
+void Store::Save(Hive hive, std::u16string_view change) {
+  hives_[Index(hive)].file.Append(ToUtf8(change), [&] { return ToUtf8(HiveText(hive)); });
+}
+
+void Store::Fold(Hive hive) {
+  Root(hive);
+  hives_[Index(hive)].file.Fold([&] { return ToUtf8(HiveText(hive)); });
+}
+
+void Store::FoldJournals(const std::filesystem::path& machineRoot) {
+  Store* current = Current();
+  std::unique_ptr<Store> other;
+  if (!current || current->root_ != machineRoot) {
+    other.reset(new Store(machineRoot));
+    current = other.get();
+  }
+  for (const HiveInfo& info : kHives) {
+    // A hive without a journal is left as it is, even when malformed.
+    if (InspectFile(current->hives_[Index(info.hive)].file.Journal()).exists) {
+      current->Fold(info.hive);
+    }
+  }
+}
+
+// ---- HiveChange -------------------------------------------------------------
+
+void HiveChange::Section(const std::vector<std::u16string>& names, bool remove) {
+  text_ += KeyLine(RootedName(KeyPath{hive_, names}), remove);
+  text_ += u"\n";
+}
+
+void HiveChange::CreateKey(const std::vector<std::u16string>& names) { Section(names, false); }
+
+void HiveChange::DeleteKey(const std::vector<std::u16string>& names) { Section(names, true); }
+
+void HiveChange::SetValue(const std::vector<std::u16string>& names, const RegValue& value) {
+  Section(names, false);
+  text_ += ValueLine(value, u"\n") + u"\n";
+}
+
+void HiveChange::DeleteValue(const std::vector<std::u16string>& names, std::u16string_view name) {
+  Section(names, false);
+  text_ += ValueRemovalLine(name) + u"\n";
+}
+
+void HiveChange::Add(const KeyPath& path, const RegFileKey& key) {
+  Section(path.names, key.remove);
+  for (const RegFileValue& value : key.values) {
+    text_ += value.remove ? ValueRemovalLine(value.name)
+                          : ValueLine(RegValue{value.name, value.type, value.data}, u"\n");
+    text_ += u"\n";
+  }
 }
 
 std::u16string Store::Export(const KeyPath& path, const std::u16string& shownPath,
@@ -267,13 +355,21 @@ void Store::Apply(const RegFile& file, const std::string& fileNameForErrors) {
                          ": no new keys can be made directly below HKEY_LOCAL_MACHINE");
     }
   }
-  bool touched[kHiveCount] = {};
+  std::vector<HiveChange> changes;
+  for (const HiveInfo& info : kHives) changes.emplace_back(info.hive);
   for (const PlannedKey& item : plan) {
     ApplyKey(Root(item.path.hive), item.path, *item.key);
-    touched[Index(item.path.hive)] = true;
+    changes[Index(item.path.hive)].Add(item.path, *item.key);
   }
   for (const HiveInfo& info : kHives) {
-    if (touched[Index(info.hive)]) Save(info.hive);
+    const std::u16string& text = changes[Index(info.hive)].Text();
+    if (text.empty()) continue;
+    try {
+      Save(info.hive, text);
+    } catch (...) {
+      Invalidate(info.hive);
+      throw;
+    }
   }
 }
 

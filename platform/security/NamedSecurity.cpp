@@ -13,6 +13,7 @@
 #include "platform/paths.h"
 #include "platform/registry/RegistryObjects.h"
 #include "platform/registry/RegistryStore.h"
+#include "platform/security/AccessListFile.h"
 #include "platform/security/Descriptor.h"
 #include "platform/security/ObjectSecurity.h"
 #include "platform/security/SecurityStore.h"
@@ -115,7 +116,8 @@ DWORD CheckSetArguments(LPCWSTR name, SECURITY_INFORMATION info, PSID owner, PSI
 
 DWORD ApplySet(const ObjectRef& ref, SECURITY_INFORMATION info, PSID owner, PSID group, PACL dacl,
                PACL sacl, const machine::Machine& image) {
-  SecurityStore store = SecurityStore::Load(image);
+  winsec::AccessListFile& file = winsec::AccessListFile::Of(image);
+  const SecurityStore& store = file.Read();
   SecurityRecord current = store.Effective(ref.kind, ref.name, ref.isContainer);
   SecurityRecord changed =
       store.Find(ref.kind, ref.name) ? *store.Find(ref.kind, ref.name) : SecurityRecord();
@@ -135,8 +137,7 @@ DWORD ApplySet(const ObjectRef& ref, SECURITY_INFORMATION info, PSID owner, PSID
     DWORD error = NewListPart(sacl, isProtected, changed.sacl);
     if (error != ERROR_SUCCESS) return error;
   }
-  store.Edit(ref.kind, ref.name) = std::move(changed);
-  store.Save(image);
+  file.Set(ref.kind, ref.name, std::move(changed));
   return ERROR_SUCCESS;
 }
 
@@ -157,7 +158,7 @@ DWORD WINAPI GetNamedSecurityInfoW(LPCWSTR pObjectName, SE_OBJECT_TYPE ObjectTyp
   DWORD error = ResolveObject(pObjectName, ObjectType, ref);
   if (error != ERROR_SUCCESS) return error;
   SecurityRecord effective =
-      SecurityStore::Load(image).Effective(ref.kind, ref.name, ref.isContainer);
+      winsec::AccessListFile::Of(image).Read().Effective(ref.kind, ref.name, ref.isContainer);
   PSECURITY_DESCRIPTOR descriptor = winsec::AllocateSelfRelative(effective, SecurityInfo);
   if (descriptor == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
   BOOL present = FALSE;
@@ -230,19 +231,22 @@ DWORD RecordNewObjectSecurity(ObjectKind kind, std::u16string_view fullName,
     }
     part->aces = std::move(own);
   }
-  SecurityStore store = SecurityStore::Load(image);
-  bool hadLine = store.Remove(kind, fullName);
-  if (!hasDescriptor && !hadLine) return ERROR_SUCCESS;
-  if (hasDescriptor) store.Edit(kind, fullName) = std::move(given);
-  store.Save(image);
+  AccessListFile& file = AccessListFile::Of(image);
+  file.Read();
+  if (hasDescriptor) {
+    file.Set(kind, fullName, std::move(given));
+  } else {
+    file.Remove(kind, fullName);
+  }
   return ERROR_SUCCESS;
 }
 
 void ForgetObjectSecurity(ObjectKind kind, std::u16string_view fullName) {
   machine::Machine& image = machine::RequireMachine();
   std::lock_guard<machine::ImageLock> lock(image.Lock());
-  SecurityStore store = SecurityStore::Load(image);
-  if (store.RemoveWithDescendants(kind, fullName)) store.Save(image);
+  AccessListFile& file = AccessListFile::Of(image);
+  file.Read();
+  file.RemoveWithDescendants(kind, fullName);
 }
 
 }  // namespace winsec

@@ -1,7 +1,7 @@
 #include "platform/security/SecurityStore.h"
 
 #include <algorithm>
-#include <filesystem>
+#include <cstring>
 
 #include "platform/security/Sddl.h"
 #include "platform/text.h"
@@ -11,13 +11,16 @@ namespace winsec {
 
 namespace {
 
-constexpr char kFileName[] = "security.sddl";
-
 const char kHeader[] =
     "# Access lists of the simulated server, one object a line:\n"
     "#   file|key <full name> <security descriptor in SDDL>\n"
     "# Only what was set on the object itself is kept; inherited entries are\n"
     "# worked out from the parent when the object is read.\n";
+
+// Journal lines that remove an object's line; object lines start with the
+// kind, so neither can be taken for the other.
+constexpr char kRemove[] = "remove ";
+constexpr char kRemoveBelow[] = "remove-tree ";
 
 const char* KindName(ObjectKind kind) { return kind == ObjectKind::File ? "file" : "key"; }
 
@@ -68,13 +71,6 @@ AclPart RootDefaultDacl(ObjectKind kind) {
   return kind == ObjectKind::File ? files : keys;
 }
 
-SecurityStore SecurityStore::Load(const machine::Machine& image) {
-  std::filesystem::path path = image.File(kFileName);
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) return SecurityStore();
-  return Parse(machine::ReadWholeFile(path), kFileName);
-}
-
 SecurityStore SecurityStore::Parse(std::string_view text, const std::string& fileNameForErrors) {
   SecurityStore store;
   size_t lineNumber = 0;
@@ -119,16 +115,44 @@ std::string SecurityStore::Serialize() const {
     return machine::CompareNoCase(a->name, b->name) < 0;
   });
   std::string text = kHeader;
-  for (const Entry* entry : sorted) {
-    RightsStyle style = entry->kind == ObjectKind::File ? RightsStyle::File : RightsStyle::Key;
-    text += std::string(KindName(entry->kind)) + " " + machine::ToUtf8(entry->name) + " " +
-            FormatSddl(entry->record, style) + "\n";
-  }
+  for (const Entry* entry : sorted) text += Line(entry->kind, entry->name, entry->record) + "\n";
   return text;
 }
 
-void SecurityStore::Save(const machine::Machine& image) const {
-  machine::WriteFileAtomically(image.File(kFileName), Serialize());
+std::string SecurityStore::Line(ObjectKind kind, std::u16string_view name,
+                                const SecurityRecord& record) {
+  RightsStyle style = kind == ObjectKind::File ? RightsStyle::File : RightsStyle::Key;
+  return std::string(KindName(kind)) + " " + machine::ToUtf8(name) + " " +
+         FormatSddl(record, style);
+}
+
+std::string SecurityStore::RemovalLine(ObjectKind kind, std::u16string_view name, bool below) {
+  return std::string(below ? kRemoveBelow : kRemove) + KindName(kind) + " " + machine::ToUtf8(name);
+}
+
+void SecurityStore::ApplyJournal(std::string_view lines, const std::string& fileNameForErrors) {
+  size_t lineNumber = 0;
+  while (!lines.empty()) {
+    const size_t newline = lines.find('\n');
+    std::string_view line = lines.substr(0, newline);
+    lines.remove_prefix(newline == std::string_view::npos ? lines.size() : newline + 1);
+    ++lineNumber;
+    const bool below = line.rfind(kRemoveBelow, 0) == 0;
+    if (below || line.rfind(kRemove, 0) == 0) {
+      line.remove_prefix(below ? std::strlen(kRemoveBelow) : std::strlen(kRemove));
+      const size_t space = line.find(' ');
+      const std::string_view kindText = line.substr(0, space);
+      if (space == std::string_view::npos || (kindText != "file" && kindText != "key"))
+        Malformed(fileNameForErrors, lineNumber, "expected \"remove file|key <name>\"");
+      const ObjectKind kind = kindText == "file" ? ObjectKind::File : ObjectKind::RegistryKey;
+      const std::u16string name = machine::FromUtf8(line.substr(space + 1));
+      below ? RemoveWithDescendants(kind, name) : Remove(kind, name);
+      continue;
+    }
+    // An object's line, read by the file's own rules.
+    SecurityStore one = Parse(line, fileNameForErrors + ":" + std::to_string(lineNumber));
+    for (Entry& entry : one.entries_) Edit(entry.kind, entry.name) = std::move(entry.record);
+  }
 }
 
 SecurityStore::Entry* SecurityStore::FindEntry(ObjectKind kind, std::u16string_view name) {

@@ -51,13 +51,19 @@ enum class ObjectKind { File, RegistryKey };
 
 class SecurityStore {
  public:
-  // Reads security.sddl of the image (missing: empty). Throws MachineError
-  // naming the file and line of a malformed line.
-  static SecurityStore Load(const machine::Machine& image);
+  // security.sddl's text (AccessListFile.h reads and writes the file).
+  // Throws MachineError naming the file and line of a malformed line.
   static SecurityStore Parse(std::string_view text, const std::string& fileNameForErrors);
   std::string Serialize() const;
-  // Writes security.sddl atomically. Throws MachineError.
-  void Save(const machine::Machine& image) const;
+
+  // The object's line as the file holds it.
+  static std::string Line(ObjectKind kind, std::u16string_view name, const SecurityRecord& record);
+  // The journal's line (AccessListFile.h) that removes the object's line,
+  // and with `below` the lines of everything below it too.
+  static std::string RemovalLine(ObjectKind kind, std::u16string_view name, bool below);
+  // Applies journal lines: object lines replace what the object had,
+  // removal lines remove. Throws MachineError naming fileNameForErrors.
+  void ApplyJournal(std::string_view lines, const std::string& fileNameForErrors);
 
   const SecurityRecord* Find(ObjectKind kind, std::u16string_view name) const;
   // The object's line, added empty when there is none.

@@ -24,6 +24,7 @@ EngineImage::EngineImage(const std::string& iisVersion, bool metabaseCompat) {
 
 Snapshot TakeSnapshot(const quaver::test::TempMachine& image) {
   Snapshot files;
+  quaver::test::FoldImageJournals(image.Root());
   for (const auto& entry : std::filesystem::recursive_directory_iterator(image.Root())) {
     if (!entry.is_regular_file()) continue;
     std::ifstream in(entry.path(), std::ios::binary);

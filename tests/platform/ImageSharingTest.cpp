@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/machine.h"
+#include "platform/registry/RegistryStore.h"
 #include "platform/text.h"
 #include "platform/win.h"
 #include "tests/platform/SecurityTestSupport.h"
@@ -219,6 +220,55 @@ TEST_F(ImageSharing, KilledHiveWriterLeavesAReadableHive) {
         EXPECT_EQ(RegQueryValueExW(key, u"Counter", nullptr, nullptr,
                                    reinterpret_cast<BYTE*>(&value), &size),
                   ERROR_SUCCESS);
+      });
+  RegCloseKey(key);
+}
+
+// A small hive folds its journal every few hundred changes, so the writer
+// is killed while appending and while folding alike. Each change sets V<i>
+// and then Counter = i: whatever the state left, it holds every V up to
+// the Counter it shows, and nothing torn.
+TEST_F(ImageSharing, KilledJournalWriterLeavesAnEarlierState) {
+  std::string hive =
+      "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Filler]\n";
+  for (int i = 0; i < 2000; ++i) hive += "\"f" + std::to_string(i) + "\"=dword:00000001\n";
+  image.WriteHostFile("registry/HKLM.reg", hive);
+  HKEY key = OpenSoftwareKey();
+  KillWriterRepeatedly(
+      image.Root() / "registry" / "HKLM.reg",
+      [key](int i) {
+        if (SetDword(key, Name("V", 0, i), static_cast<DWORD>(i)) != ERROR_SUCCESS ||
+            SetDword(key, u"Counter", static_cast<DWORD>(i)) != ERROR_SUCCESS) {
+          _exit(1);
+        }
+      },
+      [key](const std::string&) {
+        DWORD counter = 0;
+        DWORD size = sizeof counter;
+        ASSERT_EQ(RegQueryValueExW(key, u"Counter", nullptr, nullptr,
+                                   reinterpret_cast<BYTE*>(&counter), &size),
+                  ERROR_SUCCESS);
+        for (DWORD i = 0; i <= counter; ++i) {
+          DWORD value = 0;
+          size = sizeof value;
+          ASSERT_EQ(RegQueryValueExW(key, Name("V", 0, static_cast<int>(i)).c_str(), nullptr,
+                                     nullptr, reinterpret_cast<BYTE*>(&value), &size),
+                    ERROR_SUCCESS)
+              << "V" << i << " missing below Counter " << counter;
+          EXPECT_EQ(value, i);
+        }
+        // What this process reports written, a fresh reading finds.
+        const DWORD probe = counter + 1000000;
+        ASSERT_EQ(SetDword(key, u"Probe", probe), ERROR_SUCCESS);
+        EXPECT_TRUE(RunInProcesses(1, [probe](int) {
+          machine::registry::Store::Current()->Invalidate(machine::registry::Hive::LocalMachine);
+          HKEY fresh = OpenSoftwareKey();
+          DWORD value = 0;
+          DWORD size = sizeof value;
+          const LSTATUS status = RegQueryValueExW(fresh, u"Probe", nullptr, nullptr,
+                                                  reinterpret_cast<BYTE*>(&value), &size);
+          return status == ERROR_SUCCESS && value == probe ? 0 : 1;
+        }));
       });
   RegCloseKey(key);
 }

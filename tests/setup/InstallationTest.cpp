@@ -36,6 +36,7 @@ const char kProductFolder[] = "drive_c/Program Files/Corvane/Quaver/";
 
 Files Snapshot(const fs::path& root) {
   Files files;
+  FoldImageJournals(root);
   for (const auto& entry : fs::recursive_directory_iterator(root)) {
     if (!entry.is_regular_file()) continue;
     std::ifstream in(entry.path(), std::ios::binary);

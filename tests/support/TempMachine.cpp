@@ -32,7 +32,16 @@ TempMachine::~TempMachine() {
   if (!root_.empty()) fs::remove_all(root_, ec);
 }
 
+void FoldImageJournals(const fs::path& root) {
+  try {
+    machine::FoldJournals(root);
+  } catch (const machine::MachineError& e) {
+    ADD_FAILURE() << "cannot fold the journals of the image: " << e.what();
+  }
+}
+
 void TempMachine::WriteHostFile(std::string_view relative, std::string_view bytes) const {
+  FoldImageJournals(root_);
   const fs::path path = root_ / relative;
   fs::create_directories(path.parent_path());
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -40,6 +49,7 @@ void TempMachine::WriteHostFile(std::string_view relative, std::string_view byte
 }
 
 std::string TempMachine::ReadHostFile(std::string_view relative) const {
+  FoldImageJournals(root_);
   std::ifstream in(root_ / relative, std::ios::binary);
   std::ostringstream bytes;
   bytes << in.rdbuf();

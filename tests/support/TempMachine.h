@@ -32,12 +32,19 @@ class TempMachine {
 
   // Host-side helpers for arranging and checking files behind the API's back;
   // `relative` is a host path below the image root, e.g. "drive_c/x/y.txt".
+  // Both fold the image's journals first (FoldImageJournals), so that a
+  // file read holds every change and a file written gets no journal
+  // replayed over it.
   void WriteHostFile(std::string_view relative, std::string_view bytes) const;
   std::string ReadHostFile(std::string_view relative) const;  // "" when missing
 
  private:
   std::filesystem::path root_;
 };
+
+// machine::FoldJournals for a test: a failure is reported to the running
+// test. Call it before comparing an image's files.
+void FoldImageJournals(const std::filesystem::path& root);
 
 class TempMachineTest : public ::testing::Test {
  protected:

@@ -30,6 +30,8 @@ void Create(const quaver_machine::CreateRequest& request) {
   try {
     machine::SelectMachine(request.root);
     quaver_machine::RunCreateHooks(request);
+    // A fresh image is its files alone, without journals.
+    machine::FoldJournals(request.root);
   } catch (...) {
     UndoCreate(request.root, existedBefore);
     throw;
