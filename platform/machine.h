@@ -17,6 +17,8 @@
 // the image's lock is held.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <map>
 #include <stdexcept>
@@ -26,6 +28,7 @@
 #include <vector>
 
 #include "platform/machine/ImageLock.h"
+#include "platform/machine/UniqueFd.h"
 
 namespace machine {
 
@@ -84,6 +87,9 @@ class Machine {
   explicit Machine(std::filesystem::path root);  // throws MachineError without machine.ini
 
   const std::filesystem::path& Root() const { return root_; }
+  // The root held open since selection: every walk into the image starts
+  // here (machine/ConfinedWalk.h).
+  const SharedFd& RootFd() const { return rootFd_; }
   std::filesystem::path File(std::string_view relative) const { return root_ / relative; }
 
   // machine.ini as loaded at selection; SaveSettings writes it back.
@@ -97,6 +103,7 @@ class Machine {
 
  private:
   std::filesystem::path root_;
+  SharedFd rootFd_;
   IniFile settings_;
   ImageLock lock_;
 };
@@ -113,11 +120,34 @@ void DeselectMachine();
 Machine* CurrentMachine();
 Machine& RequireMachine();
 
-// Writes bytes to a temporary file beside the target and renames it over the
-// target, so a crash never leaves a half-written file. Creates missing parent
-// directories. Throws MachineError on failure.
+// The image's files by host path. A path inside the selected image is
+// reached from the image root by a walk that nothing leads out of
+// (machine/ConfinedWalk.h): below drive_X/ and unc/ links are followed as
+// Windows follows them, but only within the image's drives and shares;
+// among the image's own files (machine.ini, registry/, security.sddl, ...)
+// a symbolic link is refused. Any other path (a file of the tools' own, an
+// image not yet selected) is the host's, as given. Failures throw
+// MachineError, naming the path.
+//
+// WriteFileAtomically writes bytes to a temporary file beside the target
+// and renames it over the target, so a crash never leaves a half-written
+// file, and a second name (hard link) of the old file keeps the old bytes.
+// Creates missing parent directories.
 void WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes);
-std::string ReadWholeFile(const std::filesystem::path& path);  // throws MachineError
+std::string ReadWholeFile(const std::filesystem::path& path);
+// False only when nothing is there; a name the walk refuses counts as
+// present, so that reading it reports why.
+bool FileExists(const std::filesystem::path& path);
+// Removes a file (a link itself, never what it names); false when there was
+// none or it could not be removed.
+bool RemoveFile(const std::filesystem::path& path);
+struct FolderEntry {
+  std::string name;
+  bool isFile = false;  // a regular file (links are not followed)
+  struct timespec modified {};
+};
+// The entries of a folder; none when it is missing or refused.
+std::vector<FolderEntry> ListFolderEntries(const std::filesystem::path& folder);
 
 // Creates a new image with the folders and machine.ini of a fresh server.
 // Registry, services and accounts add their defaults to it as they arrive.

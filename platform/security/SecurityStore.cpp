@@ -69,8 +69,7 @@ AclPart RootDefaultDacl(ObjectKind kind) {
 
 SecurityStore SecurityStore::Load(const machine::Machine& image) {
   std::filesystem::path path = image.File(kFileName);
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) return SecurityStore();
+  if (!machine::FileExists(path)) return SecurityStore();
   return Parse(machine::ReadWholeFile(path), kFileName);
 }
 

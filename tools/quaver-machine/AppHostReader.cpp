@@ -1,10 +1,9 @@
 #include "tools/quaver-machine/AppHostReader.h"
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <pugixml.hpp>
 
+#include "platform/machine.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "tools/quaver-machine/Tool.h"
@@ -64,11 +63,16 @@ void Collect(pugi::xml_node group, const std::string& prefix, std::vector<std::s
   machine::ResolvedPath resolved;
   if (ExpandEnvironmentStringsW(kConfigFile, path, MAX_PATH) != 0 &&
       machine::ResolveWindowsPath(path, resolved) == ERROR_SUCCESS && resolved.exists) {
-    std::ifstream in(resolved.host, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string bytes;
+    bool read = true;
+    try {
+      bytes = machine::ReadWholeFile(resolved.host);
+    } catch (const machine::MachineError&) {
+      read = false;
+    }
     size_t line = 0;
     std::string fault;
-    if (!in) {
+    if (!read) {
       detail = "\nFilename: \\\\?\\" + machine::ToUtf8(path) + "\nError: Cannot read configuration file\n";
     } else if (FindXmlFault(bytes, line, fault)) {
       detail = "\nFilename: \\\\?\\" + machine::ToUtf8(path) + "\nLine number: " +
@@ -116,7 +120,13 @@ std::vector<std::string> AppHostReader::DeclaredSections() {
   machine::ResolvedPath resolved;
   if (machine::ResolveWindowsPath(path, resolved) != ERROR_SUCCESS || !resolved.exists) return {};
   pugi::xml_document document;
-  if (!document.load_file(resolved.host.c_str())) {
+  std::string bytes;
+  try {
+    bytes = machine::ReadWholeFile(resolved.host);
+  } catch (const machine::MachineError&) {
+    FailToRead("configSections", HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
+  }
+  if (!document.load_buffer(bytes.data(), bytes.size())) {
     FailToRead("configSections", HRESULT_FROM_WIN32(ERROR_INVALID_DATA));
   }
   std::vector<std::string> names;
