@@ -20,6 +20,8 @@
 // FoldJournals folds in for those who look at the files themselves.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -30,6 +32,7 @@
 #include <vector>
 
 #include "platform/machine/ImageLock.h"
+#include "platform/machine/UniqueFd.h"
 
 namespace machine {
 
@@ -95,6 +98,9 @@ class Machine {
   explicit Machine(std::filesystem::path root);  // throws MachineError without machine.ini
 
   const std::filesystem::path& Root() const { return root_; }
+  // The root held open since selection: every walk into the image starts
+  // here (machine/ConfinedWalk.h).
+  const SharedFd& RootFd() const { return rootFd_; }
   std::filesystem::path File(std::string_view relative) const { return root_ / relative; }
 
   // machine.ini as loaded at selection; SaveSettings writes it back.
@@ -108,6 +114,7 @@ class Machine {
 
  private:
   std::filesystem::path root_;
+  SharedFd rootFd_;
   IniFile settings_;
   ImageLock lock_;
 };
@@ -124,11 +131,34 @@ void DeselectMachine();
 Machine* CurrentMachine();
 Machine& RequireMachine();
 
-// Writes bytes to a temporary file beside the target and renames it over the
-// target, so a crash never leaves a half-written file. Creates missing parent
-// directories. Throws MachineError on failure.
+// The image's files by host path. A path inside the selected image is
+// reached from the image root by a walk that nothing leads out of
+// (machine/ConfinedWalk.h): below drive_X/ and unc/ links are followed as
+// Windows follows them, but only within the image's drives and shares;
+// among the image's own files (machine.ini, registry/, security.sddl, ...)
+// a symbolic link is refused. Any other path (a file of the tools' own, an
+// image not yet selected) is the host's, as given. Failures throw
+// MachineError, naming the path.
+//
+// WriteFileAtomically writes bytes to a temporary file beside the target
+// and renames it over the target, so a crash never leaves a half-written
+// file, and a second name (hard link) of the old file keeps the old bytes.
+// Creates missing parent directories.
 void WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes);
-std::string ReadWholeFile(const std::filesystem::path& path);  // throws MachineError
+std::string ReadWholeFile(const std::filesystem::path& path);
+// False only when nothing is there; a name the walk refuses counts as
+// present, so that reading it reports why.
+bool FileExists(const std::filesystem::path& path);
+// Removes a file (a link itself, never what it names); false when there was
+// none or it could not be removed.
+bool RemoveFile(const std::filesystem::path& path);
+struct FolderEntry {
+  std::string name;
+  bool isFile = false;  // a regular file (links are not followed)
+  struct timespec modified {};
+};
+// The entries of a folder; none when it is missing or refused.
+std::vector<FolderEntry> ListFolderEntries(const std::filesystem::path& folder);
 // Removes the temporary files that writers of `path` left when they died
 // (WriteFileAtomically does so before each write).
 void RemoveLeftovers(const std::filesystem::path& path);
@@ -148,7 +178,8 @@ std::string ReadFileFrom(const std::filesystem::path& path, uint64_t offset);
 // as long as before.
 void AppendToFile(const std::filesystem::path& path, std::string_view bytes);
 void TruncateFile(const std::filesystem::path& path, uint64_t size);
-void RemoveFile(const std::filesystem::path& path);  // a missing file is no error
+// AppendToFile and TruncateFile change a file in place, so they refuse one
+// with a second name (a hard link).
 
 // Folds every journal of the image at `root` into its file, so that the
 // files alone hold the image's state: for showing, comparing or copying an

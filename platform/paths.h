@@ -9,8 +9,11 @@
 // '/' separates like '\'; '.' and '..' are applied textually and '..' stops
 // at the drive (or share) root, as on Windows. Existing names match without
 // regard to case; new names keep the case given. Host names are UTF-8. No
-// path leaves the image: a symbolic link inside it that points outside (or
-// nowhere) is refused. Safe to call from several threads.
+// path leaves the image: the path is walked from the image root one folder
+// at a time, each held open (machine/ConfinedWalk.h); a symbolic link is
+// followed only into the image's drives and shares (never to its registry,
+// security.sddl, ... beside them), and one that points elsewhere or nowhere
+// is refused. Safe to call from several threads.
 #pragma once
 
 #include <filesystem>
@@ -18,16 +21,28 @@
 #include <string>
 #include <string_view>
 
+#include "platform/machine/ConfinedWalk.h"
 #include "platform/win/types.h"
 
 namespace machine {
 
 struct ResolvedPath {
-  std::filesystem::path host;  // inside the image, existing parts in their on-disk case
-  std::u16string windows;      // full Windows form, e.g. C:\x\y.txt
-  bool exists = false;         // the last component exists
+  // Inside the image, existing parts in their on-disk case: for messages and
+  // the image-file calls of machine.h, which walk it again.
+  std::filesystem::path host;
+  std::u16string windows;  // full Windows form, e.g. C:\x\y.txt
+  bool exists = false;     // the last component exists (a link: its target)
   bool isDirectory = false;
   bool isRoot = false;  // a drive root (C:\) or a share root (\\S\SHARE)
+  bool isLink = false;  // the last component is a symbolic link
+  // The last component in the folder that holds it, that folder held open:
+  // `entry` is the name itself, `target` where a link there leads (the same
+  // as `entry` for anything else). Host calls go through these (*at calls
+  // with O_NOFOLLOW), never through `host`, so that nothing swapped in
+  // after the check is followed.
+  machine::HostEntry entry;
+  machine::HostEntry target;
+  std::vector<std::string> targetFolder;  // target.folder as names below the image root
 };
 
 // Whether the last component may hold the wildcards '*' and '?'
@@ -49,9 +64,15 @@ DWORD FullWindowsPath(std::u16string_view path, std::u16string& full,
 // a missing drive folder, or no selected machine (a stand-in rule: nothing
 // ever falls back to the host); ERROR_BAD_NETPATH / ERROR_BAD_NET_NAME for an
 // unknown server / share; ERROR_ACCESS_DENIED for a symbolic link that leaves
-// the image or leads nowhere.
+// the image's drives and shares or leads nowhere; ERROR_CANT_RESOLVE_FILENAME
+// for links that lead on to more than 40 links. When the last component is
+// a link refused so, `isLink` and `entry` are set all the same (to remove it).
 DWORD ResolveWindowsPath(std::u16string_view path, ResolvedPath& resolved,
                          Wildcards wildcards = Wildcards::Refuse);
+
+// Opens a resolved folder (its target) for listing; -1 with errno set when
+// it is no folder (any more).
+int OpenResolvedFolder(const ResolvedPath& folder);
 
 // The Windows path of a host path inside the selected image (drive and UNC
 // folders only); nullopt for anything else.

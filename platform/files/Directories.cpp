@@ -4,6 +4,7 @@
 // Deviations from Windows: DeleteFileW removes a file even while a handle to
 // it is open (Windows refuses unless it was opened with FILE_SHARE_DELETE);
 // attributes other than directory, archive and reparse point are not kept.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,16 +25,22 @@ T Fail(DWORD error, T result) {
   return result;
 }
 
-bool IsLink(const std::filesystem::path& host) {
-  struct stat st {};
-  return ::lstat(host.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+// Removes the link itself, never what it names. Deviation: a link that
+// leads out of the image or nowhere is removed by DeleteFileW and
+// RemoveDirectoryW alike, as its kind cannot be known.
+BOOL RemoveLink(const machine::ResolvedPath& link) {
+  if (::unlinkat(link.entry.folder->Get(), link.entry.name.c_str(), 0) != 0) {
+    return Fail(machine::files::FromErrno(errno), FALSE);
+  }
+  return TRUE;
 }
 
 // Windows keeps the current directory open, so it cannot be removed.
-bool IsCurrentDirectory(const std::filesystem::path& host) {
+bool IsCurrentDirectory(const machine::ResolvedPath& folder) {
   machine::ResolvedPath current;
   return machine::ResolveWindowsPath(machine::CurrentDirectory(), current) == ERROR_SUCCESS &&
-         current.host == host;
+         current.exists && current.target.info.st_dev == folder.target.info.st_dev &&
+         current.target.info.st_ino == folder.target.info.st_ino;
 }
 
 }  // namespace
@@ -43,14 +50,15 @@ BOOL WINAPI CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurit
   machine::ResolvedPath path;
   if (const DWORD error = machine::ResolveWindowsPath(lpPathName, path)) return Fail(error, FALSE);
   if (path.exists) return Fail(ERROR_ALREADY_EXISTS, FALSE);
-  if (::mkdir(path.host.c_str(), 0755) != 0) {
+  const int folder = path.target.folder->Get();
+  if (::mkdirat(folder, path.target.name.c_str(), 0755) != 0) {
     return Fail(machine::files::FromErrno(errno, ERROR_PATH_NOT_FOUND), FALSE);
   }
   // A new folder never inherits an old one's recorded access list.
   const DWORD error = winsec::RecordNewObjectSecurity(winsec::ObjectKind::File, path.windows,
                                                       lpSecurityAttributes);
   if (error != ERROR_SUCCESS) {
-    ::rmdir(path.host.c_str());
+    ::unlinkat(folder, path.target.name.c_str(), AT_REMOVEDIR);
     return Fail(error, FALSE);
   }
   return TRUE;
@@ -59,16 +67,16 @@ BOOL WINAPI CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurit
 BOOL WINAPI RemoveDirectoryW(LPCWSTR lpPathName) {
   if (lpPathName == nullptr) return Fail(ERROR_INVALID_PARAMETER, FALSE);
   machine::ResolvedPath path;
-  if (const DWORD error = machine::ResolveWindowsPath(lpPathName, path)) return Fail(error, FALSE);
+  if (const DWORD error = machine::ResolveWindowsPath(lpPathName, path)) {
+    return path.isLink ? RemoveLink(path) : Fail(error, FALSE);
+  }
   if (!path.exists) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
   if (path.isRoot) return Fail(ERROR_ACCESS_DENIED, FALSE);
   if (!path.isDirectory) return Fail(ERROR_DIRECTORY, FALSE);
   // A link to a folder is removed itself, never the folder it names.
-  if (IsLink(path.host)) {
-    return ::unlink(path.host.c_str()) == 0 ? TRUE : Fail(machine::files::FromErrno(errno), FALSE);
-  }
-  if (IsCurrentDirectory(path.host)) return Fail(ERROR_SHARING_VIOLATION, FALSE);
-  if (::rmdir(path.host.c_str()) != 0) {
+  if (path.isLink) return RemoveLink(path);
+  if (IsCurrentDirectory(path)) return Fail(ERROR_SHARING_VIOLATION, FALSE);
+  if (::unlinkat(path.target.folder->Get(), path.target.name.c_str(), AT_REMOVEDIR) != 0) {
     const int error = errno == EEXIST ? ENOTEMPTY : errno;
     return Fail(machine::files::FromErrno(error), FALSE);
   }
@@ -79,10 +87,15 @@ BOOL WINAPI RemoveDirectoryW(LPCWSTR lpPathName) {
 BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
   if (lpFileName == nullptr) return Fail(ERROR_INVALID_PARAMETER, FALSE);
   machine::ResolvedPath path;
-  if (const DWORD error = machine::ResolveWindowsPath(lpFileName, path)) return Fail(error, FALSE);
+  if (const DWORD error = machine::ResolveWindowsPath(lpFileName, path)) {
+    return path.isLink ? RemoveLink(path) : Fail(error, FALSE);
+  }
   if (!path.exists) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
   if (path.isDirectory) return Fail(ERROR_ACCESS_DENIED, FALSE);
-  if (::unlink(path.host.c_str()) != 0) return Fail(machine::files::FromErrno(errno), FALSE);
+  // The name itself: a link goes, what it names stays.
+  if (::unlinkat(path.entry.folder->Get(), path.entry.name.c_str(), 0) != 0) {
+    return Fail(machine::files::FromErrno(errno), FALSE);
+  }
   winsec::ForgetObjectSecurity(winsec::ObjectKind::File, path.windows);
   return TRUE;
 }
@@ -95,7 +108,7 @@ DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName) {
   }
   if (!path.exists) return Fail(ERROR_FILE_NOT_FOUND, INVALID_FILE_ATTRIBUTES);
   DWORD attributes = path.isDirectory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
-  if (IsLink(path.host)) attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+  if (path.isLink) attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
   return attributes;
 }
 

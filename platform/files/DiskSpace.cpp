@@ -40,8 +40,11 @@ BOOL WINAPI GetDiskFreeSpaceExW(LPCWSTR lpDirectoryName,
   if (const DWORD error = machine::ResolveWindowsPath(directory, path)) return Fail(error);
   if (!path.exists) return Fail(ERROR_PATH_NOT_FOUND);
   if (!path.isDirectory) return Fail(ERROR_DIRECTORY);
+  const machine::UniqueFd folder(machine::OpenResolvedFolder(path));
   struct statvfs fs {};
-  if (::statvfs(path.host.c_str(), &fs) != 0) return Fail(machine::files::FromErrno(errno));
+  if (!folder.Valid() || ::fstatvfs(folder.Get(), &fs) != 0) {
+    return Fail(machine::files::FromErrno(errno));
+  }
   ULONGLONG available = static_cast<ULONGLONG>(fs.f_bavail) * fs.f_frsize;
   ULONGLONG total = static_cast<ULONGLONG>(fs.f_blocks) * fs.f_frsize;
   ULONGLONG free = static_cast<ULONGLONG>(fs.f_bfree) * fs.f_frsize;

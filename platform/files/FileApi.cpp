@@ -8,6 +8,10 @@
 // - No overlapped I/O: a non-null OVERLAPPED fails with ERROR_INVALID_PARAMETER.
 // - Attributes and flags (FILE_FLAG_*, FILE_ATTRIBUTE_*) and template files
 //   are ignored; a directory cannot be opened (no FILE_FLAG_BACKUP_SEMANTICS).
+// - Only regular files open: a pipe or device node in the image is refused
+//   with ERROR_ACCESS_DENIED, and so is writing (or truncating) a file that
+//   has other names (hard links), since one of them may be outside the
+//   image; reading it is allowed.
 #include "platform/win/fileapi.h"
 
 #include <fcntl.h>
@@ -40,6 +44,9 @@ class FileObject : public machine::KernelObject {
   std::mutex lock;        // one transfer or seek at a time per handle
 };
 
+// How often a name that keeps turning into a link is resolved again.
+constexpr int kRetries = 8;
+
 template <typename T>
 T Fail(DWORD error, T result) {
   SetLastError(error);
@@ -64,24 +71,43 @@ Rights RightsOf(DWORD access) {
   return rights;
 }
 
+bool Modifies(DWORD disposition, const Rights& rights) {
+  return rights.write || rights.append || disposition == CREATE_ALWAYS ||
+         disposition == TRUNCATE_EXISTING;
+}
+
 // Host open flags for a disposition; the existence checks are done by the
-// caller so that the Windows codes come out exactly.
+// caller so that the Windows codes come out exactly. Truncation waits until
+// the opened file has been checked (CheckOpened). Never through a link: the
+// path was resolved with its links already, and a name that turned into a
+// link since then fails with ELOOP.
 int OpenFlags(DWORD disposition, const Rights& rights) {
-  const bool modifies = rights.write || rights.append || disposition == CREATE_ALWAYS ||
-                        disposition == TRUNCATE_EXISTING;
-  int flags = O_CLOEXEC | (modifies ? O_RDWR : O_RDONLY);
+  int flags =
+      O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | (Modifies(disposition, rights) ? O_RDWR : O_RDONLY);
   switch (disposition) {
     case CREATE_NEW:
       return flags | O_CREAT | O_EXCL;
     case CREATE_ALWAYS:
-      return flags | O_CREAT | O_TRUNC;
     case OPEN_ALWAYS:
       return flags | O_CREAT;
-    case TRUNCATE_EXISTING:
-      return flags | O_TRUNC;
     default:
       return flags;
   }
+}
+
+// What the host opened must be a regular file with one name when it is to
+// be written.
+DWORD CheckOpened(int fd, DWORD disposition, const Rights& rights) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return machine::files::FromErrno(errno);
+  if (!S_ISREG(info.st_mode)) return ERROR_ACCESS_DENIED;
+  if (Modifies(disposition, rights) && info.st_nlink > 1) return ERROR_ACCESS_DENIED;
+  const bool truncates = disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING;
+  if (truncates && ::ftruncate(fd, 0) != 0) return machine::files::FromErrno(errno);
+  if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    return machine::files::FromErrno(errno);
+  }
+  return ERROR_SUCCESS;
 }
 
 DWORD CheckDisposition(DWORD disposition, const machine::ResolvedPath& path) {
@@ -108,15 +134,28 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwS
     return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
   }
   machine::ResolvedPath path;
-  if (const DWORD error = machine::ResolveWindowsPath(lpFileName, path)) {
-    return Fail(error, INVALID_HANDLE_VALUE);
+  int fd = -1;
+  for (int attempt = 0; fd < 0; ++attempt) {
+    if (const DWORD error = machine::ResolveWindowsPath(lpFileName, path)) {
+      return Fail(error, INVALID_HANDLE_VALUE);
+    }
+    if (const DWORD error = CheckDisposition(dwCreationDisposition, path)) {
+      return Fail(error, INVALID_HANDLE_VALUE);
+    }
+    fd = ::openat(path.target.folder->Get(), path.target.name.c_str(),
+                  OpenFlags(dwCreationDisposition, rights), 0644);
+    // A name swapped for a link since it was resolved: resolved again, so
+    // the link is followed by the image's rules or refused.
+    if (fd < 0 && errno == ELOOP && attempt < kRetries) continue;
+    if (fd < 0) {
+      const DWORD error = errno == EEXIST  ? ERROR_FILE_EXISTS
+                          : errno == ELOOP ? ERROR_ACCESS_DENIED
+                                           : machine::files::FromErrno(errno);
+      return Fail(error, INVALID_HANDLE_VALUE);
+    }
   }
-  if (const DWORD error = CheckDisposition(dwCreationDisposition, path)) {
-    return Fail(error, INVALID_HANDLE_VALUE);
-  }
-  const int fd = ::open(path.host.c_str(), OpenFlags(dwCreationDisposition, rights), 0644);
-  if (fd < 0) {
-    const DWORD error = errno == EEXIST ? ERROR_FILE_EXISTS : machine::files::FromErrno(errno);
+  if (const DWORD error = CheckOpened(fd, dwCreationDisposition, rights)) {
+    ::close(fd);
     return Fail(error, INVALID_HANDLE_VALUE);
   }
   // Security attributes apply only to a file this call creates, as on Windows.
@@ -124,7 +163,7 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwS
     if (const DWORD error = winsec::RecordNewObjectSecurity(winsec::ObjectKind::File,
                                                             path.windows, lpSecurityAttributes)) {
       ::close(fd);
-      ::unlink(path.host.c_str());
+      ::unlinkat(path.target.folder->Get(), path.target.name.c_str(), 0);
       return Fail(error, INVALID_HANDLE_VALUE);
     }
   }

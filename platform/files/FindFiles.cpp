@@ -5,7 +5,7 @@
 // is empty and patterns match long names only); of the DOS wildcard rules
 // only "*.*" meaning "everything" is kept; the creation time is the host's
 // modification time.
-#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -13,6 +13,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/files/FileTimes.h"
 #include "platform/handles.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -21,11 +22,12 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-
+// Taken when the search starts, with the rest of the snapshot.
 struct Entry {
   std::u16string name;
-  fs::path host;
+  bool known = false;  // `info` holds the object's (a link's target's) details
+  bool isLink = false;
+  struct stat info {};
 };
 
 class FindObject : public machine::HandleObject {
@@ -74,23 +76,15 @@ bool RepresentableName(std::u16string_view name) {
   });
 }
 
-FILETIME FileTimeOf(const timespec& t) {
-  // 100-nanosecond intervals since 1601-01-01.
-  const uint64_t ticks = (static_cast<uint64_t>(t.tv_sec) + 11644473600ull) * 10000000ull +
-                         static_cast<uint64_t>(t.tv_nsec) / 100;
-  return {static_cast<DWORD>(ticks & 0xFFFFFFFFu), static_cast<DWORD>(ticks >> 32)};
-}
+using machine::files::FileTimeOf;
 
 void Fill(const Entry& entry, WIN32_FIND_DATAW& data) {
   std::memset(&data, 0, sizeof data);
-  struct stat st {};
-  struct stat link {};
-  const bool known = ::stat(entry.host.c_str(), &st) == 0;
-  const bool isLink = ::lstat(entry.host.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
-  const bool isDir = known && S_ISDIR(st.st_mode);
+  const struct stat& st = entry.info;
+  const bool isDir = entry.known && S_ISDIR(st.st_mode);
   data.dwFileAttributes = isDir ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
-  if (isLink) data.dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
-  if (known) {
+  if (entry.isLink) data.dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+  if (entry.known) {
     data.ftLastWriteTime = FileTimeOf(st.st_mtim);
     data.ftCreationTime = data.ftLastWriteTime;
     data.ftLastAccessTime = FileTimeOf(st.st_atim);
@@ -103,19 +97,34 @@ void Fill(const Entry& entry, WIN32_FIND_DATAW& data) {
   std::copy(entry.name.begin(), entry.name.end(), data.cFileName);
 }
 
+// A link is described by what it leads to, found by the image's rules; one
+// that leads out of the image or nowhere shows as a link and nothing more.
+Entry Describe(int folder, const std::string& hostName, std::u16string name,
+               const machine::ResolvedPath& search) {
+  Entry entry{std::move(name)};
+  if (::fstatat(folder, hostName.c_str(), &entry.info, AT_SYMLINK_NOFOLLOW) != 0) return entry;
+  entry.known = true;
+  entry.isLink = S_ISLNK(entry.info.st_mode);
+  if (entry.isLink) {
+    machine::ResolvedPath link;
+    std::u16string path = search.windows;
+    if (path.back() != u'\\') path += u'\\';
+    entry.known =
+        machine::ResolveWindowsPath(path + entry.name, link) == ERROR_SUCCESS && link.exists;
+    if (entry.known) entry.info = link.target.info;
+  }
+  return entry;
+}
+
 std::vector<Entry> Collect(const machine::ResolvedPath& folder, std::u16string_view pattern) {
   std::vector<Entry> found;
-  DIR* dir = ::opendir(folder.host.c_str());
-  if (dir != nullptr) {
-    while (const dirent* e = ::readdir(dir)) {
-      const std::string hostName = e->d_name;
-      if (hostName == "." || hostName == "..") continue;
-      const std::u16string name = machine::FromUtf8(hostName);
-      if (RepresentableName(name) && Matches(pattern, name)) {
-        found.push_back({name, folder.host / hostName});
-      }
+  const machine::UniqueFd fd(machine::OpenResolvedFolder(folder));
+  if (!fd.Valid()) return found;
+  for (const std::string& hostName : machine::ListFolder(fd.Get())) {
+    std::u16string name = machine::FromUtf8(hostName);
+    if (RepresentableName(name) && Matches(pattern, name)) {
+      found.push_back(Describe(fd.Get(), hostName, std::move(name), folder));
     }
-    ::closedir(dir);
   }
   std::sort(found.begin(), found.end(), [](const Entry& a, const Entry& b) {
     return machine::CompareNoCase(a.name, b.name) < 0;
@@ -123,8 +132,16 @@ std::vector<Entry> Collect(const machine::ResolvedPath& folder, std::u16string_v
   // Every folder but a root lists itself and its parent first.
   if (!folder.isRoot) {
     std::vector<Entry> dots;
-    if (Matches(pattern, u"..")) dots.push_back({u"..", folder.host.parent_path()});
-    if (Matches(pattern, u".")) dots.insert(dots.begin(), {u".", folder.host});
+    if (Matches(pattern, u".")) {
+      Entry self{u".", true};
+      self.known = ::fstat(fd.Get(), &self.info) == 0;
+      dots.push_back(self);
+    }
+    if (Matches(pattern, u"..")) {
+      Entry parent{u"..", true};
+      parent.known = ::fstat(folder.target.folder->Get(), &parent.info) == 0;
+      dots.push_back(parent);
+    }
     found.insert(found.begin(), dots.begin(), dots.end());
   }
   return found;

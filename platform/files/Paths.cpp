@@ -1,12 +1,10 @@
 #include "platform/paths.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <mutex>
 #include <vector>
 
 #include "platform/files/CurrentDirectory.h"
+#include "platform/files/HostErrors.h"
 #include "platform/machine.h"
 #include "platform/text.h"
 #include "platform/win/errors.h"
@@ -192,70 +190,24 @@ DWORD Parse(std::u16string_view text, WinPath& path, Wildcards wildcards) {
 
 std::string HostName(std::u16string_view name) { return ToUtf8(name); }
 
-enum class Kind { Missing, Directory, Other };
-
-Kind KindOf(const fs::path& p) {
-  struct stat st {};
-  if (::stat(p.c_str(), &st) != 0) return Kind::Missing;
-  return S_ISDIR(st.st_mode) ? Kind::Directory : Kind::Other;
+// The names below the image root that a Windows path's root stands for.
+std::vector<std::string> RootNames(const WinPath& path) {
+  if (path.drive != 0) return {std::string("drive_") + static_cast<char>(path.drive - u'A' + 'a')};
+  return {"unc", HostName(path.server), HostName(path.share)};
 }
 
-// Finds the on-disk name of `name` in `dir`: the exact name first, then the
-// first entry (in byte order, so the choice is stable) equal without regard
-// to case.
-std::optional<std::string> MatchEntry(const fs::path& dir, std::u16string_view name) {
-  const std::string exact = HostName(name);
-  struct stat st {};
-  if (::lstat((dir / exact).c_str(), &st) == 0) return exact;
-  DIR* d = ::opendir(dir.c_str());
-  if (d == nullptr) return std::nullopt;
-  std::optional<std::string> best;
-  while (const dirent* entry = ::readdir(d)) {
-    const std::string candidate = entry->d_name;
-    if (candidate == "." || candidate == "..") continue;
-    if (EqualNoCase(FromUtf8(candidate), name) && (!best || candidate < *best)) best = candidate;
+DWORD ErrorOf(const WalkResult& walk, bool unc) {
+  switch (walk.error) {
+    case EXDEV:
+      return ERROR_ACCESS_DENIED;
+    case ENOENT:
+    case ENOTDIR:
+      if (unc && walk.failedAt <= 1) return ERROR_BAD_NETPATH;
+      if (unc && walk.failedAt == 2) return ERROR_BAD_NET_NAME;
+      return ERROR_PATH_NOT_FOUND;
+    default:
+      return files::FromErrno(walk.error, ERROR_PATH_NOT_FOUND);
   }
-  ::closedir(d);
-  return best;
-}
-
-bool IsInside(const fs::path& p, const fs::path& root) {
-  const auto rel = p.lexically_relative(root);
-  return !rel.empty() && *rel.begin() != "..";
-}
-
-// A symbolic link may only lead somewhere inside the image.
-bool LinkStaysInside(const fs::path& p, const fs::path& root) {
-  struct stat st {};
-  if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
-  std::error_code ec;
-  const fs::path target = fs::canonical(p, ec);
-  return !ec && (target == root || IsInside(target, root));
-}
-
-DWORD Step(const fs::path& dir, const std::u16string& name, const fs::path& root, fs::path& next,
-           bool& found) {
-  const auto match = MatchEntry(dir, name);
-  found = match.has_value();
-  next = dir / (found ? *match : HostName(name));
-  if (found && !LinkStaysInside(next, root)) return ERROR_ACCESS_DENIED;
-  return ERROR_SUCCESS;
-}
-
-DWORD ResolveRoot(const WinPath& path, const fs::path& root, fs::path& host) {
-  if (path.drive != 0) {
-    host = root / (std::string("drive_") + static_cast<char>(path.drive - u'A' + 'a'));
-    if (!LinkStaysInside(host, root)) return ERROR_ACCESS_DENIED;
-    return KindOf(host) == Kind::Directory ? ERROR_SUCCESS : ERROR_PATH_NOT_FOUND;
-  }
-  bool found = false;
-  fs::path server;
-  if (!LinkStaysInside(root / "unc", root)) return ERROR_ACCESS_DENIED;
-  if (const DWORD error = Step(root / "unc", path.server, root, server, found)) return error;
-  if (!found || KindOf(server) != Kind::Directory) return ERROR_BAD_NETPATH;
-  if (const DWORD error = Step(server, path.share, root, host, found)) return error;
-  if (!found || KindOf(host) != Kind::Directory) return ERROR_BAD_NET_NAME;
-  return ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -286,26 +238,43 @@ DWORD ResolveWindowsPath(std::u16string_view path, ResolvedPath& resolved, Wildc
   if (image == nullptr) return ERROR_PATH_NOT_FOUND;
   WinPath parsed;
   if (const DWORD error = Parse(path, parsed, wildcards)) return error;
-  const fs::path& root = image->Root();
-  fs::path host;
-  if (const DWORD error = ResolveRoot(parsed, root, host)) return error;
-  WinPath onDisk = parsed;
-  bool found = true;
-  for (size_t i = 0; i < parsed.names.size(); ++i) {
-    fs::path next;
-    if (const DWORD error = Step(host, parsed.names[i], root, next, found)) return error;
-    const bool last = i + 1 == parsed.names.size();
-    if (!last && (!found || KindOf(next) != Kind::Directory)) return ERROR_PATH_NOT_FOUND;
-    if (found) onDisk.names[i] = FromUtf8(next.filename().string());
-    host = std::move(next);
+  std::vector<std::string> names = RootNames(parsed);
+  const size_t rootCount = names.size();
+  for (const auto& name : parsed.names) names.push_back(HostName(name));
+  WalkResult walk = WalkBelow(image->RootFd(), image->Root(), names, WalkOptions());
+  const bool unc = parsed.drive == 0;
+  if (walk.error != 0) {
+    // A link refused in the last component can still be removed as itself.
+    resolved.isLink = walk.entry.IsLink();
+    if (resolved.isLink) resolved.entry = std::move(walk.entry);
+    return ErrorOf(walk, unc);
   }
-  resolved.host = host;
-  resolved.windows = onDisk.ToString();
   resolved.isRoot = parsed.names.empty();
-  const Kind kind = KindOf(host);
-  resolved.exists = found && kind != Kind::Missing;
-  resolved.isDirectory = kind == Kind::Directory;
+  if (resolved.isRoot && !walk.target.IsDirectory()) {
+    return unc ? ERROR_BAD_NET_NAME : ERROR_PATH_NOT_FOUND;
+  }
+  fs::path host = image->Root();
+  for (const auto& name : walk.names) host /= name;
+  for (size_t i = 0; i < parsed.names.size(); ++i) {
+    parsed.names[i] = FromUtf8(walk.names[rootCount + i]);
+  }
+  resolved.host = std::move(host);
+  resolved.windows = parsed.ToString();
+  resolved.exists = walk.target.exists;
+  resolved.isDirectory = walk.target.IsDirectory();
+  resolved.isLink = walk.entry.IsLink();
+  resolved.entry = std::move(walk.entry);
+  resolved.target = std::move(walk.target);
+  resolved.targetFolder = std::move(walk.targetFolder);
   return ERROR_SUCCESS;
+}
+
+int OpenResolvedFolder(const ResolvedPath& folder) {
+  if (!folder.target.folder) {
+    errno = ENOENT;
+    return -1;
+  }
+  return OpenFolderAt(folder.target.folder->Get(), folder.target.name.c_str());
 }
 
 std::optional<std::u16string> WindowsPathOf(const fs::path& hostPath) {

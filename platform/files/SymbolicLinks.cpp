@@ -49,12 +49,13 @@ BOOLEAN WINAPI CreateSymbolicLinkW(LPCWSTR lpSymlinkFileName, LPCWSTR lpTargetFi
   if (const DWORD error = machine::ResolveWindowsPath(targetPath, target)) return Fail(error);
   if (!target.exists) return Fail(ERROR_FILE_NOT_FOUND);
 
-  std::error_code ec;
-  const fs::path from = fs::canonical(link.host.parent_path(), ec);
-  const fs::path to = ec ? fs::path() : fs::canonical(target.host, ec);
-  if (ec) return Fail(machine::files::FromErrno(ec.value(), ERROR_PATH_NOT_FOUND));
-  const fs::path stored = to.lexically_relative(from);
-  if (::symlink(stored.c_str(), link.host.c_str()) != 0) {
+  // Stored relative, from where the link's folder really is to where the
+  // target really is (links on both ways resolved), so the image can move.
+  fs::path from, to;
+  for (const auto& name : link.targetFolder) from /= name;
+  for (const auto& name : target.targetFolder) to /= name;
+  const fs::path stored = (to / target.target.name).lexically_relative(from);
+  if (::symlinkat(stored.c_str(), link.entry.folder->Get(), link.entry.name.c_str()) != 0) {
     return Fail(machine::files::FromErrno(errno, ERROR_PATH_NOT_FOUND));
   }
   // A new link never inherits an access list recorded for an old object.

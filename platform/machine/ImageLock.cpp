@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -36,20 +35,14 @@ void ImageLock::LockFile() {
   }
   if (fd_ < 0) {
     owner_ = ::getpid();
-    fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd_ < 0) fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    // Never through a link: a lock file planted as one would be created or
+    // opened outside the image.
+    fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd_ < 0 && errno != ELOOP) fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd_ < 0) return;
   }
   while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
   }
-}
-
-std::string StampOf(const std::filesystem::path& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return "missing";
-  return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino) + ":" +
-         std::to_string(info.st_size) + ":" + std::to_string(info.st_mtim.tv_sec) + "." +
-         std::to_string(info.st_mtim.tv_nsec) + ":" + std::to_string(info.st_ctim.tv_nsec);
 }
 
 }  // namespace machine

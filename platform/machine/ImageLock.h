@@ -55,7 +55,8 @@ class ImageLock {
 
 // Identifies the content of a file as last seen: every write replaces the
 // file, so a change shows in its identity even when size and time match.
-// "missing" for a file that does not exist.
+// "missing" for a file that does not exist, "unreachable" for one that
+// reading would refuse (ImageFiles.cpp, which keeps it beside the reads).
 std::string StampOf(const std::filesystem::path& path);
 
 }  // namespace machine

@@ -86,8 +86,7 @@ IniFile IniFile::Parse(std::string_view text, const std::string& fileNameForErro
 }
 
 IniFile IniFile::Load(const std::filesystem::path& path) {
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) return IniFile();
+  if (!FileExists(path)) return IniFile();
   return Parse(ReadWholeFile(path), path.string());
 }
 

@@ -1,10 +1,16 @@
 #include "platform/machine.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "platform/env/Environment.h"
 #include "platform/files/CurrentDirectory.h"
+#include "platform/machine/ImageFiles.h"
 #include "platform/text.h"
 
 namespace fs = std::filesystem;
@@ -26,14 +32,19 @@ constexpr const char* kHowToSelect =
 
 Machine::Machine(fs::path root)
     : root_(std::move(root)), lock_(root_ / ImageLock::kFileName) {
+  const int fd = ::open(root_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    throw MachineError("cannot open machine image " + root_.string() + ": " + std::strerror(errno));
+  }
+  rootFd_ = std::make_shared<const UniqueFd>(fd);
   const fs::path ini = root_ / "machine.ini";
-  std::error_code ec;
-  if (!fs::is_regular_file(ini, ec)) {
+  struct stat info {};
+  if (::fstatat(fd, "machine.ini", &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode)) {
     throw MachineError(root_.string() +
                        " is not a machine image: it has no machine.ini (create one with "
                        "'quaver-machine create DIR')");
   }
-  settings_ = IniFile::Load(ini);
+  settings_ = IniFile::Parse(ReadImageFile(rootFd_, root_, "machine.ini"), ini.string());
 }
 
 void Machine::SaveSettings() const { settings_.Save(root_ / "machine.ini"); }

@@ -1,8 +1,8 @@
 // Backups of the metabase: copies of the metabase file named
 // "<name>.MD<version>" in the backup folder, as IIS 6 keeps them.
 #include <algorithm>
-#include <chrono>
 
+#include "platform/files/FileTimes.h"
 #include "platform/machine.h"
 #include "platform/metabase/MetabaseService.h"
 #include "platform/metabase/MetabaseXml.h"
@@ -21,20 +21,6 @@ HRESULT Win32(DWORD error) { return HRESULT_FROM_WIN32(error); }
 bool IsValidBackupName(std::u16string_view name) {
   return name.size() <= MD_BACKUP_MAX_LEN &&
          name.find_first_of(u"/\\*.?\"&!@#$%^()=+|`~") == std::u16string_view::npos;
-}
-
-FILETIME FileTimeOf(fs::file_time_type when) {
-  using namespace std::chrono;
-  const auto system = system_clock::now() + duration_cast<system_clock::duration>(
-                                                when - fs::file_time_type::clock::now());
-  // 100-nanosecond intervals since 1601-01-01.
-  const uint64_t ticks =
-      static_cast<uint64_t>(duration_cast<nanoseconds>(system.time_since_epoch()).count() / 100) +
-      116444736000000000ull;
-  FILETIME time;
-  time.dwLowDateTime = static_cast<DWORD>(ticks);
-  time.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
-  return time;
 }
 
 // "<name>.MD<digits>" -> name and version.
@@ -77,14 +63,13 @@ const BackupInfo* WithVersion(const std::vector<BackupInfo>& backups, DWORD vers
 std::vector<BackupInfo> MetabaseService::ListBackups(std::u16string_view name) const {
   std::vector<BackupInfo> backups;
   const fs::path folder = BackupHostFolder();
-  std::error_code ec;
-  if (folder.empty() || !fs::is_directory(folder, ec)) return backups;
-  for (const auto& entry : fs::directory_iterator(folder, ec)) {
+  if (folder.empty()) return backups;
+  for (const machine::FolderEntry& entry : machine::ListFolderEntries(folder)) {
     BackupInfo info;
-    if (!entry.is_regular_file(ec)) continue;
-    if (!ParseBackupFileName(entry.path().filename().string(), info.name, info.version)) continue;
+    if (!entry.isFile) continue;
+    if (!ParseBackupFileName(entry.name, info.name, info.version)) continue;
     if (!name.empty() && !machine::EqualNoCase(info.name, name)) continue;
-    info.time = FileTimeOf(entry.last_write_time(ec));
+    info.time = machine::files::FileTimeOf(entry.modified);
     backups.push_back(info);
   }
   std::sort(backups.begin(), backups.end(), [](const BackupInfo& a, const BackupInfo& b) {
@@ -184,9 +169,10 @@ HRESULT MetabaseService::DeleteBackup(std::u16string_view name, DWORD version) {
   const std::vector<BackupInfo> backups = ListBackups(name);
   const BackupInfo* backup = WithVersion(backups, version);
   if (backup == nullptr) return Win32(ERROR_FILE_NOT_FOUND);
-  std::error_code ec;
   std::lock_guard<machine::ImageLock> hold2(machine::RequireMachine().Lock());
-  if (!fs::remove(BackupFile(backup->name, backup->version), ec)) return Win32(ERROR_ACCESS_DENIED);
+  if (!machine::RemoveFile(BackupFile(backup->name, backup->version))) {
+    return Win32(ERROR_ACCESS_DENIED);
+  }
   return S_OK;
 }
 

@@ -34,14 +34,13 @@ HRESULT MetabaseService::Load() {
   stamp_ = machine::StampOf(file);
   loadResult_ = S_OK;
   root_ = std::make_unique<Key>(u"");
-  std::error_code ec;
   if (appHost_) {
     if (FAILED(ReadAppHostMetabase(root_))) {
       root_ = std::make_unique<Key>(u"");
       loadResult_ = MD_ERROR_READ_METABASE_FILE;
       return loadResult_;
     }
-  } else if (!file.empty() && fs::exists(file, ec)) {
+  } else if (!file.empty() && machine::FileExists(file)) {
     // A server without a metabase file starts from an empty metabase.
     try {
       root_ = ParseMetabaseXml(machine::ReadWholeFile(file), file.string());

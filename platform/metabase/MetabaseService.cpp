@@ -52,6 +52,9 @@ void CollectDataPaths(const Key& key, const std::u16string& relative, DWORD id, 
 fs::path HostPathOf(std::u16string_view windowsPath) {
   machine::ResolvedPath resolved;
   if (machine::ResolveWindowsPath(windowsPath, resolved) == ERROR_SUCCESS) return resolved.host;
+  // Named through its parent: a missing folder is created by the write. A
+  // folder refused for a link is refused again by the read or write itself,
+  // which walk the path from the image root (machine.h).
   const size_t cut = windowsPath.find_last_of(u'\\');
   if (cut == std::u16string_view::npos || cut < 3) return fs::path();
   const fs::path parent = HostPathOf(windowsPath.substr(0, cut));

@@ -77,8 +77,7 @@ void AppendShellRequest(const ShellRequest& request) {
   machine::Machine& image = machine::RequireMachine();
   std::lock_guard<machine::ImageLock> hold(image.Lock());
   const std::filesystem::path path = image.File(kLogFile);
-  std::error_code ec;
-  std::string log = std::filesystem::exists(path, ec) ? machine::ReadWholeFile(path) : "";
+  std::string log = machine::FileExists(path) ? machine::ReadWholeFile(path) : "";
   log += "verb=" + Escape(request.verb) + "\tfile=" + Escape(request.file) +
          "\tparameters=" + Escape(request.parameters) + "\tdirectory=" +
          Escape(request.directory) + "\tshow=" + std::to_string(request.showCommand) +
@@ -90,9 +89,8 @@ std::vector<ShellRequest> ReadShellLog() {
   machine::Machine& image = machine::RequireMachine();
   std::lock_guard<machine::ImageLock> hold(image.Lock());
   const std::filesystem::path path = image.File(kLogFile);
-  std::error_code ec;
   std::vector<ShellRequest> requests;
-  if (!std::filesystem::exists(path, ec)) return requests;
+  if (!machine::FileExists(path)) return requests;
   std::istringstream in(machine::ReadWholeFile(path));
   size_t number = 0;
   for (std::string line; std::getline(in, line);) {

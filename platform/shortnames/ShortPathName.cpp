@@ -2,15 +2,12 @@
 // a folder's entries (see platform/win/shortpath.h).
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/win.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -71,11 +68,12 @@ std::u16string ShortNameIn(const std::vector<std::u16string>& siblings, std::u16
   return shortName;
 }
 
-std::vector<std::u16string> EntriesOf(const fs::path& folder) {
+std::vector<std::u16string> EntriesOf(const machine::ResolvedPath& folder) {
   std::vector<std::u16string> names;
-  std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(folder, ec)) {
-    names.push_back(machine::FromUtf8(entry.path().filename().string()));
+  const machine::UniqueFd fd(machine::OpenResolvedFolder(folder));
+  if (!fd.Valid()) return names;
+  for (const std::string& name : machine::ListFolder(fd.Get())) {
+    names.push_back(machine::FromUtf8(name));
   }
   std::sort(names.begin(), names.end(), [](const std::u16string& a, const std::u16string& b) {
     return machine::CompareNoCase(a, b) < 0;
@@ -107,7 +105,7 @@ DWORD ShortForm(const std::u16string& full, std::u16string& shortPath) {
     if (error != ERROR_SUCCESS) return error;
     if (!shortPath.empty() && shortPath.back() != u'\\') shortPath += u'\\';
     if (!longSoFar.empty() && longSoFar.back() != u'\\') longSoFar += u'\\';
-    shortPath += ShortNameIn(EntriesOf(folder.host), name);
+    shortPath += ShortNameIn(EntriesOf(folder), name);
     longSoFar += name;
     start = end + 1;
   }

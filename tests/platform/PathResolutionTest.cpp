@@ -167,8 +167,9 @@ TEST_F(ResolveTest, NoPathLeavesTheImage) {
   EXPECT_EQ(machine::ResolveWindowsPath(u"C:\\escape\\x.txt", path), ERROR_ACCESS_DENIED);
   EXPECT_EQ(machine::ResolveWindowsPath(u"C:\\ESCAPE", path), ERROR_ACCESS_DENIED);
   EXPECT_EQ(machine::ResolveWindowsPath(u"C:\\dangling", path), ERROR_ACCESS_DENIED);
+  // The image's own files beside the drives are out of a drive's reach.
+  EXPECT_EQ(machine::ResolveWindowsPath(u"C:\\settings", path), ERROR_ACCESS_DENIED);
   // Links that stay inside are followed.
-  EXPECT_EQ(machine::ResolveWindowsPath(u"C:\\settings", path), ERROR_SUCCESS);
   EXPECT_EQ(machine::ResolveWindowsPath(u"C:\\alias\\new.txt", path), ERROR_SUCCESS);
   // Nothing reaches the host by '..' either.
   HANDLE h = CreateFileW(u"C:\\..\\..\\..\\machine.ini", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,

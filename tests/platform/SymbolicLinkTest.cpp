@@ -67,6 +67,18 @@ TEST_F(SymbolicLinkTest, FolderLinkListsTheTargetFolder) {
   EXPECT_TRUE(fs::exists(image.DriveC() / "App" / "bin" / "tool.exe"));
 }
 
+// The stored target is counted from where the link's folder really is, so
+// a link made through a folder link leads to its target all the same.
+TEST_F(SymbolicLinkTest, LinkMadeThroughAFolderLinkLeadsToItsTarget) {
+  ASSERT_TRUE(CreateDirectoryW(u"C:\\Links\\deep", nullptr));
+  ASSERT_TRUE(CreateDirectoryW(u"C:\\Links\\deep\\er", nullptr));
+  ASSERT_TRUE(createLink_(u"C:\\short", u"C:\\Links\\deep\\er", SYMBOLIC_LINK_FLAG_DIRECTORY));
+  ASSERT_TRUE(createLink_(u"C:\\short\\tool.exe", u"C:\\App\\bin\\tool.exe", 0));
+  EXPECT_EQ(fs::read_symlink(image.DriveC() / "Links" / "deep" / "er" / "tool.exe"),
+            fs::path("../../../App/bin/tool.exe"));
+  EXPECT_EQ(image.ReadHostFile("drive_c/Links/deep/er/tool.exe"), "MZ tool");
+}
+
 TEST_F(SymbolicLinkTest, Refusals) {
   image.WriteHostFile("drive_c/Links/taken.exe", "old");
   const struct {

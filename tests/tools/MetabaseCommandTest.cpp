@@ -3,7 +3,10 @@
 // differs only by the empty load order the removal leaves.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "iis/IISHelper.h"
 #include "tests/tools/ToolRunner.h"
@@ -38,6 +41,30 @@ TEST(MetabaseCommand, ShowsTheProductFilterOnlyWhileItIsInstalled) {
   ASSERT_NE(expected.find(key), std::string::npos);
   expected.insert(expected.find(key) + key.size(), "\t\tFilterLoadOrder=\"\"\n");
   EXPECT_EQ(image.ReadHostFile(metabaseFile), expected);
+}
+
+// The metabase's folder made a link to a copy outside the image: the
+// command refuses it instead of printing the copy, and nothing is written
+// beside it.
+TEST(MetabaseCommand, RefusesAMetabaseFolderLinkedOutOfTheImage) {
+  namespace fs = std::filesystem;
+  CreatedImage image("6");
+  const fs::path inetsrv = image.DriveC() / "Windows" / "System32" / "inetsrv";
+  const fs::path outside = image.Root().string() + "-outside";
+  fs::create_directories(outside);
+  fs::copy_file(inetsrv / "MetaBase.xml", outside / "MetaBase.xml");
+  std::ofstream(outside / "MetaBase.xml", std::ios::app) << "<!-- OUTSIDE-COPY -->\n";
+  fs::remove_all(inetsrv);
+  fs::create_directory_symlink(outside, inetsrv);
+  std::string printed;
+  EXPECT_ANY_THROW(printed = RunTool({"metabase", "/LM/W3SVC"}));
+  EXPECT_EQ(printed.find("W3SVC"), std::string::npos) << printed;
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(outside)) {
+    names.push_back(entry.path().filename().string());
+  }
+  EXPECT_EQ(names, std::vector<std::string>{"MetaBase.xml"});
+  fs::remove_all(outside);
 }
 
 }  // namespace

@@ -191,7 +191,7 @@ void CreateRegistryAndServices(const quaver_machine::CreateRequest& request) {
   if (release.major == 6) services += kAdminService;
   if (release.major >= 7) services += kActivationService;
   if (release.major) services += kWebService;
-  machine::WriteFileAtomically(request.root / "services.ini", services);
+  machine::WriteFileAtomically(machine::RequireMachine().File("services.ini"), services);
 }
 
 const bool registered = quaver_machine::RegisterCreateHook("registry-and-services", CreateRegistryAndServices);

@@ -58,8 +58,8 @@ void WriteDefaultMetabase() {
   machine::WriteFileAtomically(metabase::HostPathOf(metabase::kMetabaseFile),
                                metabase::SerializeMetabaseXml(*root));
   for (const metabase::DefaultSite& site : metabase::DefaultIis6Sites()) {
+    // Missing folders on the way are made by the write.
     const fs::path folder = metabase::HostPathOf(site.rootPath);
-    fs::create_directories(folder);
     machine::WriteFileAtomically(folder / "iisstart.htm",
                                  "<html><body>Under construction</body></html>\r\n");
   }
@@ -133,8 +133,7 @@ void PrintMetabase(const std::string& path) {
   const fs::path file = metabase::HostPathOf(metabase::UsesAppHostMetabase()
                                                  ? metabase::AppHostMetabaseFile()
                                                  : std::u16string(metabase::kMetabaseFile));
-  std::error_code ec;
-  if (file.empty() || !fs::exists(file, ec)) {
+  if (file.empty() || !machine::FileExists(file)) {
     throw quaver_machine::CommandError(
         "this image has no metabase (create it with --iis 6, or with --iis 7 or later and "
         "--metabase-compat)");
@@ -208,8 +207,8 @@ void InstallMetabaseCompatibility() {
   RegCloseKey(key);
   Check(status, "cannot record the metabase compatibility");
   const fs::path services = machine::RequireMachine().Root() / "services.ini";
-  std::error_code ec;
-  std::string text = fs::exists(services, ec) ? machine::ReadWholeFile(services) : std::string();
+  std::string text =
+      machine::FileExists(services) ? machine::ReadWholeFile(services) : std::string();
   if (text.find("[IISADMIN]") == std::string::npos) {
     text += "\n[IISADMIN]\nDisplayName = IIS Admin Service\nType = own\nStartType = auto\n"
             "State = running\nAccepts = stop, shutdown\nStartPendingMs = 1000\n"

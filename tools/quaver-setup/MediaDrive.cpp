@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "platform/machine.h"
 #include "platform/win.h"
 
 namespace fs = std::filesystem;
@@ -26,10 +27,15 @@ bool MediaDrive::Mount(const fs::path& imageRoot, const fs::path& media, std::st
     return false;
   }
   // Only the files of the media folder itself: the setup reads nothing else.
+  // Written as the image's files are, so that nothing swapped into the new
+  // drive meanwhile leads them out of the image.
   for (const auto& entry : fs::directory_iterator(media, failure)) {
-    if (entry.is_regular_file(failure) &&
-        !fs::copy_file(entry.path(), hostDrive / entry.path().filename(), failure)) {
-      error = "cannot place " + entry.path().string() + " on the server: " + failure.message();
+    if (!entry.is_regular_file(failure)) continue;
+    try {
+      machine::WriteFileAtomically(hostDrive / entry.path().filename(),
+                                   machine::ReadWholeFile(entry.path()));
+    } catch (const machine::MachineError& e) {
+      error = "cannot place " + entry.path().string() + " on the server: " + e.what();
       return false;
     }
   }

@@ -1,0 +1,16 @@
+// The image-file primitives of machine.h for a file below a given image
+// root, for the image's own work before it is selected.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "platform/machine/UniqueFd.h"
+
+namespace machine {
+
+// `relative` is below `rootPath`, whose folder `root` holds open.
+std::string ReadImageFile(const SharedFd& root, const std::filesystem::path& rootPath,
+                          const std::filesystem::path& relative);
+
+}  // namespace machine
