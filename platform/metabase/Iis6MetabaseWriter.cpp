@@ -12,6 +12,19 @@
 #include "platform/text.h"
 
 namespace metabase {
+
+bool IsPlainTagName(std::u16string_view text) {
+  if (text.empty() || text.size() > 64) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    const bool letter = (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c == u'_';
+    if (!letter && (i == 0 || !((c >= u'0' && c <= u'9') || c == u'.' || c == u'-'))) {
+      return false;
+    }
+  }
+  return true;
+}
+
 namespace {
 
 constexpr char kDefaultHead[] =
@@ -26,15 +39,7 @@ std::string Encode(std::u16string_view text) {
 
 // A tag IIS could have written: the key type when it is a plain name.
 bool IsTagName(const std::u16string& text) {
-  if (text.empty() || text.size() > 64) return false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char16_t c = text[i];
-    const bool letter = (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c == u'_';
-    if (!letter && (i == 0 || !((c >= u'0' && c <= u'9') || c == u'.' || c == u'-'))) {
-      return false;
-    }
-  }
-  return text != u"Custom" && text != u"IIS_Global";
+  return IsPlainTagName(text) && text != u"Custom" && text != u"IIS_Global";
 }
 
 // The key type property when it is written as the element's name.

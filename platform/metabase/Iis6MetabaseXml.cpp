@@ -267,6 +267,9 @@ size_t Reader::ReadKey(pugi::xml_node node, Key& root) {
   if (machine::ToUtf8(machine::FromUtf8(layout->tag)) != layout->tag) {
     Fail("the element name of key " + layout->location + " is not UTF-8 text");
   }
+  if (!IsPlainTagName(machine::FromUtf8(layout->tag))) {
+    Fail("the element name of key " + layout->location + " is no key type name");
+  }
   if (layout->tag != "IIsConfigObject" && layout->tag != "IIS_ROOT") {
     Property& keyType = layout->keyTypeRead;
     keyType.id = MD_KEY_TYPE;

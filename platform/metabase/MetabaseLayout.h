@@ -6,11 +6,18 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/metabase/MetabaseKey.h"
 
 namespace metabase {
+
+// A name a key element can have: letters, digits, '_', '.' and '-', not
+// starting with a digit, '.' or '-', at most 64 characters. The element name
+// is the key's type, so a key read under any other name could not be
+// written back as itself.
+bool IsPlainTagName(std::u16string_view text);
 
 struct LayoutItem {
   enum class Kind { Location, Named, Custom, Opaque };

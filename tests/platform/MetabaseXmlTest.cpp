@@ -78,6 +78,11 @@ TEST(MetabaseXml, RefusalsNameTheLine) {
        "MetaBase.xml, line 4: /LM/W3SVC: custom property \"x\" cannot be read"},
       {head + "<IIsWeb\xC6rvice Location=\"/LM/W3SVC\"/>\n</MBProperty>\n</configuration>\n",
        "MetaBase.xml, line 3: the element name of key /LM/W3SVC is not UTF-8 text"},
+      // Written back, such a name would become a Custom key type beside it.
+      {head + "<" + std::string(65, 'K') + " Location=\"/LM/W3SVC\"/>\n</MBProperty>\n</configuration>\n",
+       "MetaBase.xml, line 3: the element name of key /LM/W3SVC is no key type name"},
+      {head + "<a:b xmlns:a=\"x\" Location=\"/LM/W3SVC\"/>\n</MBProperty>\n</configuration>\n",
+       "MetaBase.xml, line 3: the element name of key /LM/W3SVC is no key type name"},
       {"<configuration>\n<MBProperty>\n</configuration>\n",
        "MetaBase.xml, line 3: Start-end tags mismatch"},
       {"<configuration>\n</configuration>\n", "MetaBase.xml, line 1: no <MBProperty> element"},
