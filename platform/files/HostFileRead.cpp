@@ -6,27 +6,14 @@
 
 #include <cerrno>
 #include <cstring>
-#include <memory>
 #include <vector>
+
+#include "platform/machine/UniqueFd.h"
 
 namespace fs = std::filesystem;
 
 namespace machine::files {
 namespace {
-
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 std::string Why(int error) {
   switch (error) {
@@ -84,8 +71,8 @@ bool ReadOpened(int fd, uint64_t limit, std::string& bytes, std::string& error) 
 }  // namespace
 
 bool ReadHostFile(const fs::path& path, uint64_t limit, std::string& bytes, std::string& error) {
-  const Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  return ReadOpened(file.get(), limit, bytes, error);
+  const machine::UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  return ReadOpened(file.Get(), limit, bytes, error);
 }
 
 bool ReadHostFileBelow(const fs::path& base, const fs::path& relative, uint64_t limit,
@@ -101,9 +88,9 @@ bool ReadHostFileBelow(const fs::path& base, const fs::path& relative, uint64_t 
     error = "is outside the folder";
     return false;
   }
-  auto folder = std::make_unique<Descriptor>(
+  machine::UniqueFd folder(
       ::open(base.empty() ? "." : base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder->get() < 0) {
+  if (!folder.Valid()) {
     error = Why(errno);
     return false;
   }
@@ -112,23 +99,23 @@ bool ReadHostFileBelow(const fs::path& base, const fs::path& relative, uint64_t 
     return false;
   }
   for (size_t i = 0; i + 1 < names.size(); ++i) {
-    const int next = ::openat(folder->get(), names[i].c_str(),
+    const int next = ::openat(folder.Get(), names[i].c_str(),
                               O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (next < 0) {
       // A link where a folder belongs fails as "not a folder"; say which.
       struct stat status {};
       const int opened = errno;
-      error = ::fstatat(folder->get(), names[i].c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+      error = ::fstatat(folder.Get(), names[i].c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
                       S_ISLNK(status.st_mode)
                   ? "leads through the symbolic link " + names[i]
                   : Why(opened);
       return false;
     }
-    folder = std::make_unique<Descriptor>(next);
+    folder.Reset(next);
   }
-  const Descriptor file(::openat(folder->get(), names.back().c_str(),
-                                 O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-  return ReadOpened(file.get(), limit, bytes, error);
+  const machine::UniqueFd file(::openat(folder.Get(), names.back().c_str(),
+                                       O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  return ReadOpened(file.Get(), limit, bytes, error);
 }
 
 }  // namespace machine::files

@@ -201,11 +201,9 @@ RegNode& Store::Root(Hive hive) {
     JournaledFile::Changes changes = state.file.Refresh();
     if (changes.whole) {
       Load(hive, changes);
-    } else if (!changes.records.empty()) {
+    } else {
       // What another process appended, applied to the nodes in place.
-      std::string text = ToUtf8(kRegFileHeader) + "\n\n";
-      for (const std::string& record : changes.records) text += record;
-      ApplyText(*state.root, hive, text, state.file.Journal().string());
+      ApplyRecords(*state.root, hive, changes.records);
     }
   } catch (...) {
     Invalidate(hive);
@@ -224,15 +222,18 @@ void Store::ApplyText(RegNode& root, Hive hive, std::string_view text,
   ApplyHiveKeys(root, hive, ParseRegFile(text, fileName), fileName);
 }
 
+void Store::ApplyRecords(RegNode& root, Hive hive, const std::vector<std::string>& records) {
+  if (records.empty()) return;
+  std::string text = ToUtf8(kRegFileHeader) + "\n\n";
+  for (const std::string& record : records) text += record;
+  ApplyText(root, hive, text, hives_[Index(hive)].file.Journal().string());
+}
+
 void Store::Load(Hive hive, const JournaledFile::Changes& changes) {
   HiveState& state = hives_[Index(hive)];
   auto root = EmptyHive(hive);
   if (!changes.base.empty()) ApplyText(*root, hive, changes.base, FileOf(hive).string());
-  if (!changes.records.empty()) {
-    std::string text = ToUtf8(kRegFileHeader) + "\n\n";
-    for (const std::string& record : changes.records) text += record;
-    ApplyText(*root, hive, text, state.file.Journal().string());
-  }
+  ApplyRecords(*root, hive, changes.records);
   AddFixedKeys(*root, hive);
   state.root = root;
   state.loaded = true;

@@ -107,6 +107,8 @@ class Store {
   std::filesystem::path FileOf(Hive hive) const;
   void Load(Hive hive, const JournaledFile::Changes& changes);
   void ApplyText(RegNode& root, Hive hive, std::string_view text, const std::string& fileName);
+  // Journal records (export fragments without the header line), in order.
+  void ApplyRecords(RegNode& root, Hive hive, const std::vector<std::string>& records);
   void Fold(Hive hive);
   std::u16string HiveText(Hive hive);
 
