@@ -162,40 +162,67 @@ Times QueryServices(int count) {
 
 // ---- access lists -----------------------------------------------------------
 
-Times SetFolderSecurity(int recorded, int folders) {
-  Image image;
-  std::string sddl;
-  for (int i = 0; i < recorded; ++i) {
-    sddl += "file C:\\Recorded\\F" + std::to_string(i) + " D:P(A;OICI;FA;;;BA)\n";
+// An image whose security.sddl records `recorded` objects elsewhere, with
+// `folders` empty folders C:\Set\<n> and the protected list to set on them.
+class SecuredFolders {
+ public:
+  SecuredFolders(int recorded, int folders) : folders_(folders) {
+    std::string sddl;
+    for (int i = 0; i < recorded; ++i) {
+      sddl += "file C:\\Recorded\\F" + std::to_string(i) + " D:P(A;OICI;FA;;;BA)\n";
+    }
+    if (recorded > 0) image_.Write("security.sddl", sddl);
+    for (int i = 0; i < folders; ++i)
+      fs::create_directories(image_.Root() / "drive_c/Set" / std::to_string(i));
+    ConvertStringSecurityDescriptorToSecurityDescriptorW(u"D:P(A;OICI;FA;;;BA)", SDDL_REVISION_1,
+                                                         &descriptor_, nullptr);
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    GetSecurityDescriptorDacl(descriptor_, &present, &dacl_, &defaulted);
+    // Reading the access lists once is not part of the changes' cost, as the
+    // hive is read before the registry case's changes.
+    PSECURITY_DESCRIPTOR current = nullptr;
+    GetNamedSecurityInfoW(u"C:\\Set", SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                          nullptr, nullptr, nullptr, &current);
+    LocalFree(current);
   }
-  if (recorded > 0) image.Write("security.sddl", sddl);
-  for (int i = 0; i < folders; ++i)
-    fs::create_directories(image.Root() / "drive_c/Set" / std::to_string(i));
-  SECURITY_DESCRIPTOR* descriptor = nullptr;
-  PSECURITY_DESCRIPTOR raw = nullptr;
-  ConvertStringSecurityDescriptorToSecurityDescriptorW(u"D:P(A;OICI;FA;;;BA)", SDDL_REVISION_1,
-                                                       &raw, nullptr);
-  descriptor = static_cast<SECURITY_DESCRIPTOR*>(raw);
-  BOOL present = FALSE;
-  BOOL defaulted = FALSE;
-  PACL dacl = nullptr;
-  GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
-  // Reading the access lists once is not part of the changes' cost, as the
-  // hive is read before the registry case's changes.
-  PSECURITY_DESCRIPTOR current = nullptr;
-  GetNamedSecurityInfoW(u"C:\\Set", SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                        nullptr, nullptr, &current);
-  LocalFree(current);
-  const Times seconds = Seconds([&] {
-    for (int i = 0; i < folders; ++i) {
-      std::u16string path = u"C:\\Set\\" + machine::FromUtf8(std::to_string(i));
+  ~SecuredFolders() { LocalFree(descriptor_); }
+  SecuredFolders(const SecuredFolders&) = delete;
+  SecuredFolders& operator=(const SecuredFolders&) = delete;
+
+  void SetEach() {
+    for (int i = 0; i < folders_; ++i) {
+      std::u16string path = Path(i);
       SetNamedSecurityInfoW(path.data(), SE_FILE_OBJECT,
                             DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                            nullptr, nullptr, dacl, nullptr);
+                            nullptr, nullptr, dacl_, nullptr);
     }
-  });
-  LocalFree(raw);
-  return seconds;
+  }
+  // Each removal forgets the folder's list and whatever was set below it.
+  void RemoveEach() {
+    for (int i = 0; i < folders_; ++i) {
+      if (!RemoveDirectoryW(Path(i).c_str())) std::printf("warning: a folder stayed\n");
+    }
+  }
+
+ private:
+  static std::u16string Path(int i) { return u"C:\\Set\\" + machine::FromUtf8(std::to_string(i)); }
+
+  Image image_;
+  int folders_;
+  PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+  PACL dacl_ = nullptr;
+};
+
+Times SetFolderSecurity(int recorded, int folders) {
+  SecuredFolders image(recorded, folders);
+  return Seconds([&] { image.SetEach(); });
+}
+
+Times RemoveSecuredFolders(int recorded, int folders) {
+  SecuredFolders image(recorded, folders);
+  image.SetEach();
+  return Seconds([&] { image.RemoveEach(); });
 }
 
 // ---- application host -------------------------------------------------------
@@ -430,6 +457,9 @@ int main(int argc, char** argv) {
     Report(("SetNamedSecurityInfoW on " + std::to_string(folders) + " folders").c_str(), "empty",
            SetFolderSecurity(0, folders), std::to_string(recorded) + " records",
            SetFolderSecurity(recorded, folders), "<= 2x");
+    Report(("RemoveDirectoryW of " + std::to_string(folders) + " folders with lists").c_str(),
+           "empty", RemoveSecuredFolders(0, folders), std::to_string(recorded) + " records",
+           RemoveSecuredFolders(recorded, folders), "<= 2x");
   }
   if (Runs("loading")) {
     // The sizes at which loading once took seconds to minutes.

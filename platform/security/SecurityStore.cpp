@@ -160,13 +160,6 @@ SecurityStore::Entry* SecurityStore::FindEntry(ObjectKind kind, std::u16string_v
   return it == index_.end() ? nullptr : &entries_[it->second];
 }
 
-void SecurityStore::Reindex() {
-  index_.clear();
-  for (size_t i = 0; i < entries_.size(); ++i) {
-    index_.emplace(IndexKey(entries_[i].kind, entries_[i].name), i);
-  }
-}
-
 const SecurityStore::Entry* SecurityStore::FindEntry(ObjectKind kind,
                                                      std::u16string_view name) const {
   return const_cast<SecurityStore*>(this)->FindEntry(kind, name);
@@ -187,6 +180,11 @@ SecurityRecord& SecurityStore::Edit(ObjectKind kind, std::u16string_view name) {
 bool SecurityStore::Remove(ObjectKind kind, std::u16string_view name) {
   const auto it = index_.find(IndexKey(kind, name));
   if (it == index_.end()) return false;
+  RemoveAt(it);
+  return true;
+}
+
+void SecurityStore::RemoveAt(std::map<std::u16string, size_t>::iterator it) {
   // The last entry takes the place of the removed one.
   const size_t at = it->second;
   index_.erase(it);
@@ -195,23 +193,19 @@ bool SecurityStore::Remove(ObjectKind kind, std::u16string_view name) {
     index_[IndexKey(entries_[at].kind, entries_[at].name)] = at;
   }
   entries_.pop_back();
-  return true;
 }
 
 bool SecurityStore::RemoveWithDescendants(ObjectKind kind, std::u16string_view name) {
-  std::u16string prefix(name);
-  if (prefix.empty() || prefix.back() != u'\\') prefix += u'\\';
-  auto below = [&](const Entry& entry) {
-    if (entry.kind != kind) return false;
-    if (machine::EqualNoCase(entry.name, name)) return true;
-    return entry.name.size() > prefix.size() &&
-           machine::EqualNoCase(std::u16string_view(entry.name).substr(0, prefix.size()), prefix);
-  };
-  size_t before = entries_.size();
-  entries_.erase(std::remove_if(entries_.begin(), entries_.end(), below), entries_.end());
-  if (entries_.size() == before) return false;
-  Reindex();
-  return true;
+  std::u16string prefix = IndexKey(kind, name);
+  if (prefix.back() != u'\\') prefix += u'\\';
+  const bool removed = Remove(kind, name);
+  std::vector<std::u16string> keys;
+  for (auto it = index_.lower_bound(prefix);
+       it != index_.end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it) {
+    keys.push_back(it->first);
+  }
+  for (const std::u16string& key : keys) RemoveAt(index_.find(key));
+  return removed || !keys.empty();
 }
 
 AclPart SecurityStore::EffectiveList(ObjectKind kind, std::u16string_view name, bool isContainer,

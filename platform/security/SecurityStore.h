@@ -36,10 +36,10 @@
 // - the system (audit) list is absent unless set.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/machine.h"
@@ -83,7 +83,7 @@ class SecurityStore {
   };
   Entry* FindEntry(ObjectKind kind, std::u16string_view name);
   const Entry* FindEntry(ObjectKind kind, std::u16string_view name) const;
-  void Reindex();
+  void RemoveAt(std::map<std::u16string, size_t>::iterator it);
   AclPart EffectiveList(ObjectKind kind, std::u16string_view name, bool isContainer,
                         AclPart SecurityRecord::*list) const;
   // The owner and group an object shows, its line's or the defaults.
@@ -91,7 +91,9 @@ class SecurityStore {
   static SidBytes GroupOf(const SecurityRecord* record);
 
   std::vector<Entry> entries_;  // in no particular order: Serialize sorts
-  std::unordered_map<std::u16string, size_t> index_;  // IndexKey -> entry
+  // IndexKey -> entry. Ordered, so that everything below an object is one
+  // run of keys and removing a tree costs what it removes.
+  std::map<std::u16string, size_t> index_;
 };
 
 // The name one level up: C:\a\b -> C:\a, C:\a -> C:\, MACHINE\SOFTWARE ->
