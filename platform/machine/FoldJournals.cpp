@@ -6,6 +6,7 @@
 #include "platform/machine.h"
 #include "platform/registry/RegistryStore.h"
 #include "platform/security/AccessListFile.h"
+#include "platform/services/ServiceFile.h"
 
 namespace machine {
 
@@ -28,6 +29,7 @@ void FoldJournals(const std::filesystem::path& root) {
   std::lock_guard<ImageLock> hold(*lock);
   registry::Store::FoldJournals(canonical);
   winsec::AccessListFile::FoldJournal(canonical);
+  services::ServiceFile::FoldJournal(canonical);
 }
 
 }  // namespace machine

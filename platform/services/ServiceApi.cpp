@@ -1,7 +1,7 @@
 // The service control manager over services.ini. Every call runs under the
-// image's lock, reads the file again when another process replaced it, and
-// writes it back atomically when it changed a service, so several processes
-// share one state of the services.
+// image's lock and brings the services up to date (ServiceFile.h), and a
+// call that changed a service records it before the lock is let go, so
+// several processes share one state of the services.
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -9,6 +9,7 @@
 #include "platform/clock.h"
 #include "platform/handles.h"
 #include "platform/machine.h"
+#include "platform/services/ServiceFile.h"
 #include "platform/services/ServiceRecord.h"
 #include "platform/services/Services.h"
 #include "platform/text.h"
@@ -35,43 +36,6 @@ struct ScService : ScObject {
 std::string& LastErrorText() {
   thread_local std::string text;
   return text;
-}
-
-std::filesystem::path ServicesFile(const Machine& machine) { return machine.File("services.ini"); }
-
-// services.ini as last read or written by this process, so that a call
-// costs a look at the file's identity unless another process changed it.
-// Used only under the image's lock.
-class ServicesCache {
- public:
-  IniFile& Get(const Machine& machine) {
-    const std::filesystem::path file = ServicesFile(machine);
-    const std::string stamp = StampOf(file);
-    if (file != file_ || stamp != stamp_ || stamp == "missing") {
-      stamp_.clear();  // unknown until the file has been read
-      ini_ = IniFile::Load(file);
-      file_ = file;
-      stamp_ = stamp;
-    }
-    return ini_;
-  }
-  void Forget() { stamp_.clear(); }
-  // Writes the file back; after a failed write the next call reads it again.
-  void Save() {
-    stamp_.clear();
-    ini_.Save(file_);
-    stamp_ = StampOf(file_);
-  }
-
- private:
-  std::filesystem::path file_;
-  std::string stamp_;
-  IniFile ini_;
-};
-
-ServicesCache& Services() {
-  static ServicesCache cache;
-  return cache;
 }
 
 // Runs a call under the machine's lock. The body returns a Windows error
@@ -204,7 +168,7 @@ SC_HANDLE WINAPI OpenServiceW(SC_HANDLE hSCManager, LPCWSTR lpServiceName, DWORD
   DWORD error = Guarded([&](Machine& machine) -> DWORD {
     if (!Lookup<ScManager>(hSCManager, machine)) return ERROR_INVALID_HANDLE;
     if (!lpServiceName || !IsValidServiceName(lpServiceName)) return ERROR_INVALID_NAME;
-    IniFile& file = Services().Get(machine);
+    IniFile& file = ServiceFile::Of(machine).Read();
     std::string section = FindService(file, ToUtf8(lpServiceName));
     if (section.empty()) return ERROR_SERVICE_DOES_NOT_EXIST;
     auto service = std::make_shared<ScService>();
@@ -235,14 +199,15 @@ BOOL WINAPI CloseServiceHandle(SC_HANDLE hSCObject) {
 namespace {
 
 // Runs `body` on the service behind the handle after checking the handle and
-// the right it needs; writes services.ini back when `body` changed it.
+// the right it needs; records the service when `body` changed it.
 template <typename Body>
 DWORD WithService(SC_HANDLE handle, DWORD right, Body body) {
   return Guarded([&](Machine& machine) -> DWORD {
     auto service = Lookup<ScService>(handle, machine);
     if (!service) return ERROR_INVALID_HANDLE;
     if ((service->access & right) != right) return ERROR_ACCESS_DENIED;
-    IniFile& file = Services().Get(machine);
+    ServiceFile& services = ServiceFile::Of(machine);
+    IniFile& file = services.Read();
     std::string section = FindService(file, service->name);
     // The service was removed from the image while the handle was open.
     if (section.empty()) return ERROR_SERVICE_DOES_NOT_EXIST;
@@ -252,10 +217,10 @@ DWORD WithService(SC_HANDLE handle, DWORD right, Body body) {
     try {
       error = body(record, ClockNow());
     } catch (...) {
-      Services().Forget();  // the change in memory never reached the file
+      services.Forget();  // the change in memory never reached the file
       throw;
     }
-    if (file.Entries(section) != before) Services().Save();
+    if (file.Entries(section) != before) services.Write(section);
     return error;
   });
 }
@@ -304,5 +269,28 @@ BOOL WINAPI StartServiceW(SC_HANDLE hService, DWORD, LPCWSTR*) {
 std::vector<std::string> machine::services::ServiceNames() {
   Machine& machine = RequireMachine();
   std::lock_guard<machine::ImageLock> lock(machine.Lock());
-  return Services().Get(machine).Sections();
+  return ServiceFile::Of(machine).Read().Sections();
+}
+
+IniFile machine::services::ReadServices() {
+  Machine& machine = RequireMachine();
+  std::lock_guard<machine::ImageLock> lock(machine.Lock());
+  return ServiceFile::Of(machine).Read();
+}
+
+bool machine::services::AddService(
+    const std::string& name, const std::vector<std::pair<std::string, std::string>>& settings) {
+  Machine& machine = RequireMachine();
+  std::lock_guard<machine::ImageLock> lock(machine.Lock());
+  ServiceFile& services = ServiceFile::Of(machine);
+  IniFile& file = services.Read();
+  if (!FindService(file, name).empty()) return false;
+  try {
+    for (const auto& [key, value] : settings) file.Set(name, key, value);
+  } catch (...) {
+    services.Forget();
+    throw;
+  }
+  services.Write(name);
+  return true;
 }

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "platform/machine.h"
 
 namespace machine::services {
 
@@ -14,5 +17,15 @@ std::string LastServicesError();
 // The services of the selected machine in file order. Throws MachineError
 // without a selected machine or for a malformed services.ini.
 std::vector<std::string> ServiceNames();
+
+// services.ini of the selected machine as it stands, with the changes its
+// journal holds. Throws MachineError as ServiceNames does.
+IniFile ReadServices();
+
+// Adds a service with these settings unless there is one of that name;
+// returns whether it did. Throws MachineError as ServiceNames does and for
+// a name or setting the file cannot hold.
+bool AddService(const std::string& name,
+                const std::vector<std::pair<std::string, std::string>>& settings);
 
 }  // namespace machine::services

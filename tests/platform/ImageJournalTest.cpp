@@ -15,6 +15,8 @@
 #include "platform/machine/JournaledFile.h"
 #include "platform/registry/RegistryObjects.h"
 #include "platform/security/AccessListFile.h"
+#include "platform/services/ServiceFile.h"
+#include "platform/services/Services.h"
 #include "platform/win.h"
 #include "tests/platform/RegistryTestSupport.h"
 #include "tests/platform/SecurityTestSupport.h"
@@ -249,6 +251,75 @@ TEST_F(AccessListJournal, OtherProcessChangesReplayAsAFreshReadingSees) {
   EXPECT_EQ(seen.find("C:\\A\\B\\C "), std::string::npos) << seen;
   EXPECT_EQ(image.ReadHostFile("security.sddl"), seen);
   EXPECT_FALSE(fs::exists(image.Root() / "security.sddl.log"));
+}
+
+// ---- the services' journal ---------------------------------------------------
+
+constexpr char kServices[] =
+    "; services kept by hand\n"
+    "[W3SVC]\nState = running\nAccepts = stop\nStopPendingMs = 60000\n"
+    "[WAS]\n; ends its stop at once\nState = stop pending\nPendingSince = 1\nAccepts = stop\n"
+    "[FTPSVC]\nState = stopped\n";
+
+bool Control(const char16_t* name, DWORD control) {
+  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+  SC_HANDLE service = OpenServiceW(manager, name, SERVICE_ALL_ACCESS);
+  SERVICE_STATUS status{};
+  const BOOL done = control == 0 ? StartServiceW(service, 0, nullptr)
+                                 : ControlService(service, control, &status);
+  CloseServiceHandle(service);
+  CloseServiceHandle(manager);
+  return done;
+}
+
+std::string ServicesSeen(const fs::path& root) {
+  machine::services::ServiceFile fresh(root);
+  return fresh.Read().Serialize();
+}
+
+class ServiceJournal : public TempMachineTest {};
+
+TEST_F(ServiceJournal, OtherProcessChangesReplayAsAFreshReadingSees) {
+  image.WriteHostFile("services.ini", kServices);
+  const fs::path file = image.Root() / "services.ini";
+  ASSERT_TRUE(Control(u"FTPSVC", 0));  // read and changed here before the other process
+  const std::string stamp = machine::StampOf(file);
+  RunInChild([] {
+    EXPECT_TRUE(Control(u"W3SVC", SERVICE_CONTROL_STOP));  // gains PendingSince
+    EXPECT_TRUE(Control(u"WAS", 0));                     // loses it
+    EXPECT_TRUE(machine::services::AddService("Extra", {{"State", "running"}}));
+  });
+  EXPECT_EQ(machine::StampOf(file), stamp);  // the changes went to the journal only
+  const machine::IniFile seen = machine::services::ReadServices();
+  EXPECT_EQ(ServicesSeen(image.Root()), seen.Serialize());
+  EXPECT_EQ(seen.GetOr("W3SVC", "State", ""), "stop pending");
+  EXPECT_NE(seen.Get("W3SVC", "PendingSince"), nullptr);
+  EXPECT_EQ(seen.GetOr("WAS", "State", ""), "running");
+  EXPECT_EQ(seen.Get("WAS", "PendingSince"), nullptr);
+  EXPECT_EQ(seen.GetOr("FTPSVC", "State", ""), "running");
+  EXPECT_EQ(seen.GetOr("Extra", "State", ""), "running");
+  EXPECT_FALSE(machine::services::AddService("EXTRA", {{"State", "stopped"}}));
+
+  const std::string folded = image.ReadHostFile("services.ini");
+  EXPECT_EQ(folded, seen.Serialize());
+  EXPECT_NE(folded.find("; ends its stop at once\n"), std::string::npos) << folded;
+  EXPECT_FALSE(fs::exists(image.Root() / "services.ini.log"));
+}
+
+// A journal record the file's rules refuse is reported with the journal's
+// name and line, as services.ini's own errors are.
+TEST_F(ServiceJournal, MalformedRecordIsReportedNotSkipped) {
+  image.WriteHostFile("services.ini", kServices);
+  machine::JournaledFile journal(image.Root() / "services.ini");
+  const std::string base = journal.Refresh().base;
+  journal.Append("[W3SVC]\nState\n", [&] { return base; });
+  try {
+    ServicesSeen(image.Root());
+    ADD_FAILURE() << "a malformed record was read";
+  } catch (const machine::MachineError& error) {
+    EXPECT_NE(std::string(error.what()).find("services.ini.log:2"), std::string::npos)
+        << error.what();
+  }
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "platform/metabase/MetabaseNames.h"
 #include "platform/metabase/MetabaseService.h"
 #include "platform/metabase/MetabaseXml.h"
+#include "platform/services/Services.h"
 #include "platform/text.h"
 #include "platform/win.h"
 #include "tools/quaver-machine/MetabaseCommands.h"
@@ -206,15 +207,13 @@ void InstallMetabaseCompatibility() {
                                         reinterpret_cast<const BYTE*>(&installed), sizeof installed);
   RegCloseKey(key);
   Check(status, "cannot record the metabase compatibility");
-  const fs::path services = machine::RequireMachine().Root() / "services.ini";
-  std::string text =
-      machine::FileExists(services) ? machine::ReadWholeFile(services) : std::string();
-  if (text.find("[IISADMIN]") == std::string::npos) {
-    text += "\n[IISADMIN]\nDisplayName = IIS Admin Service\nType = own\nStartType = auto\n"
-            "State = running\nAccepts = stop, shutdown\nStartPendingMs = 1000\n"
-            "StopPendingMs = 1500\n";
-    machine::WriteFileAtomically(services, text);
-  }
+  machine::services::AddService("IISADMIN", {{"DisplayName", "IIS Admin Service"},
+                                             {"Type", "own"},
+                                             {"StartType", "auto"},
+                                             {"State", "running"},
+                                             {"Accepts", "stop, shutdown"},
+                                             {"StartPendingMs", "1000"},
+                                             {"StopPendingMs", "1500"}});
   RegisterMetabaseClass();
 }
 

@@ -155,8 +155,7 @@ const char* StartTypeText(const std::string& startType) {
 void QueryConfig(const std::string& name) {
   Handle manager = OpenManager();
   Handle service(OpenNamed(manager, name));
-  const machine::IniFile file =
-      machine::IniFile::Load(quaver_machine::UseMachine().Root() / "services.ini");
+  const machine::IniFile file = machine::services::ReadServices();
   const std::string section = machine::services::FindService(file, name);
   const bool own = file.GetOr(section, "Type", "own") == "own";
   std::cout << "[SC] QueryServiceConfig SUCCESS\n\n"
