@@ -45,9 +45,9 @@ AclPart ParsedDefault(const char* sddl) {
   return record.dacl;
 }
 
-}  // namespace
-
-std::optional<std::u16string> ParentObjectName(ObjectKind kind, std::u16string_view name) {
+// The length of the name one level up, which is always a beginning of the
+// name (C:\a\b -> C:\a, C:\a -> C:\); nullopt for a root.
+std::optional<size_t> ParentLength(ObjectKind kind, std::u16string_view name) {
   if (kind == ObjectKind::File) {
     if (name.size() <= 3 && name.size() >= 2 && name[1] == u':') return std::nullopt;
     if (name.substr(0, 2) == u"\\\\") {
@@ -58,10 +58,12 @@ std::optional<std::u16string> ParentObjectName(ObjectKind kind, std::u16string_v
   }
   size_t slash = name.rfind(u'\\');
   if (slash == std::u16string_view::npos || slash == 0) return std::nullopt;
-  std::u16string parent(name.substr(0, slash));
-  if (kind == ObjectKind::File && parent.size() == 2 && parent[1] == u':') parent += u'\\';
-  return parent;
+  // A drive's root keeps its backslash: C:\a -> C:\.
+  if (kind == ObjectKind::File && slash == 2 && name[1] == u':') return 3;
+  return slash;
 }
+
+}  // namespace
 
 AclPart RootDefaultDacl(ObjectKind kind) {
   static const AclPart files =
@@ -155,6 +157,11 @@ void SecurityStore::ApplyJournal(std::string_view lines, const std::string& file
   }
 }
 
+const SecurityRecord* SecurityStore::FindKey(std::u16string_view key) const {
+  const auto it = index_.find(key);
+  return it == index_.end() ? nullptr : &entries_[it->second].record;
+}
+
 SecurityStore::Entry* SecurityStore::FindEntry(ObjectKind kind, std::u16string_view name) {
   const auto it = index_.find(IndexKey(kind, name));
   return it == index_.end() ? nullptr : &entries_[it->second];
@@ -184,7 +191,7 @@ bool SecurityStore::Remove(ObjectKind kind, std::u16string_view name) {
   return true;
 }
 
-void SecurityStore::RemoveAt(std::map<std::u16string, size_t>::iterator it) {
+void SecurityStore::RemoveAt(Index::iterator it) {
   // The last entry takes the place of the removed one.
   const size_t at = it->second;
   index_.erase(it);
@@ -208,17 +215,44 @@ bool SecurityStore::RemoveWithDescendants(ObjectKind kind, std::u16string_view n
   return removed || !keys.empty();
 }
 
+// Inheritance runs down from the nearest level that takes nothing from above
+// (a protected or null list, or a root). The walk up to it is a loop, not a
+// recursion, since a name may be thousands of levels deep, and looks each
+// level up by a beginning of the object's own key.
 AclPart SecurityStore::EffectiveList(ObjectKind kind, std::u16string_view name, bool isContainer,
                                      AclPart SecurityRecord::*list) const {
-  const SecurityRecord* record = Find(kind, name);
-  const AclPart* stored = record && (record->*list).present ? &(record->*list) : nullptr;
-  if (stored && (stored->isNull || stored->isProtected)) return *stored;
-  std::optional<std::u16string> parent = ParentObjectName(kind, name);
-  if (!parent) {
-    if (stored) return *stored;
-    return list == &SecurityRecord::dacl ? RootDefaultDacl(kind) : AclPart();
+  const std::u16string key = IndexKey(kind, name);
+  std::vector<const SecurityRecord*> below;  // the levels under the top, the object first
+  AclPart passed;
+  for (size_t length = name.size();;) {
+    const SecurityRecord* record = FindKey(std::u16string_view(key).substr(0, 1 + length));
+    const AclPart* stored = record && (record->*list).present ? &(record->*list) : nullptr;
+    if (stored && (stored->isNull || stored->isProtected)) {
+      passed = *stored;
+      break;
+    }
+    const std::optional<size_t> parent = ParentLength(kind, name.substr(0, length));
+    if (!parent) {
+      if (stored) {
+        passed = *stored;
+      } else if (list == &SecurityRecord::dacl) {
+        passed = RootDefaultDacl(kind);
+      }
+      break;
+    }
+    below.push_back(record);
+    length = *parent;
   }
-  AclPart fromParent = EffectiveList(kind, *parent, true, list);
+  for (size_t level = below.size(); level-- > 0;) {
+    passed = Inherited(kind, below[level], level == 0 ? isContainer : true, passed, list);
+  }
+  return passed;
+}
+
+// One level's list: its own entries and what its parent passes on.
+AclPart SecurityStore::Inherited(ObjectKind kind, const SecurityRecord* record, bool isContainer,
+                                 const AclPart& fromParent, AclPart SecurityRecord::*list) {
+  const AclPart* stored = record && (record->*list).present ? &(record->*list) : nullptr;
   if (!fromParent.present || fromParent.isNull) return stored ? *stored : fromParent;
   std::vector<Ace> aces;
   if (stored) {

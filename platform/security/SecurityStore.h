@@ -36,6 +36,7 @@
 // - the system (audit) list is absent unless set.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -76,6 +77,7 @@ class SecurityStore {
   SecurityRecord Effective(ObjectKind kind, std::u16string_view name, bool isContainer) const;
 
  private:
+  using Index = std::map<std::u16string, size_t, std::less<>>;
   struct Entry {
     ObjectKind kind;
     std::u16string name;
@@ -83,9 +85,13 @@ class SecurityStore {
   };
   Entry* FindEntry(ObjectKind kind, std::u16string_view name);
   const Entry* FindEntry(ObjectKind kind, std::u16string_view name) const;
-  void RemoveAt(std::map<std::u16string, size_t>::iterator it);
+  void RemoveAt(Index::iterator it);
+  // By IndexKey, which may be a view of a longer key's beginning.
+  const SecurityRecord* FindKey(std::u16string_view key) const;
   AclPart EffectiveList(ObjectKind kind, std::u16string_view name, bool isContainer,
                         AclPart SecurityRecord::*list) const;
+  static AclPart Inherited(ObjectKind kind, const SecurityRecord* record, bool isContainer,
+                           const AclPart& fromParent, AclPart SecurityRecord::*list);
   // The owner and group an object shows, its line's or the defaults.
   static SidBytes OwnerOf(const SecurityRecord* record);
   static SidBytes GroupOf(const SecurityRecord* record);
@@ -93,12 +99,8 @@ class SecurityStore {
   std::vector<Entry> entries_;  // in no particular order: Serialize sorts
   // IndexKey -> entry. Ordered, so that everything below an object is one
   // run of keys and removing a tree costs what it removes.
-  std::map<std::u16string, size_t> index_;
+  Index index_;
 };
-
-// The name one level up: C:\a\b -> C:\a, C:\a -> C:\, MACHINE\SOFTWARE ->
-// MACHINE; nullopt for a root.
-std::optional<std::u16string> ParentObjectName(ObjectKind kind, std::u16string_view name);
 
 // The protected default list of a root without a line.
 AclPart RootDefaultDacl(ObjectKind kind);

@@ -1,11 +1,13 @@
-// Removing an object's access list together with everything below it, as a
-// deleted folder or key forgets its tree.
+// Trees of access lists: removing an object's list together with everything
+// below it, as a deleted folder or key forgets its tree, and inheritance
+// through as many levels as a Windows path can hold.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
+#include "platform/security/Sddl.h"
 #include "platform/security/SecurityStore.h"
 
 namespace {
@@ -61,6 +63,19 @@ TEST(SecurityStoreTree, RemovesTheObjectAndExactlyWhatIsBelowIt) {
     SecurityStore again = SecurityStore::Parse(store.Serialize(), "rewritten");
     for (const char16_t* name : c.kept) EXPECT_NE(again.Find(ObjectKind::File, name), nullptr);
   }
+}
+
+// 16,000 levels make a name of 32,002 characters, just under Windows' limit
+// for a path; what the top folder passes on reaches the bottom.
+TEST(SecurityStoreTree, InheritanceReachesTheBottomOfTheLongestPath) {
+  const SecurityStore store =
+      SecurityStore::Parse("file C:\\a D:P(A;OICI;FA;;;BA)(A;CINP;FR;;;BU)\n", "security.sddl");
+  std::u16string name = u"C:\\a";
+  for (int level = 0; level < 16000; ++level) name += u"\\x";
+  const winsec::SecurityRecord shown = store.Effective(ObjectKind::File, name, true);
+  ASSERT_EQ(shown.dacl.aces.size(), 1u);  // the entry that does not propagate stopped at once
+  EXPECT_TRUE(shown.dacl.aces[0].Inherited());
+  EXPECT_EQ(winsec::FormatSddl(shown, winsec::RightsStyle::File), "O:BAG:SYD:(A;OICIID;FA;;;BA)");
 }
 
 }  // namespace
