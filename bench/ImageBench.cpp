@@ -135,14 +135,18 @@ Times SetValues(int hiveValues, int sets) {
 
 // ---- services ---------------------------------------------------------------
 
-Times QueryServices(int count) {
-  Image image;
+std::string ServicesIni(int count) {
   std::string ini;
   for (int i = 0; i < count; ++i) {
     ini += "[Svc" + std::to_string(i) + "]\nDisplayName = Service " + std::to_string(i) +
            "\nState = running\nAccepts = stop\n\n";
   }
-  image.Write("services.ini", ini);
+  return ini;
+}
+
+Times QueryServices(int count) {
+  Image image;
+  image.Write("services.ini", ServicesIni(count));
   // Several rounds, each a whole `sc query`, so that the times are long
   // enough to compare; the best of three such runs.
   return Best(3, [&] {
@@ -158,6 +162,26 @@ Times QueryServices(int count) {
       CloseServiceHandle(manager);
     }
   });
+}
+
+// Stops and starts one service `changes` times among `count` services: each
+// change is recorded, so its cost shows whether it grows with the file.
+Times ChangeService(int count, int changes) {
+  Image image;
+  image.Write("services.ini", ServicesIni(count));
+  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+  SC_HANDLE service = OpenServiceW(manager, u"Svc0", SERVICE_START | SERVICE_STOP);
+  const Times seconds = Seconds([&] {
+    for (int i = 0; i < changes; ++i) {
+      SERVICE_STATUS status{};
+      const BOOL done = i % 2 == 0 ? ControlService(service, SERVICE_CONTROL_STOP, &status)
+                                   : StartServiceW(service, 0, nullptr);
+      if (!done) std::printf("warning: change %d failed\n", i);
+    }
+  });
+  CloseServiceHandle(service);
+  CloseServiceHandle(manager);
+  return seconds;
 }
 
 // ---- access lists -----------------------------------------------------------
@@ -450,6 +474,10 @@ int main(int argc, char** argv) {
     Report("sc query of every service", std::to_string(100 / scale) + " services",
            QueryServices(100 / scale), std::to_string(1000 / scale) + " services",
            QueryServices(1000 / scale), "<= 12x");
+    const int changes = 2000 / scale;
+    Report(("ControlService/StartServiceW x" + std::to_string(changes)).c_str(), "10 services",
+           ChangeService(10, changes), std::to_string(5000 / scale) + " services",
+           ChangeService(5000 / scale, changes), "<= 2x");
   }
   if (Runs("security")) {
     const int folders = 1000 / scale;
