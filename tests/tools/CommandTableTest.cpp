@@ -263,6 +263,29 @@ TEST_F(CommandTable, Reg) {
   });
 }
 
+// Patterns with many stars cost at most text times pattern: this one once
+// tried every way of placing 30 stars in 60 characters.
+TEST_F(CommandTable, RegSearchPatternsWithManyStars) {
+  CreatedImage image("10");
+  std::string stars;
+  for (int i = 0; i < 30; ++i) stars += "*a";
+  const std::string found = "    Long    REG_SZ    " + std::string(60, 'a') + "B\n\n" +
+                            "End of search: 1 match(es) found.\n";
+  RunTable(image, {
+      {{"reg", "add", "HKLM\\SOFTWARE\\Find", "/v", "Long", "/d", std::string(60, 'a') + "B",
+        "/f"},
+       0, "The operation completed successfully.\n", ""},
+      {{"reg", "query", "HKLM\\SOFTWARE\\Find", "/f", stars + "*c", "/d"}, 1,
+       "End of search: 0 match(es) found.\n", ""},
+      {{"reg", "query", "HKLM\\SOFTWARE\\Find", "/f", stars + "b", "/d", "/e"}, 0, found, ""},
+      {{"reg", "query", "HKLM\\SOFTWARE\\Find", "/f", stars + "b", "/d", "/e", "/c"}, 1,
+       "End of search: 0 match(es) found.\n", ""},
+      {{"reg", "query", "HKLM\\SOFTWARE\\Find", "/f", "a?*?ab", "/d", "/e"}, 0, found, ""},
+      {{"reg", "query", "HKLM\\SOFTWARE\\Find", "/f", "a*?aab?", "/d", "/e"}, 1,
+       "End of search: 0 match(es) found.\n", ""},
+  });
+}
+
 // A damaged file of the image is named with its line, whatever command
 // meets it, and no command goes on as if the file were missing or fine.
 TEST_F(CommandTable, DamagedImageFilesAreNamedWithTheirLine) {
