@@ -71,7 +71,12 @@ bool ConfigDocument::Parse(const std::string& text, machine::XmlFault& fault) {
   prefix_ = (bom ? std::string(kBom) : std::string()) + body.substr(0, start);
   suffix_ = body.substr(end);
   DetectStyle(body.substr(start, end - start));
+  source_ = body;
   originals_.clear();
+  originalAttributes_.clear();
+  // One start tag per element: sized once, the table is never rehashed
+  // while a large file is read.
+  originals_.reserve(static_cast<size_t>(std::count(body.begin(), body.end(), '<')));
   RecordOriginals(body, root);
   ReadDeclarations();
   ForgetIndex();
@@ -94,10 +99,15 @@ void ConfigDocument::RecordOriginals(const std::string& body, pugi::xml_node nod
   }
   if (end < body.size()) {
     OriginalTag original;
-    original.name = node.name();
-    original.startTag = body.substr(start, end - start + 1);
+    original.start = start;
+    original.length = end - start + 1;
     original.selfClosing = body[end - 1] == '/';
-    for (auto attribute : node.attributes()) original.attributes.emplace_back(attribute.name(), attribute.value());
+    original.attributesStart = originalAttributes_.size();
+    for (auto attribute : node.attributes()) {
+      originalAttributes_.append(attribute.name()).push_back('\0');
+      originalAttributes_.append(attribute.value()).push_back('\0');
+    }
+    original.attributesLength = originalAttributes_.size() - original.attributesStart;
     originals_[node.internal_object()] = std::move(original);
   }
   for (auto child : node.children()) {
@@ -128,17 +138,28 @@ std::string ConfigDocument::Serialize() const {
   return out;
 }
 
-bool ConfigDocument::Unchanged(pugi::xml_node node, const OriginalTag& original) {
-  if (original.name != node.name()) return false;
-  size_t index = 0;
+bool ConfigDocument::Unchanged(pugi::xml_node node, const OriginalTag& original) const {
+  const std::string_view tag = StartTag(original);
+  const size_t nameEnd = tag.find_first_of(" \t\r\n/>", 1);
+  if (tag.substr(1, nameEnd - 1) != node.name()) return false;
+  std::string_view rest = std::string_view(originalAttributes_)
+                              .substr(original.attributesStart, original.attributesLength);
+  // Takes the next name or value read; false when there is none left.
+  const auto next = [&rest](std::string_view& text) {
+    if (rest.empty()) return false;
+    const size_t end = rest.find('\0');
+    text = rest.substr(0, end);
+    rest.remove_prefix(end + 1);
+    return true;
+  };
   for (auto attribute : node.attributes()) {
-    if (index >= original.attributes.size() || original.attributes[index].first != attribute.name() ||
-        original.attributes[index].second != attribute.value()) {
+    std::string_view name;
+    std::string_view value;
+    if (!next(name) || !next(value) || name != attribute.name() || value != attribute.value()) {
       return false;
     }
-    ++index;
   }
-  return index == original.attributes.size();
+  return rest.empty();
 }
 
 void ConfigDocument::Write(std::string& out, pugi::xml_node node) const {
@@ -169,10 +190,10 @@ void ConfigDocument::WriteElement(std::string& out, pugi::xml_node node) const {
   const OriginalTag* original = found == originals_.end() ? nullptr : &found->second;
   if (original && Unchanged(node, *original)) {
     if (original->selfClosing && !hasChildren) {
-      out += original->startTag;
+      out += StartTag(*original);
       return;
     }
-    std::string tag = original->startTag;
+    std::string tag(StartTag(*original));
     if (original->selfClosing) {
       tag.erase(tag.find_last_not_of(" \t\r\n", tag.size() - 3) + 1);
       tag += '>';

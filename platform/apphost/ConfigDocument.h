@@ -109,18 +109,26 @@ class ConfigDocument {
 
   // How an element's start tag was written, so that an element whose
   // attributes did not change is written back exactly so.
+  // Offsets only, since a server's file holds hundreds of thousands of
+  // elements.
   struct OriginalTag {
-    std::string name;
-    std::string startTag;  // "<name ... >" or "<name ... />" as in the file
+    size_t start = 0;  // "<name ... >" or "<name ... />" in source_
+    size_t length = 0;
+    size_t attributesStart = 0;  // the attributes as read, in originalAttributes_
+    size_t attributesLength = 0;
     bool selfClosing = false;
-    std::vector<std::pair<std::string, std::string>> attributes;
   };
+  std::string_view StartTag(const OriginalTag& original) const {
+    return std::string_view(source_).substr(original.start, original.length);
+  }
   void RecordOriginals(const std::string& body, pugi::xml_node node);
   void Write(std::string& out, pugi::xml_node node) const;
   void WriteElement(std::string& out, pugi::xml_node node) const;
-  static bool Unchanged(pugi::xml_node node, const OriginalTag& original);
+  bool Unchanged(pugi::xml_node node, const OriginalTag& original) const;
 
   pugi::xml_document doc_;
+  std::string source_;  // the file as read, without its byte order mark
+  std::string originalAttributes_;  // name '\0' value '\0' for each attribute
   std::string prefix_;  // text before the root element, byte for byte
   std::string suffix_;  // text after it
   std::string emptyClose_ = " />";  // how the file closes empty elements
