@@ -11,7 +11,7 @@
 //   registry/HKLM.reg     hives in Windows registry export syntax (UTF-8),
 //   registry/HKLM.reg.log   each with the journal of its latest changes
 //   security.sddl         access lists, one object a line (and .log)
-//   services.ini          services and their states
+//   services.ini          services and their states (and .log)
 //   shell.log             what the shell was asked to do
 //   .machine.lock         the lock other processes honour (ImageLock.h)
 // Every file of the image is replaced atomically (WriteFileAtomically) while
