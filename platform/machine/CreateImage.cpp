@@ -1,4 +1,11 @@
+#include <fcntl.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
 #include "platform/machine.h"
+#include "platform/machine/ImageFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -78,8 +85,8 @@ PROGRAM_FILES_COMMONX86=C:\Program Files (x86)\Common Files
 const char* const kExtraFolders[] = {"Windows/Temp", "Users/Public"};
 
 // C:\a\b -> drive_c/a/b
-fs::path HostFolder(const fs::path& root, std::string_view windowsPath) {
-  fs::path host = root / "drive_c";
+fs::path HostFolder(std::string_view windowsPath) {
+  fs::path host = "drive_c";
   std::string name;
   for (const char c : windowsPath.substr(3)) {
     if (c == '\\') {
@@ -93,12 +100,6 @@ fs::path HostFolder(const fs::path& root, std::string_view windowsPath) {
   return host;
 }
 
-void MakeFolder(const fs::path& path) {
-  std::error_code ec;
-  fs::create_directories(path, ec);
-  if (ec) throw MachineError("cannot create " + path.string() + ": " + ec.message());
-}
-
 }  // namespace
 
 void CreateImage(const fs::path& root) {
@@ -110,15 +111,23 @@ void CreateImage(const fs::path& root) {
     throw MachineError("cannot create a machine image in " + root.string() +
                        ": the directory is not empty");
   }
-  MakeFolder(root);
+  // The folder itself is the caller's choice; everything in it is made
+  // from a handle on it, so that nobody who can write there between the
+  // check above and the end can send a write elsewhere with a link.
+  std::error_code made;
+  fs::create_directories(root, made);
+  if (made) throw MachineError("cannot create " + root.string() + ": " + made.message());
+  const int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) throw MachineError("cannot create " + root.string() + ": " + std::strerror(errno));
+  const SharedFd folder = std::make_shared<const UniqueFd>(fd);
   const IniFile ini = IniFile::Parse(kMachineIni, "machine.ini");
   for (const auto& [key, windowsPath] : ini.Entries("folders"))
-    MakeFolder(HostFolder(root, windowsPath));
-  for (const char* folder : kExtraFolders) MakeFolder(root / "drive_c" / folder);
-  MakeFolder(root / "unc");
+    MakeImageFolder(folder, root, HostFolder(windowsPath));
+  for (const char* extra : kExtraFolders) MakeImageFolder(folder, root, fs::path("drive_c") / extra);
+  MakeImageFolder(folder, root, "unc");
   // machine.ini last: an image without it is not an image, so a failure above
   // leaves nothing that could be selected by mistake.
-  WriteFileAtomically(root / "machine.ini", ini.Serialize());
+  WriteImageFile(folder, root, "machine.ini", ini.Serialize());
 }
 
 }  // namespace machine

@@ -222,6 +222,27 @@ std::string ReadImageFile(const SharedFd& root, const fs::path& rootPath,
   return ReadFrom(fd.Get(), 0, shown);
 }
 
+void MakeImageFolder(const SharedFd& root, const fs::path& rootPath, const fs::path& relative) {
+  const WalkResult walk = Walk(root, rootPath, relative, true);
+  const fs::path shown = rootPath / relative;
+  if (walk.error != 0) Fail("create", shown, walk.error);
+  if (walk.target.exists) {
+    if (!walk.target.IsDirectory()) Fail("create", shown, EEXIST);
+    return;
+  }
+  if (::mkdirat(walk.target.folder->Get(), walk.target.name.c_str(), 0755) != 0 && errno != EEXIST)
+    Fail("create", shown, errno);
+}
+
+void WriteImageFile(const SharedFd& root, const fs::path& rootPath, const fs::path& relative,
+                    std::string_view bytes) {
+  const WalkResult walk = Walk(root, rootPath, relative, true);
+  const fs::path shown = rootPath / relative;
+  if (walk.error != 0) Fail("write", shown, walk.error);
+  if (walk.target.IsDirectory()) Fail("write", shown, EISDIR);
+  WriteIn(walk.target.folder->Get(), walk.target.name, shown, bytes);
+}
+
 bool FileExists(const fs::path& path) {
   const Place place = Locate(path);
   if (!place.inImage) {

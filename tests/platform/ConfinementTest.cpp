@@ -351,4 +351,35 @@ TEST_F(ConfinementRace, AFileSwappedForALink) {
   ExpectGuardUntouched({"secret.txt"});
 }
 
+// Whoever can write where an image is being made plants links in it as soon
+// as its folder appears: nothing of the new image lands outside it.
+TEST_F(ConfinementRace, LinksPlantedInAnImageBeingMade) {
+  constexpr int kImages = 60;
+  int refused = 0;
+  for (int round = 0; round < kImages; ++round) {
+    const fs::path fresh =
+        image.Root().parent_path() / (image.Root().filename().string() + "-new" + std::to_string(round));
+    std::atomic<bool> done{false};
+    std::thread planter([&] {
+      std::error_code ec;
+      while (!done && !fs::exists(fresh, ec)) std::this_thread::yield();
+      while (!done) {
+        fs::create_directory_symlink(guard, fresh / "drive_c", ec);
+        fs::create_directory_symlink(guard, fresh / "unc", ec);
+        if (!ec) break;
+      }
+    });
+    try {
+      machine::CreateImage(fresh);
+    } catch (const machine::MachineError&) {
+      ++refused;
+    }
+    done = true;
+    planter.join();
+    fs::remove_all(fresh);
+  }
+  ExpectGuardUntouched({"secret.txt"});
+  RecordProperty("refused", refused);
+}
+
 }  // namespace
