@@ -28,5 +28,9 @@ std::u16string UpperCase(std::u16string_view text);
 bool EqualNoCase(std::u16string_view a, std::u16string_view b);
 // Negative, zero or positive, comparing the upper-cased code units.
 int CompareNoCase(std::u16string_view a, std::u16string_view b);
+// Whether `pattern` takes all of `text`: '*' takes any run of code units,
+// '?' exactly one, anything else itself (upper-cased first with
+// `ignoreCase`). Costs at most text times pattern, however many stars.
+bool MatchesWildcard(std::u16string_view text, std::u16string_view pattern, bool ignoreCase);
 
 }  // namespace machine

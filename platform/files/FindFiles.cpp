@@ -44,29 +44,6 @@ T Fail(DWORD error, T result) {
   return result;
 }
 
-// '*' matches any run of code units (dots included), '?' exactly one; letters
-// match without regard to case.
-bool Matches(std::u16string_view pattern, std::u16string_view name) {
-  size_t p = 0, n = 0, starP = std::u16string_view::npos, starN = 0;
-  while (n < name.size()) {
-    if (p < pattern.size() && pattern[p] == u'*') {
-      starP = p++;
-      starN = n;
-    } else if (p < pattern.size() && (pattern[p] == u'?' || machine::UpperCase(pattern[p]) ==
-                                                                machine::UpperCase(name[n]))) {
-      ++p;
-      ++n;
-    } else if (starP != std::u16string_view::npos) {
-      p = starP + 1;
-      n = ++starN;
-    } else {
-      return false;
-    }
-  }
-  while (p < pattern.size() && pattern[p] == u'*') ++p;
-  return p == pattern.size();
-}
-
 // Host names that cannot be Windows names (a separator, a colon, ...) are
 // not shown rather than shown wrongly.
 bool RepresentableName(std::u16string_view name) {
@@ -122,7 +99,7 @@ std::vector<Entry> Collect(const machine::ResolvedPath& folder, std::u16string_v
   if (!fd.Valid()) return found;
   for (const std::string& hostName : machine::ListFolder(fd.Get())) {
     std::u16string name = machine::FromUtf8(hostName);
-    if (RepresentableName(name) && Matches(pattern, name)) {
+    if (RepresentableName(name) && machine::MatchesWildcard(name, pattern, true)) {
       found.push_back(Describe(fd.Get(), hostName, std::move(name), folder));
     }
   }
@@ -132,12 +109,12 @@ std::vector<Entry> Collect(const machine::ResolvedPath& folder, std::u16string_v
   // Every folder but a root lists itself and its parent first.
   if (!folder.isRoot) {
     std::vector<Entry> dots;
-    if (Matches(pattern, u".")) {
+    if (machine::MatchesWildcard(u".", pattern, true)) {
       Entry self{u".", true};
       self.known = ::fstat(fd.Get(), &self.info) == 0;
       dots.push_back(self);
     }
-    if (Matches(pattern, u"..")) {
+    if (machine::MatchesWildcard(u"..", pattern, true)) {
       Entry parent{u"..", true};
       parent.known = ::fstat(folder.target.folder->Get(), &parent.info) == 0;
       dots.push_back(parent);

@@ -86,6 +86,35 @@ int CompareNoCase(std::u16string_view a, std::u16string_view b) {
   return a.size() < b.size() ? -1 : 1;
 }
 
+// Only the last star met is ever revisited: whatever an earlier star took, a
+// later one can take instead.
+bool MatchesWildcard(std::u16string_view text, std::u16string_view pattern, bool ignoreCase) {
+  const auto same = [ignoreCase](char16_t a, char16_t b) {
+    return a == b || (ignoreCase && UpperCase(a) == UpperCase(b));
+  };
+  constexpr size_t kNone = std::u16string_view::npos;
+  size_t t = 0;
+  size_t p = 0;
+  size_t star = kNone;
+  size_t resume = 0;
+  while (t < text.size()) {
+    if (p < pattern.size() && pattern[p] == u'*') {
+      star = p++;
+      resume = t;
+    } else if (p < pattern.size() && (pattern[p] == u'?' || same(pattern[p], text[t]))) {
+      ++t;
+      ++p;
+    } else if (star != kNone) {
+      p = star + 1;
+      t = ++resume;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == u'*') ++p;
+  return p == pattern.size();
+}
+
 bool EqualNoCase(std::u16string_view a, std::u16string_view b) {
   return a.size() == b.size() && CompareNoCase(a, b) == 0;
 }

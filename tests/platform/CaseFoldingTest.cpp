@@ -1,5 +1,6 @@
 // Names that Windows compares without regard to case fold every letter that
-// has a simple upper-case form, not only Latin, Greek and Cyrillic ones.
+// has a simple upper-case form, not only Latin, Greek and Cyrillic ones; the
+// wildcards of file searches and registry searches match so too.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -56,6 +57,41 @@ TEST_F(CaseFoldingInImage, RegistryKeysAndEnvironmentNamesFoldEveryLetter) {
   char16_t buffer[16];
   EXPECT_EQ(GetEnvironmentVariableW(u"QV_\u1EA0", buffer, 16), 5u);
   SetEnvironmentVariableW(u"QV_\u1EA1", nullptr);
+}
+
+struct WildcardCase {
+  const char16_t* text;
+  const char16_t* pattern;
+  bool ignoreCase;
+  bool matches;
+};
+
+TEST(Wildcard, StarsAndQuestionMarks) {
+  const std::u16string many(50, u'a');
+  std::u16string stars;
+  for (int i = 0; i < 25; ++i) stars += u"*a";
+  const std::u16string starsThenB = stars + u"b";
+  const WildcardCase cases[] = {
+      {u"", u"", false, true},
+      {u"", u"*", false, true},
+      {u"", u"?", false, false},
+      {u"web.config", u"*.config", false, true},
+      {u"web.config", u"*.CONFIG", false, false},
+      {u"web.config", u"*.CONFIG", true, true},
+      {u"caf\u00E9", u"CAF\u00C9", true, true},
+      {u"abcabd", u"*ab?", false, true},
+      {u"abcab", u"*ab?", false, false},
+      {u"aXbXc", u"a*b*c", false, true},
+      {u"aXbXcX", u"a*b*c", false, false},
+      {u"abc", u"abc*", false, true},
+      {u"abc", u"a**?", false, true},
+      {many.c_str(), stars.c_str(), false, true},
+      {many.c_str(), starsThenB.c_str(), false, false},  // not every placement of 25 stars
+  };
+  for (const WildcardCase& c : cases) {
+    EXPECT_EQ(machine::MatchesWildcard(c.text, c.pattern, c.ignoreCase), c.matches)
+        << machine::ToUtf8(c.text) << " ~ " << machine::ToUtf8(c.pattern);
+  }
 }
 
 }  // namespace

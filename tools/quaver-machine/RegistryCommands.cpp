@@ -319,32 +319,8 @@ class Finder {
     }
     return text;
   }
-  bool Match(const std::u16string& text) const { return Wildcard(Fold(text, caseSensitive_)); }
-  // '*' takes any run and '?' one unit. Only the last star met is ever
-  // revisited: whatever an earlier star took, a later one can take instead,
-  // so the cost stays within text times pattern however many stars there are.
-  bool Wildcard(const std::u16string& text) const {
-    constexpr size_t kNone = std::u16string::npos;
-    size_t t = 0;
-    size_t p = 0;
-    size_t star = kNone;
-    size_t resume = 0;
-    while (t < text.size()) {
-      if (p < pattern_.size() && pattern_[p] == u'*') {
-        star = p++;
-        resume = t;
-      } else if (p < pattern_.size() && (pattern_[p] == u'?' || pattern_[p] == text[t])) {
-        ++t;
-        ++p;
-      } else if (star != kNone) {
-        p = star + 1;
-        t = ++resume;
-      } else {
-        return false;
-      }
-    }
-    while (p < pattern_.size() && pattern_[p] == u'*') ++p;
-    return p == pattern_.size();
+  bool Match(const std::u16string& text) const {
+    return machine::MatchesWildcard(Fold(text, caseSensitive_), pattern_, false);
   }
 
   std::u16string pattern_;
