@@ -1,6 +1,8 @@
 // security.sddl of an image: every line read must be written back and read
 // again to the same text, and what an object shows (inheritance down from
-// its parents) must be worked out for every object of the file.
+// its parents) must be worked out for every object of the file. The same
+// text is also read as security.sddl.log, the journal of later changes, over
+// a small tree of access lists.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -31,6 +33,26 @@ void ShowEveryObject(const winsec::SecurityStore& store, std::string_view text) 
   }
 }
 
+// Journal lines replace or remove objects of what the file held; what is
+// left must be written and read back as any file.
+void CheckJournal(std::string_view text) {
+  winsec::SecurityStore store = winsec::SecurityStore::Parse(
+      "file C:\\a D:P(A;OICI;FA;;;BA)\nfile C:\\a\\b D:(A;;FR;;;BU)\n"
+      "file C:\\ab D:P\nkey MACHINE\\SOFTWARE\\a D:P(A;CI;KA;;;BA)\n",
+      "security.sddl");
+  try {
+    store.ApplyJournal(text, "security.sddl.log");
+  } catch (const machine::MachineError&) {
+    return;
+  }
+  const std::string written = store.Serialize();
+  try {
+    if (winsec::SecurityStore::Parse(written, "rewritten").Serialize() != written) std::abort();
+  } catch (const machine::MachineError&) {
+    std::abort();
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -47,6 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
     }
   }
+  CheckJournal(text);
   winsec::SecurityStore store;
   try {
     store = winsec::SecurityStore::Parse(text, "security.sddl");
