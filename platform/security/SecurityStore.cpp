@@ -205,14 +205,15 @@ void SecurityStore::RemoveAt(Index::iterator it) {
 bool SecurityStore::RemoveWithDescendants(ObjectKind kind, std::u16string_view name) {
   std::u16string prefix = IndexKey(kind, name);
   if (prefix.back() != u'\\') prefix += u'\\';
-  const bool removed = Remove(kind, name);
-  std::vector<std::u16string> keys;
+  bool removed = Remove(kind, name);
+  // RemoveAt erases only the entry it is given, so the run can be walked
+  // while it is removed.
   for (auto it = index_.lower_bound(prefix);
-       it != index_.end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it) {
-    keys.push_back(it->first);
+       it != index_.end() && it->first.compare(0, prefix.size(), prefix) == 0;) {
+    RemoveAt(it++);
+    removed = true;
   }
-  for (const std::u16string& key : keys) RemoveAt(index_.find(key));
-  return removed || !keys.empty();
+  return removed;
 }
 
 // Inheritance runs down from the nearest level that takes nothing from above
