@@ -43,6 +43,13 @@ bool IsCurrentDirectory(const machine::ResolvedPath& folder) {
          current.target.info.st_ino == folder.target.info.st_ino;
 }
 
+// The object is gone whatever the access lists say: a record that cannot be
+// forgotten now (security.sddl unreadable) is replaced when a new object
+// takes the name, so the removal still succeeds.
+void ForgetRemoved(const machine::ResolvedPath& path) {
+  static_cast<void>(winsec::ForgetObjectSecurity(winsec::ObjectKind::File, path.windows));
+}
+
 }  // namespace
 
 BOOL WINAPI CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes) {
@@ -80,7 +87,7 @@ BOOL WINAPI RemoveDirectoryW(LPCWSTR lpPathName) {
     const int error = errno == EEXIST ? ENOTEMPTY : errno;
     return Fail(machine::files::FromErrno(error), FALSE);
   }
-  winsec::ForgetObjectSecurity(winsec::ObjectKind::File, path.windows);
+  ForgetRemoved(path);
   return TRUE;
 }
 
@@ -96,7 +103,7 @@ BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
   if (::unlinkat(path.entry.folder->Get(), path.entry.name.c_str(), 0) != 0) {
     return Fail(machine::files::FromErrno(errno), FALSE);
   }
-  winsec::ForgetObjectSecurity(winsec::ObjectKind::File, path.windows);
+  ForgetRemoved(path);
   return TRUE;
 }
 

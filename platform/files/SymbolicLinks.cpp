@@ -59,6 +59,10 @@ BOOLEAN WINAPI CreateSymbolicLinkW(LPCWSTR lpSymlinkFileName, LPCWSTR lpTargetFi
     return Fail(machine::files::FromErrno(errno, ERROR_PATH_NOT_FOUND));
   }
   // A new link never inherits an access list recorded for an old object.
-  winsec::RecordNewObjectSecurity(winsec::ObjectKind::File, link.windows, nullptr);
+  if (const DWORD error =
+          winsec::RecordNewObjectSecurity(winsec::ObjectKind::File, link.windows, nullptr)) {
+    ::unlinkat(link.entry.folder->Get(), link.entry.name.c_str(), 0);
+    return Fail(error);
+  }
   return TRUE;
 }

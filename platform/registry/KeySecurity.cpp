@@ -12,12 +12,14 @@ bool IsUsableKeySecurity(PSECURITY_DESCRIPTOR descriptor) {
   return valid;
 }
 
-void RecordKeySecurity(const std::u16string& objectName, const SECURITY_ATTRIBUTES* attributes) {
-  winsec::RecordNewObjectSecurity(winsec::ObjectKind::RegistryKey, objectName, attributes);
+DWORD RecordKeySecurity(const std::u16string& objectName, const SECURITY_ATTRIBUTES* attributes) {
+  return winsec::RecordNewObjectSecurity(winsec::ObjectKind::RegistryKey, objectName, attributes);
 }
 
 void ForgetKeySecurity(const std::u16string& objectName) {
-  winsec::ForgetObjectSecurity(winsec::ObjectKind::RegistryKey, objectName);
+  // The key is gone whatever happens here; a record left behind is replaced
+  // when a new key takes the name.
+  static_cast<void>(winsec::ForgetObjectSecurity(winsec::ObjectKind::RegistryKey, objectName));
 }
 
 }  // namespace machine::registry

@@ -15,9 +15,9 @@ namespace machine::registry {
 // as it was.
 bool IsUsableKeySecurity(PSECURITY_DESCRIPTOR descriptor);
 // Records the attributes' descriptor as the key's own; the key has this
-// security name ("MACHINE\SOFTWARE\..."). Throws MachineError when the
-// access lists cannot be written.
-void RecordKeySecurity(const std::u16string& objectName, const SECURITY_ATTRIBUTES* attributes);
+// security name ("MACHINE\SOFTWARE\..."). Returns an error code when the
+// descriptor or the access lists cannot be written.
+DWORD RecordKeySecurity(const std::u16string& objectName, const SECURITY_ATTRIBUTES* attributes);
 // Forgets what was recorded for the key and the keys below it.
 void ForgetKeySecurity(const std::u16string& objectName);
 

@@ -357,7 +357,9 @@ LSTATUS WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, LPWSTR, DWORD
     }
     if (status) return status;
     if (descriptor) {
-      for (const auto& object : creation.createdObjects) RecordKeySecurity(object, lpSecurityAttributes);
+      for (const auto& object : creation.createdObjects) {
+        if (LSTATUS recorded = RecordKeySecurity(object, lpSecurityAttributes)) return recorded;
+      }
     }
     KeyPath path{parent.path.hive, creation.node->PathFromRoot()};
     *phkResult = NewHandle(parent, std::move(path), creation.node, samDesired);

@@ -8,6 +8,7 @@
 #include "platform/security/Accounts.h"
 #include "platform/security/FaultInjection.h"
 #include "platform/security/SecurityModel.h"
+#include "platform/security/StoreFaults.h"
 #include "platform/win.h"
 #include "platform/win/aclobjects.h"
 
@@ -66,13 +67,12 @@ DWORD SidOfName(const char16_t* name, SidBytes& sid) {
   if (name == nullptr) return ERROR_INVALID_PARAMETER;
   std::u16string_view account(name);
   if (account == u"CURRENT_USER") account = u"Administrator";
-  machine::Machine& image = machine::RequireMachine();
-  std::lock_guard<machine::ImageLock> lock(image.Lock());
-  auto db = winsec::AccountDatabase::FromSettings(image.Settings());
-  const winsec::Account* found = db.FindByName(account);
-  if (found == nullptr) return ERROR_NONE_MAPPED;
-  sid = found->sid;
-  return ERROR_SUCCESS;
+  return winsec::WithAccounts([&](const machine::IniFile&, const winsec::AccountDatabase& db) {
+    const winsec::Account* found = db.FindByName(account);
+    if (found == nullptr) return DWORD{ERROR_NONE_MAPPED};
+    sid = found->sid;
+    return DWORD{ERROR_SUCCESS};
+  });
 }
 
 DWORD SidOfPointer(const void* pointer, SidBytes& sid) {
@@ -116,14 +116,13 @@ DWORD TrusteeSid(const TRUSTEE_W* trustee, SidBytes& sid) {
 // The trustee and the groups it belongs to by its account. Groups a token
 // only gets from how it logged on (Authenticated Users, SERVICE, ...) are
 // not memberships, and GetEffectiveRightsFromAcl does not count them.
-std::vector<SidBytes> MembershipSids(const SidBytes& trustee) {
-  machine::Machine& image = machine::RequireMachine();
-  std::lock_guard<machine::ImageLock> lock(image.Lock());
-  auto db = winsec::AccountDatabase::FromSettings(image.Settings());
-  std::vector<SidBytes> sids = db.TokenSids(trustee);
-  sids.erase(std::remove_if(sids.begin() + 1, sids.end(), winsec::IsLogonSessionGroup),
-             sids.end());
-  return sids;
+DWORD MembershipSids(const SidBytes& trustee, std::vector<SidBytes>& sids) {
+  return winsec::WithAccounts([&](const machine::IniFile&, const winsec::AccountDatabase& db) {
+    sids = db.TokenSids(trustee);
+    sids.erase(std::remove_if(sids.begin() + 1, sids.end(), winsec::IsLogonSessionGroup),
+               sids.end());
+    return DWORD{ERROR_SUCCESS};
+  });
 }
 
 }  // namespace
@@ -281,6 +280,9 @@ DWORD WINAPI GetEffectiveRightsFromAclW(PACL pacl, PTRUSTEE_W pTrustee,
   for (const Ace& ace : aces) {
     if (ace.type == ACCESS_DENIED_ACE_TYPE && ace.Inherited()) return ERROR_INVALID_ACL;
   }
-  *pAccessRights = winsec::EffectiveRights(aces, MembershipSids(sid));
+  std::vector<SidBytes> sids;
+  error = MembershipSids(sid, sids);
+  if (error != ERROR_SUCCESS) return error;
+  *pAccessRights = winsec::EffectiveRights(aces, sids);
   return ERROR_SUCCESS;
 }

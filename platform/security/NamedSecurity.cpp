@@ -17,6 +17,7 @@
 #include "platform/security/Descriptor.h"
 #include "platform/security/ObjectSecurity.h"
 #include "platform/security/SecurityStore.h"
+#include "platform/security/StoreFaults.h"
 #include "platform/text.h"
 #include "platform/win.h"
 
@@ -154,11 +155,15 @@ DWORD WINAPI GetNamedSecurityInfoW(LPCWSTR pObjectName, SE_OBJECT_TYPE ObjectTyp
   if (pObjectName == nullptr || ppSecurityDescriptor == nullptr) return ERROR_INVALID_PARAMETER;
   machine::Machine& image = machine::RequireMachine();
   std::lock_guard<machine::ImageLock> lock(image.Lock());
-  ObjectRef ref;
-  DWORD error = ResolveObject(pObjectName, ObjectType, ref);
+  SecurityRecord effective;
+  DWORD error = winsec::GuardStore([&]() -> DWORD {
+    ObjectRef ref;
+    if (const DWORD resolved = ResolveObject(pObjectName, ObjectType, ref)) return resolved;
+    effective =
+        winsec::AccessListFile::Of(image).Read().Effective(ref.kind, ref.name, ref.isContainer);
+    return ERROR_SUCCESS;
+  });
   if (error != ERROR_SUCCESS) return error;
-  SecurityRecord effective =
-      winsec::AccessListFile::Of(image).Read().Effective(ref.kind, ref.name, ref.isContainer);
   PSECURITY_DESCRIPTOR descriptor = winsec::AllocateSelfRelative(effective, SecurityInfo);
   if (descriptor == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
   BOOL present = FALSE;
@@ -197,10 +202,11 @@ DWORD WINAPI SetNamedSecurityInfoW(LPWSTR pObjectName, SE_OBJECT_TYPE ObjectType
   if (error != ERROR_SUCCESS) return error;
   machine::Machine& image = machine::RequireMachine();
   std::lock_guard<machine::ImageLock> lock(image.Lock());
-  ObjectRef ref;
-  error = ResolveObject(pObjectName, ObjectType, ref);
-  if (error != ERROR_SUCCESS) return error;
-  return ApplySet(ref, SecurityInfo, psidOwner, psidGroup, pDacl, pSacl, image);
+  return winsec::GuardStore([&]() -> DWORD {
+    ObjectRef ref;
+    if (const DWORD resolved = ResolveObject(pObjectName, ObjectType, ref)) return resolved;
+    return ApplySet(ref, SecurityInfo, psidOwner, psidGroup, pDacl, pSacl, image);
+  });
 }
 
 DWORD WINAPI SetNamedSecurityInfoA(LPSTR pObjectName, SE_OBJECT_TYPE ObjectType,
@@ -231,22 +237,27 @@ DWORD RecordNewObjectSecurity(ObjectKind kind, std::u16string_view fullName,
     }
     part->aces = std::move(own);
   }
-  AccessListFile& file = AccessListFile::Of(image);
-  file.Read();
-  if (hasDescriptor) {
-    file.Set(kind, fullName, std::move(given));
-  } else {
-    file.Remove(kind, fullName);
-  }
-  return ERROR_SUCCESS;
+  return GuardStore([&]() -> DWORD {
+    AccessListFile& file = AccessListFile::Of(image);
+    file.Read();
+    if (hasDescriptor) {
+      file.Set(kind, fullName, std::move(given));
+    } else {
+      file.Remove(kind, fullName);
+    }
+    return ERROR_SUCCESS;
+  });
 }
 
-void ForgetObjectSecurity(ObjectKind kind, std::u16string_view fullName) {
+DWORD ForgetObjectSecurity(ObjectKind kind, std::u16string_view fullName) {
   machine::Machine& image = machine::RequireMachine();
   std::lock_guard<machine::ImageLock> lock(image.Lock());
-  AccessListFile& file = AccessListFile::Of(image);
-  file.Read();
-  file.RemoveWithDescendants(kind, fullName);
+  return GuardStore([&]() -> DWORD {
+    AccessListFile& file = AccessListFile::Of(image);
+    file.Read();
+    file.RemoveWithDescendants(kind, fullName);
+    return ERROR_SUCCESS;
+  });
 }
 
 }  // namespace winsec

@@ -23,12 +23,13 @@ namespace winsec {
 // Null attributes or a null descriptor record nothing: the object inherits
 // from its parent. Returns ERROR_SUCCESS, ERROR_INVALID_SECURITY_DESCR for
 // a malformed descriptor or ERROR_INVALID_NAME for a name holding a line
-// break (then nothing is recorded). Throws MachineError when
+// break (then nothing is recorded), or kStoreFault (StoreFaults.h) when
 // security.sddl cannot be read or written.
 DWORD RecordNewObjectSecurity(ObjectKind kind, std::u16string_view fullName,
                               const SECURITY_ATTRIBUTES* attributes);
 
 // Also forgets what was recorded for objects below a deleted folder or key.
-void ForgetObjectSecurity(ObjectKind kind, std::u16string_view fullName);
+// Returns ERROR_SUCCESS or kStoreFault.
+DWORD ForgetObjectSecurity(ObjectKind kind, std::u16string_view fullName);
 
 }  // namespace winsec

@@ -1,13 +1,16 @@
 // SID functions, local memory blocks and the account lookups.
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <mutex>
+#include <optional>
 
 #include "platform/machine.h"
 #include "platform/security/Accounts.h"
 #include "platform/security/FaultInjection.h"
 #include "platform/security/PoolAccounts.h"
 #include "platform/security/SecurityModel.h"
+#include "platform/security/StoreFaults.h"
 #include "platform/text.h"
 #include "platform/win.h"
 
@@ -124,6 +127,18 @@ bool IsThisComputer(LPCWSTR systemName, const machine::IniFile& settings) {
          name == u"127.0.0.1" || machine::EqualNoCase(name, winsec::ComputerNameOf(settings));
 }
 
+// Looks the account up in the image's accounts: ERROR_SUCCESS when `find`
+// found it, ERROR_NONE_MAPPED when it did not, RPC_S_SERVER_UNAVAILABLE for
+// another computer, winsec::kStoreFault when the accounts cannot be read.
+DWORD FindAccount(LPCWSTR systemName,
+                  const std::function<bool(const winsec::AccountDatabase&)>& find) {
+  return winsec::WithAccounts(
+      [&](const machine::IniFile& settings, const winsec::AccountDatabase& db) -> DWORD {
+        if (!IsThisComputer(systemName, settings)) return RPC_S_SERVER_UNAVAILABLE;
+        return find(db) ? ERROR_SUCCESS : ERROR_NONE_MAPPED;
+      });
+}
+
 void CopyText(const std::u16string& text, LPWSTR out) {
   std::memcpy(out, text.c_str(), (text.size() + 1) * sizeof(char16_t));
 }
@@ -143,18 +158,14 @@ BOOL WINAPI LookupAccountNameW(LPCWSTR lpSystemName, LPCWSTR lpAccountName, PSID
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  machine::Machine& image = machine::RequireMachine();
-  std::lock_guard<machine::ImageLock> lock(image.Lock());
-  if (!IsThisComputer(lpSystemName, image.Settings())) {
-    SetLastError(RPC_S_SERVER_UNAVAILABLE);
-    return FALSE;
-  }
-  auto db = winsec::AccountDatabase::FromSettings(image.Settings());
-  const winsec::Account* account = db.FindByName(lpAccountName);
-  const auto pool = account == nullptr ? winsec::FindPoolAccount(db, lpAccountName) : std::nullopt;
-  if (pool) account = &*pool;
-  if (account == nullptr) {
-    SetLastError(ERROR_NONE_MAPPED);
+  std::optional<winsec::Account> account;
+  const DWORD error = FindAccount(lpSystemName, [&](const winsec::AccountDatabase& db) {
+    const winsec::Account* found = db.FindByName(lpAccountName);
+    account = found != nullptr ? std::optional(*found) : winsec::FindPoolAccount(db, lpAccountName);
+    return account.has_value();
+  });
+  if (error != ERROR_SUCCESS) {
+    SetLastError(error);
     return FALSE;
   }
   const DWORD sidSize = static_cast<DWORD>(account->sid.size());
@@ -190,19 +201,15 @@ BOOL WINAPI LookupAccountSidW(LPCWSTR lpSystemName, PSID Sid, LPWSTR Name, LPDWO
     return FALSE;
   }
   if (!IsValidSid(Sid)) return FALSE;
-  machine::Machine& image = machine::RequireMachine();
-  std::lock_guard<machine::ImageLock> lock(image.Lock());
-  if (!IsThisComputer(lpSystemName, image.Settings())) {
-    SetLastError(RPC_S_SERVER_UNAVAILABLE);
-    return FALSE;
-  }
-  auto db = winsec::AccountDatabase::FromSettings(image.Settings());
-  const winsec::Account* account = db.FindBySid(winsec::SidFromPointer(Sid));
-  const auto pool =
-      account == nullptr ? winsec::KnownPoolAccount(winsec::SidFromPointer(Sid)) : std::nullopt;
-  if (pool) account = &*pool;
-  if (account == nullptr) {
-    SetLastError(ERROR_NONE_MAPPED);
+  std::optional<winsec::Account> account;
+  const DWORD error = FindAccount(lpSystemName, [&](const winsec::AccountDatabase& db) {
+    const SidBytes sid = winsec::SidFromPointer(Sid);
+    const winsec::Account* found = db.FindBySid(sid);
+    account = found != nullptr ? std::optional(*found) : winsec::KnownPoolAccount(sid);
+    return account.has_value();
+  });
+  if (error != ERROR_SUCCESS) {
+    SetLastError(error);
     return FALSE;
   }
   const DWORD nameSize = static_cast<DWORD>(account->name.size() + 1);

@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "platform/machine.h"
 #include "platform/security/Accounts.h"
+#include "platform/security/StoreFaults.h"
 #include "platform/win.h"
 #include "tests/platform/SecurityTestSupport.h"
 
@@ -15,6 +17,7 @@ namespace {
 using quaver::test::InstallAccounts;
 using quaver::test::SecurityTest;
 using quaver::test::SidText;
+using quaver::test::TestAcl;
 using quaver::test::TestSid;
 
 // A value no lookup of the simulated server ever reports.
@@ -185,6 +188,66 @@ TEST_F(AccountLookupTest, AccountsComeFromMachineIni) {
   EXPECT_FALSE(
       LookupAccountNameW(nullptr, u"SYSTEM", nullptr, &sidSize, nullptr, &domainSize, &use));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NONE_MAPPED));
+}
+
+// Accounts that cannot be read make every function that needs them fail
+// with the code of a damaged account database, never throw through them,
+// and the fault names the account.
+TEST_F(AccountLookupTest, UnreadableAccountsFailTheCallsThatNeedThem) {
+  machine::Machine& image = machine::RequireMachine();
+  image.Settings().Set("accounts", "BUILTIN\\Guests", "S-1-=bad, Alias");
+  constexpr DWORD kSentinel = 0xDEADBEEF;
+  TestSid users("S-1-5-32-545");
+  BYTE sid[SECURITY_MAX_SID_SIZE];
+  char16_t name[64];
+  char16_t domain[64];
+  SID_NAME_USE use;
+  EXPLICIT_ACCESS_W entry{};
+  entry.grfAccessMode = GRANT_ACCESS;
+  entry.grfAccessPermissions = GENERIC_READ;
+  BuildTrusteeWithNameW(&entry.Trustee, const_cast<LPWSTR>(u"Users"));
+  TRUSTEE_W bySid{};
+  BuildTrusteeWithSidW(&bySid, users);
+  struct Call {
+    const char* name;
+    std::function<DWORD()> run;  // the error it reports
+  };
+  const Call calls[] = {
+      {"LookupAccountNameW",
+       [&] {
+         DWORD sidSize = sizeof sid, domainSize = 64;
+         return LookupAccountNameW(nullptr, u"Users", sid, &sidSize, domain, &domainSize, &use)
+                    ? ERROR_SUCCESS
+                    : GetLastError();
+       }},
+      {"LookupAccountSidW",
+       [&] {
+         DWORD nameSize = 64, domainSize = 64;
+         return LookupAccountSidW(nullptr, users, name, &nameSize, domain, &domainSize, &use)
+                    ? ERROR_SUCCESS
+                    : GetLastError();
+       }},
+      {"SetEntriesInAclW",
+       [&] {
+         PACL acl = nullptr;
+         const DWORD error = SetEntriesInAclW(1, &entry, nullptr, &acl);
+         LocalFree(acl);
+         return error;
+       }},
+      {"GetEffectiveRightsFromAclW",
+       [&] {
+         TestAcl acl("(A;;FA;;;BU)");
+         ACCESS_MASK rights = 0;
+         return GetEffectiveRightsFromAclW(acl.get(), &bySid, &rights);
+       }},
+  };
+  for (const Call& call : calls) {
+    SetLastError(kSentinel);
+    EXPECT_EQ(call.run(), static_cast<DWORD>(ERROR_INTERNAL_DB_CORRUPTION)) << call.name;
+    EXPECT_NE(winsec::LastStoreError().find("[accounts] BUILTIN\\Guests: malformed SID"),
+              std::string::npos)
+        << call.name << ": " << winsec::LastStoreError();
+  }
 }
 
 TEST_F(AccountLookupTest, MalformedAccountLinesNameTheAccount) {

@@ -2,10 +2,13 @@
 // writing them by name, inheritance, protection, and security.sddl.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
 #include <string>
 
 #include "platform/machine.h"
 #include "platform/security/ObjectSecurity.h"
+#include "platform/security/StoreFaults.h"
 #include "platform/win.h"
 #include "tests/platform/SecurityTestSupport.h"
 
@@ -276,13 +279,58 @@ TEST_F(NamedSecurityTest, MalformedLinesNameFileAndLine) {
   };
   for (const Case& c : cases) {
     image.WriteHostFile("security.sddl", c.text);
-    try {
-      Dacl(u"C:\\inetpub");
-      ADD_FAILURE() << c.text;
-    } catch (const machine::MachineError& e) {
-      EXPECT_EQ(std::string(e.what()).rfind(c.error, 0), 0u) << e.what();
-    }
+    EXPECT_EQ(Dacl(u"C:\\inetpub"), "error 1358") << c.text;
+    EXPECT_EQ(winsec::LastStoreError().rfind(c.error, 0), 0u) << winsec::LastStoreError();
   }
+}
+
+// With the access lists unreadable, what would have to record or read a list
+// fails with the code of a damaged security database and leaves nothing
+// behind; a removal still removes, as the object is gone whatever the lists
+// say.
+TEST_F(NamedSecurityTest, UnreadableAccessListsFailCreationButNotRemoval) {
+  ASSERT_TRUE(CreateDirectoryW(u"C:\\inetpub\\old", nullptr));
+  const std::filesystem::path file = image.Root() / "security.sddl";
+  std::filesystem::remove(file);
+  std::filesystem::create_directory(file);
+  constexpr DWORD kSentinel = 0xDEADBEEF;
+  struct Call {
+    const char* name;
+    std::function<DWORD()> run;
+  };
+  const Call calls[] = {
+      {"CreateDirectoryW",
+       [] { return CreateDirectoryW(u"C:\\inetpub\\new", nullptr) ? 0 : GetLastError(); }},
+      {"CreateFileW",
+       [] {
+         HANDLE h = CreateFileW(u"C:\\inetpub\\new.txt", GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+         if (h == INVALID_HANDLE_VALUE) return GetLastError();
+         CloseHandle(h);
+         return DWORD{0};
+       }},
+      {"CreateSymbolicLinkW",
+       [] {
+         return CreateSymbolicLinkW(u"C:\\inetpub\\new.lnk", u"C:\\inetpub\\wwwroot",
+                                    SYMBOLIC_LINK_FLAG_DIRECTORY)
+                    ? 0
+                    : GetLastError();
+       }},
+      {"GetNamedSecurityInfoW", [this] { return Dacl(u"C:\\inetpub") == "error 1358" ? 1358u : 0u; }},
+      {"SetNamedSecurityInfoW", [this] { return SetDacl(u"C:\\inetpub", "(A;;FA;;;BA)"); }},
+  };
+  for (const Call& call : calls) {
+    SetLastError(kSentinel);
+    EXPECT_EQ(call.run(), static_cast<DWORD>(ERROR_INTERNAL_DB_CORRUPTION)) << call.name;
+    EXPECT_NE(winsec::LastStoreError().find("security.sddl"), std::string::npos)
+        << call.name << ": " << winsec::LastStoreError();
+  }
+  for (const char* name : {"new", "new.txt", "new.lnk"}) {
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(image.DriveC() / "inetpub" / name)))
+        << name;
+  }
+  EXPECT_TRUE(DeleteFileW(u"C:\\inetpub\\wwwroot\\index.htm"));
+  EXPECT_TRUE(RemoveDirectoryW(u"C:\\inetpub\\old"));
 }
 
 TEST_F(NamedSecurityTest, CreationRecordsAndDeletionForgets) {

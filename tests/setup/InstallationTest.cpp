@@ -245,6 +245,37 @@ TEST_P(ForcedFailure, RollsBackRegistryDirectoriesAndIis) {
   EXPECT_EQ(after.at(GetParam().iisFile), before.at(GetParam().iisFile));
 }
 
+// Damaged access lists or accounts in the image: the setup stops with its
+// report before it changes the server, as on a Windows server whose security
+// database is damaged, instead of ending the process.
+TEST(DamagedImage, SetupFailsAndChangesNothing) {
+  struct Damage {
+    const char* file;
+    const char* find;     // replaced in the file ...
+    const char* replace;  // ... by this
+    const char* message;  // in what the setup says
+  };
+  const Damage damages[] = {
+      {"security.sddl", "", "file C:\\x\n", "Cannot create installation directory"},
+      {"machine.ini", "BUILTIN\\Guests=S-1-5-32-546", "BUILTIN\\Guests=S-1-=bad",
+       "Cannot resolve user IIS_IUSRS"},
+  };
+  for (const Damage& damage : damages) {
+    Server server("10");
+    std::string text = server.ReadHostFile(damage.file);
+    const size_t at = text.find(damage.find);
+    ASSERT_NE(at, std::string::npos) << damage.file;
+    text.replace(at, std::string(damage.find).size(), damage.replace);
+    server.WriteHostFile(damage.file, text);
+    const Files before = Snapshot(server.Root());
+    EXPECT_EQ(server.Install({"--mode", "pipeline", "--sites", "all"}), quaver_setup::kFailed)
+        << damage.file;
+    EXPECT_NE(server.messages.find(damage.message), std::string::npos)
+        << damage.file << ": " << server.messages;
+    EXPECT_EQ(Changed(before, Snapshot(server.Root())), std::set<std::string>()) << damage.file;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Servers, ForcedFailure,
     ::testing::Values(

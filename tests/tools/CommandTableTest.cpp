@@ -174,6 +174,38 @@ TEST_F(CommandTable, ConfigurationFilesThatCannotBeReadAreNamedWithTheReason) {
   ASSERT_EQ(::mkfifo(host.c_str(), 0600), 0);
   RunTable(image, {{{"appcmd", "list", "config"}, 1, "",
                     "ERROR ( hresult:80070005, " + named + "Error: Cannot read configuration file (cannot read "}});
+  // No file, or a link that leads nowhere or out of the image: every listing
+  // fails as the application host does, none prints an empty configuration.
+  std::filesystem::remove(host);
+  const std::string missing = "ERROR ( hresult:80070002, message:Cannot read ";
+  RunTable(image, {
+      {{"appcmd", "list", "config"}, 1, "", missing + "configSections"},
+      {{"appcmd", "list", "site"}, 1, "", missing + "system.applicationHost/sites"},
+  });
+  for (const char* target : {"/nonexistent/applicationHost.config", "/etc/hostname"}) {
+    std::filesystem::create_symlink(target, host);
+    RunTable(image, {
+        {{"appcmd", "list", "config"}, 1, "", "ERROR ( hresult:80070005, message:Cannot read "},
+        {{"appcmd", "list", "site"}, 1, "", "ERROR ( hresult:80070005, message:Cannot read "},
+    });
+    std::filesystem::remove(host);
+  }
+}
+
+// The configuration is where the application host looks for it even when
+// the server's environment lacks windir.
+TEST_F(CommandTable, AppcmdFindsTheConfigurationWithoutWindir) {
+  CreatedImage image("10");
+  std::string settings = image.ReadHostFile("machine.ini");
+  const size_t at = settings.find("\nWINDIR=") + 1;
+  ASSERT_NE(at, 0u);
+  settings.erase(at, settings.find('\n', at) + 1 - at);
+  image.WriteHostFile("machine.ini", settings);
+  RunTable(image, {
+      {{"appcmd", "list", "config", "/section:directoryBrowse"}, 0,
+       "<system.webServer>\n  <directoryBrowse enabled=\"false\" />\n</system.webServer>\n", ""},
+      {{"appcmd", "list", "config"}, 0, "<system.applicationHost>\n", ""},
+  });
 }
 
 TEST_F(CommandTable, MetabaseFilesThatCannotBeReadAreNamedWithTheLine) {

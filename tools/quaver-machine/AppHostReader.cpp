@@ -4,6 +4,7 @@
 #include <pugixml.hpp>
 
 #include "platform/apphost/ConfigDocument.h"
+#include "platform/apphost/ConfigStore.h"
 #include "platform/machine.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -13,7 +14,6 @@ namespace quaver_machine {
 namespace {
 
 constexpr char16_t kAppHostPath[] = u"MACHINE/WEBROOT/APPHOST";
-constexpr char16_t kConfigFile[] = u"%windir%\\System32\\inetsrv\\config\\applicationHost.config";
 
 class Text16 {
  public:
@@ -55,25 +55,26 @@ void Collect(pugi::xml_node group, const std::string& prefix, std::vector<std::s
 }
 
 // The configuration file's bytes, or in `reason` why they cannot be read (a
-// folder, a FIFO or device in its place); false when there is no file.
-bool ReadConfigFile(std::string& bytes, std::string& shownPath, std::string& reason) {
-  char16_t path[MAX_PATH];
+// folder, a FIFO or device in its place). Returns the error that keeps the
+// file from being opened at all: ERROR_FILE_NOT_FOUND when there is none,
+// ERROR_ACCESS_DENIED for a link out of the image.
+DWORD ReadConfigFile(std::string& bytes, std::string& shownPath, std::string& reason) {
+  // The file the application host itself reads.
+  const std::u16string path = apphost::ConfigStore::DefaultFilePath();
   machine::ResolvedPath resolved;
-  if (ExpandEnvironmentStringsW(kConfigFile, path, MAX_PATH) == 0 ||
-      machine::ResolveWindowsPath(path, resolved) != ERROR_SUCCESS || !resolved.exists) {
-    return false;
-  }
+  if (const DWORD error = machine::ResolveWindowsPath(path, resolved)) return error;
+  if (!resolved.exists) return ERROR_FILE_NOT_FOUND;
   shownPath = machine::ToUtf8(path);
   if (resolved.isDirectory) {
     reason = "it is a folder, not a file";
-    return true;
+    return ERROR_SUCCESS;
   }
   try {
     bytes = machine::ReadWholeFile(resolved.host);
   } catch (const machine::MachineError& e) {
     reason = e.what();
   }
-  return true;
+  return ERROR_SUCCESS;
 }
 
 // appcmd's report of a configuration it cannot read: the HRESULT and, for a
@@ -85,7 +86,7 @@ bool ReadConfigFile(std::string& bytes, std::string& shownPath, std::string& rea
   std::string bytes, path, reason;
   apphost::ConfigDocument document;
   machine::XmlFault fault;
-  if (ReadConfigFile(bytes, path, reason)) {
+  if (ReadConfigFile(bytes, path, reason) == ERROR_SUCCESS) {
     if (!reason.empty()) {
       detail = "\nFilename: \\\\?\\" + path + "\nError: Cannot read configuration file (" + reason +
                ")\n";
@@ -133,7 +134,9 @@ Held<IAppHostElement> AppHostReader::Section(const std::string& name,
 
 std::vector<std::string> AppHostReader::DeclaredSections() {
   std::string bytes, path, reason;
-  if (!ReadConfigFile(bytes, path, reason)) return {};
+  if (const DWORD error = ReadConfigFile(bytes, path, reason)) {
+    FailToRead("configSections", HRESULT_FROM_WIN32(error));
+  }
   apphost::ConfigDocument document;
   std::string error;
   if (!reason.empty()) FailToRead("configSections", HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));

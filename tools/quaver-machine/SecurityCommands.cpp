@@ -20,6 +20,7 @@
 
 #include "platform/registry/RegistryStore.h"
 #include "platform/security/Accounts.h"
+#include "platform/security/StoreFaults.h"
 #include "platform/text.h"
 #include "platform/win.h"
 #include "tools/quaver-machine/Tool.h"
@@ -51,7 +52,10 @@ std::string AccountOf(PSID sid) {
   DWORD domainSize = 256;
   SID_NAME_USE use;
   if (!LookupAccountSidW(nullptr, sid, name, &nameSize, domain, &domainSize, &use)) {
-    return winsec::SidToString(winsec::SidFromPointer(sid));
+    const std::string shown = winsec::SidToString(winsec::SidFromPointer(sid));
+    // An unknown SID is shown as itself; accounts that cannot be read are a fault.
+    if (GetLastError() == winsec::kStoreFault) FailWithWindowsError(shown, winsec::kStoreFault);
+    return shown;
   }
   std::u16string full = domainSize ? std::u16string(domain) + u"\\" + name : name;
   return machine::ToUtf8(full);

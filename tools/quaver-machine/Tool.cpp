@@ -5,6 +5,7 @@
 #include <map>
 #include <pugixml.hpp>
 
+#include "platform/security/StoreFaults.h"
 #include "platform/text.h"
 #include "platform/text/XmlDocument.h"
 
@@ -78,6 +79,8 @@ std::string WindowsErrorText(DWORD error) {
       {267, "The directory name is invalid."},
       {1060, "The specified service does not exist as an installed service."},
       {1332, "No mapping between account names and security IDs was done."},
+      {1358, "Unable to complete the requested operation because of either a catastrophic media "
+             "failure or a data structure corruption on the disk."},
       {1722, "The RPC server is unavailable."},
   };
   const auto it = texts.find(error);
@@ -110,6 +113,10 @@ std::string HresultText(HRESULT hr) {
 }
 
 void FailWithWindowsError(const std::string& what, DWORD error) {
+  // The file and line at fault tell more than the code does.
+  if (error == winsec::kStoreFault && !winsec::LastStoreError().empty()) {
+    throw CommandError(winsec::LastStoreError());
+  }
   throw CommandError(what + ": " + WindowsErrorText(error));
 }
 
