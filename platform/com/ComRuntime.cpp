@@ -33,23 +33,24 @@ bool ValueExists(HKEY key, const char16_t* name) {
 
 // The class contexts under which the registry offers the class; 0 when the
 // class is not registered. A local server also serves remote requests: the
-// simulated server is the only machine there is.
-DWORD RegisteredContexts(REFCLSID rclsid) {
+// simulated server is the only machine there is. Returns REGDB_E_READREGDB
+// when the registry cannot be read, which is no missing class.
+HRESULT RegisteredContexts(REFCLSID rclsid, DWORD& contexts) {
+  contexts = 0;
   char16_t guid[40];
   StringFromGUID2(rclsid, guid, 40);
   const std::u16string path = std::u16string(u"Software\\Classes\\CLSID\\") + guid;
   HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-    return 0;
-  }
-  DWORD contexts = 0;
+  const LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key);
+  if (status == ERROR_FILE_NOT_FOUND) return S_OK;
+  if (status != ERROR_SUCCESS) return REGDB_E_READREGDB;
   if (SubkeyExists(key, u"InprocServer32")) contexts |= CLSCTX_INPROC_SERVER;
   if (SubkeyExists(key, u"InprocHandler32")) contexts |= CLSCTX_INPROC_HANDLER;
   if (SubkeyExists(key, u"LocalServer32") || ValueExists(key, u"AppID")) {
     contexts |= CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER;
   }
   RegCloseKey(key);
-  return contexts;
+  return S_OK;
 }
 
 }  // namespace
@@ -82,7 +83,9 @@ HRESULT STDAPICALLTYPE CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DW
   *ppv = nullptr;
   if ((dwClsContext & CLSCTX_ALL) == 0) return E_INVALIDARG;
   if (tApartment.initialisations == 0) return CO_E_NOTINITIALIZED;
-  if ((RegisteredContexts(rclsid) & dwClsContext) == 0) return REGDB_E_CLASSNOTREG;
+  DWORD contexts = 0;
+  if (const HRESULT hr = RegisteredContexts(rclsid, contexts); FAILED(hr)) return hr;
+  if ((contexts & dwClsContext) == 0) return REGDB_E_CLASSNOTREG;
   if (pUnkOuter != nullptr) return CLASS_E_NOAGGREGATION;
   const com::ClassCreator create = com::ComClassTable::Instance().Find(rclsid);
   if (!create) return CO_E_SERVER_EXEC_FAILURE;

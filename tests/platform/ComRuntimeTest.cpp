@@ -123,6 +123,18 @@ TEST_F(ComActivation, Failures) {
             REGDB_E_CLASSNOTREG);
 }
 
+// A registry that cannot be read is not a class that is missing: callers
+// that tell the user "not installed" would send them the wrong way.
+TEST_F(ComActivation, UnreadableRegistryIsNoMissingClass) {
+  ASSERT_EQ(com::RegisterInprocClass(kTestClass, u"Test", u"C:\\t.dll", u"Both"), ERROR_SUCCESS);
+  image.WriteHostFile("registry/HKLM.reg", "garbage\n");
+  void* object = reinterpret_cast<void*>(1);
+  EXPECT_EQ(CoCreateInstance(kTestClass, nullptr, CLSCTX_ALL, IID_IUnknown, &object),
+            REGDB_E_READREGDB);
+  EXPECT_EQ(object, nullptr);
+  EXPECT_EQ(gLiveObjects, 0);
+}
+
 TEST_F(ComActivation, ServiceClassServesLocalRequests) {
   ASSERT_EQ(com::RegisterServiceClass(kTestClass, u"Test", u"TESTSVC"), ERROR_SUCCESS);
   void* object = nullptr;

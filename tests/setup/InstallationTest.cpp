@@ -305,6 +305,24 @@ TEST(QuaverSetupUsage, ErrorsExitWith64AndAUsageLine) {
   }
 }
 
+// A folder that is no image is a wrong argument; an image whose machine.ini
+// is damaged is a failure, named with its line and without a usage line.
+TEST(QuaverSetupUsage, ImageThatCannotBeSelected) {
+  Server server("10");
+  const Strings options = {"--mode", "pipeline"};
+  std::ostringstream out;
+  std::ostringstream err;
+  const Strings notAnImage = {"--unattended", "--machine", server.Root().string() + "-missing",
+                              "--dir", "C:\\", "--mode", "pipeline"};
+  EXPECT_EQ(quaver_setup::Run(notAnImage, out, err, false), quaver_setup::kUsageError);
+  EXPECT_NE(err.str().find("usage: quaver-setup --unattended"), std::string::npos) << err.str();
+  server.WriteHostFile("machine.ini", server.ReadHostFile("machine.ini") + "garbage\n");
+  EXPECT_EQ(server.Install(options), quaver_setup::kFailed);
+  EXPECT_NE(server.messages.find("machine.ini:"), std::string::npos) << server.messages;
+  EXPECT_NE(server.messages.find(": expected key=value"), std::string::npos) << server.messages;
+  EXPECT_EQ(server.messages.find("usage:"), std::string::npos) << server.messages;
+}
+
 // Installations driven directly, as the progress page drives them.
 struct ProgressCase {
   const char* iis;

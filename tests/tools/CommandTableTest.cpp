@@ -342,6 +342,11 @@ TEST_F(CommandTable, DamagedImageFilesAreNamedWithTheirLine) {
     RunTable(image, {
         {{"icacls", "HKLM\\SOFTWARE\\Microsoft"}, 1, "", "quaver-machine: " + damaged},
         {{"reg", "query", "HKLM\\SOFTWARE"}, 1, "", "ERROR: " + damaged},
+        // The application host is registered in that hive: the hive is at
+        // fault, not a missing IIS.
+        {{"appcmd", "list", "site"}, 1, "", "quaver-machine: " + damaged},
+        {{"mkdir", "C:\\made"}, 0, "", ""},
+        {{"icacls", "C:\\made"}, 0, "BUILTIN\\Administrators:(I)(OI)(CI)(F)", ""},
     });
     EXPECT_EQ(image.ReadHostFile("registry/HKLM.reg"), "garbage\n");
   }

@@ -7,6 +7,7 @@
 #include "platform/apphost/ConfigStore.h"
 #include "platform/machine.h"
 #include "platform/paths.h"
+#include "platform/registry/RegistryObjects.h"
 #include "platform/text.h"
 #include "tools/quaver-machine/Tool.h"
 
@@ -106,10 +107,18 @@ DWORD ReadConfigFile(std::string& bytes, std::string& shownPath, std::string& re
 AppHostReader::AppHostReader() {
   const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   if (FAILED(hr)) throw CommandError("cannot initialise COM");
-  if (FAILED(CoCreateInstance(CLSID_AppHostAdminManager, nullptr, CLSCTX_ALL,
-                              IID_IAppHostAdminManager, reinterpret_cast<void**>(manager_.out())))) {
+  const HRESULT created =
+      CoCreateInstance(CLSID_AppHostAdminManager, nullptr, CLSCTX_ALL, IID_IAppHostAdminManager,
+                       reinterpret_cast<void**>(manager_.out()));
+  if (FAILED(created)) {
     CoUninitialize();
-    throw CommandError("this image has no IIS application host (create it with --iis 7 or later)");
+    if (created == REGDB_E_CLASSNOTREG) {
+      throw CommandError("this image has no IIS application host (create it with --iis 7 or later)");
+    }
+    // A registry that cannot be read is no missing application host: say why.
+    const std::string why = machine::registry::LastStoreError();
+    throw CommandError(why.empty() ? "cannot create the application host: " + HresultText(created)
+                                   : why);
   }
 }
 

@@ -123,12 +123,7 @@ int Report(const IQVSetupCore& core, std::ostream& out) {
 }
 
 int Install(const Options& o, std::ostream& out, std::ostream& err, bool drawProgress) {
-  try {
-    machine::SelectMachine(o.machineDir);
-  } catch (const machine::MachineError& e) {
-    err << "quaver-setup: " << e.what() << "\n" << kUsage << "\n";
-    return kUsageError;
-  }
+  if (const int status = SelectImage(o.machineDir, err, kUsage)) return status;
   MediaDrive media;
   std::string error;
   if (!media.Mount(machine::RequireMachine().Root(),
@@ -154,6 +149,21 @@ int Install(const Options& o, std::ostream& out, std::ostream& err, bool drawPro
 }
 
 }  // namespace
+
+int SelectImage(const std::string& machineDir, std::ostream& err, const char* usage) {
+  try {
+    machine::SelectMachine(machineDir);
+    return 0;
+  } catch (const machine::MachineError& e) {
+    err << "quaver-setup: " << e.what() << "\n";
+  }
+  // A folder that is no image at all was named wrongly; an image whose own
+  // files are damaged is a server setup cannot work on.
+  std::error_code ec;
+  if (fs::exists(fs::symlink_status(fs::path(machineDir) / "machine.ini", ec))) return kFailed;
+  err << usage << "\n";
+  return kUsageError;
+}
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
         bool drawProgress) {

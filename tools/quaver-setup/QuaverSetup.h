@@ -23,6 +23,12 @@ constexpr int kInstalledWithOmissions = 1;
 constexpr int kFailed = 2;
 constexpr int kUsageError = 64;
 
+// Selects the image --machine names. When it cannot, says why on `err` and
+// returns the exit status: kUsageError (after `usage`) for a folder that is
+// no image, kFailed for an image whose own files are damaged. 0 when
+// selected.
+int SelectImage(const std::string& machineDir, std::ostream& err, const char* usage);
+
 // Runs one command line (without the program name). The report goes to
 // `out`; message boxes, the progress bar and errors go to `err`.
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,

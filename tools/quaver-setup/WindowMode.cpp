@@ -23,17 +23,15 @@ int RunWindow(int argc, char** argv, const std::vector<std::string>& args, std::
   std::string media;
   app.add_option("--machine", machineDir, "The simulated server (machine image)")->required();
   app.add_option("--media", media, "The folder with the package and license.txt");
+  const char usage[] = "usage: quaver-setup --machine DIR [--media DIR]";
   try {
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     app.parse(reversed);
-    machine::SelectMachine(machineDir);
   } catch (const CLI::ParseError& e) {
-    err << "quaver-setup: " << e.what() << "\nusage: quaver-setup --machine DIR [--media DIR]\n";
-    return kUsageError;
-  } catch (const machine::MachineError& e) {
-    err << "quaver-setup: " << e.what() << "\n";
+    err << "quaver-setup: " << e.what() << "\n" << usage << "\n";
     return kUsageError;
   }
+  if (const int status = SelectImage(machineDir, err, usage)) return status;
   MediaDrive drive;
   std::string error;
   if (!drive.Mount(machine::RequireMachine().Root(),
