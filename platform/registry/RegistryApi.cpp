@@ -327,6 +327,23 @@ LSTATUS CreatePath(Target& parent, const std::vector<std::u16string>& names, boo
   return ERROR_SUCCESS;
 }
 
+// Records the attributes' descriptor for every key the creation made. When
+// one cannot be recorded, the keys are taken out of the tree again (they
+// were not stored yet) and what was recorded is forgotten.
+LSTATUS RecordCreatedSecurity(const Creation& creation, const SECURITY_ATTRIBUTES* attributes) {
+  for (const auto& object : creation.createdObjects) {
+    const LSTATUS recorded = RecordKeySecurity(object, attributes);
+    if (recorded == ERROR_SUCCESS) continue;
+    RegNode* first = creation.node.get();
+    for (size_t i = 1; i < creation.createdObjects.size(); ++i) first = first->Parent();
+    const std::u16string name = first->Name();
+    first->Parent()->RemoveChild(name);
+    ForgetKeySecurity(creation.createdObjects.front());
+    return recorded;
+  }
+  return ERROR_SUCCESS;
+}
+
 }  // namespace
 
 LSTATUS WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, LPWSTR, DWORD dwOptions,
@@ -349,18 +366,22 @@ LSTATUS WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, LPWSTR, DWORD
     Creation creation;
     LSTATUS status = CreatePath(parent, names, (dwOptions & REG_OPTION_VOLATILE) != 0, creation);
     bool created = !creation.createdObjects.empty();
+    // The new keys' access lists are recorded before the keys are stored: a
+    // list that cannot be recorded leaves no key without it.
+    const bool secured = status == ERROR_SUCCESS && descriptor != nullptr;
+    if (secured) {
+      if (LSTATUS recorded = RecordCreatedSecurity(creation, lpSecurityAttributes)) return recorded;
+    }
     if (created && !(dwOptions & REG_OPTION_VOLATILE)) {
       HiveChange change(parent.path.hive);
       change.CreateKey(creation.deepestCreated);
       LSTATUS saved = Persist(*parent.store, change);
-      if (saved) return saved;
-    }
-    if (status) return status;
-    if (descriptor) {
-      for (const auto& object : creation.createdObjects) {
-        if (LSTATUS recorded = RecordKeySecurity(object, lpSecurityAttributes)) return recorded;
+      if (saved) {
+        if (secured) ForgetKeySecurity(creation.createdObjects.front());
+        return saved;
       }
     }
+    if (status) return status;
     KeyPath path{parent.path.hive, creation.node->PathFromRoot()};
     *phkResult = NewHandle(parent, std::move(path), creation.node, samDesired);
     if (lpdwDisposition) *lpdwDisposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <string>
 
 #include "platform/machine.h"
 #include "platform/win.h"
@@ -411,6 +413,38 @@ TEST_F(RegistryApi, SecurityAttributesGoToTheNewKeysOnly) {
                             nullptr),
             ERROR_INVALID_SECURITY_DESCR);
   FreeSid(guests);
+}
+
+// Access lists that cannot be recorded (security.sddl unreadable): a key
+// created with security attributes is not made at all, in memory or in the
+// hive; without attributes nothing needs recording.
+TEST_F(RegistryApi, CreateWithSecurityLeavesNoKeyWhenItsListCannotBeRecorded) {
+  SECURITY_DESCRIPTOR descriptor;
+  ASSERT_TRUE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
+  ASSERT_TRUE(SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE));
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, &descriptor, FALSE};
+  const std::string hive = image.ReadHostFile("registry/HKLM.reg");
+  std::filesystem::remove(image.Root() / "security.sddl");
+  std::filesystem::create_directory(image.Root() / "security.sddl");
+  for (const DWORD options : {DWORD{0}, DWORD{REG_OPTION_VOLATILE}}) {
+    ScopedKey refused;
+    EXPECT_EQ(RegCreateKeyExW(key.get(), u"Secured\\Deeper", 0, nullptr, options, KEY_ALL_ACCESS,
+                              &attributes, refused.out(), nullptr),
+              ERROR_INTERNAL_DB_CORRUPTION)
+        << options;
+    HKEY opened = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(key.get(), u"Secured", 0, KEY_READ, &opened), ERROR_FILE_NOT_FOUND)
+        << options;
+  }
+  std::filesystem::remove(image.Root() / "security.sddl");
+  image.WriteHostFile("security.sddl", "");
+  EXPECT_EQ(image.ReadHostFile("registry/HKLM.reg"), hive);
+  std::filesystem::remove(image.Root() / "security.sddl");
+  std::filesystem::create_directory(image.Root() / "security.sddl");
+  ScopedKey plain;
+  EXPECT_EQ(RegCreateKeyExW(key.get(), u"Plain", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            plain.out(), nullptr),
+            ERROR_SUCCESS);
 }
 
 TEST(RegistryWithoutMachine, EveryCallFailsWithoutTouchingTheHost) {
