@@ -18,7 +18,7 @@ ConsoleSetupUi::ConsoleSetupUi(std::ostream& stream, bool drawBar)
     : stream(stream), drawBar(drawBar) {}
 
 int32_t ConsoleSetupUi::ShowMessageBox(void*, const CSPWString& text, const CSPWString& caption,
-                                   uint32_t flags) {
+                                       uint32_t flags) {
   std::lock_guard<std::mutex> guard(lock);
   if (lineOpen) stream << '\n';
   lineOpen = false;

@@ -17,7 +17,7 @@ class ConsoleSetupUi : public SetupUi {
   // Writes the box and answers OK (Yes for a yes/no question): an unattended
   // run accepts what a user would most likely accept.
   int32_t ShowMessageBox(void* owner, const CSPWString& text, const CSPWString& caption,
-                     uint32_t flags) override;
+                         uint32_t flags) override;
   void SetProgressRange(int32_t low, int32_t high) override;
   int32_t SetProgressStep(int32_t step) override;
   void StepIt() override;

@@ -12,8 +12,7 @@ IQVSetupCore::~IQVSetupCore() {
   if (installThread != nullptr) CloseHandle(installThread);
 }
 
-int32_t IQVSetupCore::Message(const CSPWString& text, const CSPWString& caption,
-                              uint32_t flags) {
+int32_t IQVSetupCore::Message(const CSPWString& text, const CSPWString& caption, uint32_t flags) {
   if (sheet != nullptr) return sheet->ShowMessageBox(nullptr, text, caption, flags);
   ConsoleSetupUi console(std::cerr, false);
   return console.ShowMessageBox(nullptr, text, caption, flags);

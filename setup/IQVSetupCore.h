@@ -128,9 +128,9 @@ class IQVSetupCore {
 };
 
 // Product name and keys the installation and its operations share.
-extern const char16_t kProductName[];      // "IIS Quaver"
-extern const char16_t kProductKey[];       // "Software\Corvane\Quaver"
-extern const char16_t kUninstallKey[];     // "...\CurrentVersion\Uninstall"
+extern const char16_t kProductName[];   // "IIS Quaver"
+extern const char16_t kProductKey[];    // "Software\Corvane\Quaver"
+extern const char16_t kUninstallKey[];  // "...\CurrentVersion\Uninstall"
 
 // The clean-up of a PHP path found in IIS (quotes dropped, "/" made "\",
 // %NAME% expanded, lower-case), cut after its last backslash and added to

@@ -65,7 +65,8 @@ bool IQVSetupCore::CheckDiskSpace() {
   ULARGE_INTEGER available{};
   ULARGE_INTEGER total{};
   ULARGE_INTEGER free{};
-  const CSPWString drive = installDir.Mid(0, installDir.GetLength() < 2 ? installDir.GetLength() : 2);
+  const CSPWString drive =
+      installDir.Mid(0, installDir.GetLength() < 2 ? installDir.GetLength() : 2);
   if (!GetDiskFreeSpaceExW(drive, &available, &total, &free)) {
     Message(u"Cannot retrieve disk free space information.\nSetup cannot continue.", kFatal,
             kError);
@@ -120,8 +121,7 @@ bool IQVSetupCore::PrepareSecurity() {
   // refuses the write, which is no error here.
   if (!accessList.SaveToObject(kUninstallObject, WSAccessList::RegistryKey, WSAccessList::Dacl,
                                WSAccessList::Protected)) {
-    Message(u"Cannot set Registry Security information.\r\nSetup cannot continue.", kFatal,
-            kError);
+    Message(u"Cannot set Registry Security information.\r\nSetup cannot continue.", kFatal, kError);
     return false;
   }
   return true;

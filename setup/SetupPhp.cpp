@@ -60,8 +60,8 @@ void ForEachEntry(IISHelper& iis, Visit visit) {
   }
 }
 
-bool ReadPair(IISHelper& iis, const char16_t* first, CSPWString& firstValue,
-              const char16_t* second, CSPWString& secondValue) {
+bool ReadPair(IISHelper& iis, const char16_t* first, CSPWString& firstValue, const char16_t* second,
+              CSPWString& secondValue) {
   return iis.GetElementPropertyString(first, firstValue) &&
          iis.GetElementPropertyString(second, secondValue);
 }

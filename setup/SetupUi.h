@@ -43,7 +43,7 @@ class SetupUi {
   virtual ~SetupUi() = default;
 
   virtual int32_t ShowMessageBox(void* owner, const CSPWString& text, const CSPWString& caption,
-                             uint32_t flags) = 0;
+                                 uint32_t flags) = 0;
 
   virtual void SetProgressRange(int32_t low, int32_t high) = 0;
   virtual int32_t SetProgressStep(int32_t step) = 0;

@@ -133,9 +133,11 @@ bool IQVSetupCore::CollectMetabaseAccounts() {
     const CSPWString& path = paths.GetAt(i);
     uint32_t type = 0;
     if (!iis.GetDwordData(kPoolIdentityType, type, attributes, userType, path)) {
-      Message(u"Cannot retrieve Application Pool Identity Type from IIS metabase key "
-              u"\"/LM/W3SVC/" + path + u"\"",
-              kSystemError, kError);
+      Message(
+          u"Cannot retrieve Application Pool Identity Type from IIS metabase key "
+          u"\"/LM/W3SVC/" +
+              path + u"\"",
+          kSystemError, kError);
       return false;
     }
     // Since IIS 7.5 a pool runs as its own virtual account by default, and
@@ -226,8 +228,7 @@ bool IQVSetupCore::CollectPoolAccounts(IISHelper& iis) {
     }
     if (element != u"add") continue;
     if (!iis.EnterElement() || !iis.EnterChildElement(u"processModel")) {
-      Message(u"Cannot retrieve process model for application pool " + name, kSystemError,
-              kError);
+      Message(u"Cannot retrieve process model for application pool " + name, kSystemError, kError);
       continue;
     }
     WSUser account;
@@ -266,8 +267,7 @@ bool IQVSetupCore::ResolvePoolIdentity(IISHelper& iis, WSUser& account,
   if (type == u"SpecificUser") {
     CSPWString userName;
     if (!iis.GetSectionPropertyString(u"userName", userName)) {
-      Message(u"Cannot retrieve user name for application pool " + poolName, kSystemError,
-              kError);
+      Message(u"Cannot retrieve user name for application pool " + poolName, kSystemError, kError);
       return false;
     }
     if (account.SetName(userName)) return true;

@@ -54,5 +54,6 @@ void CMainSheet::StartInstallation() { core.StartInstallation(&ui, &ui, &ui); }
 
 void CMainSheet::WaitForInstallation() {
   if (core.installThread == nullptr) return;
-  Dispatcher().PumpUntil([this] { return WaitForSingleObject(core.installThread, 0) != WAIT_TIMEOUT; });
+  Dispatcher().PumpUntil(
+      [this] { return WaitForSingleObject(core.installThread, 0) != WAIT_TIMEOUT; });
 }

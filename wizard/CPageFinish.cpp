@@ -12,7 +12,8 @@ enum { kReport = 1011, kLaunch = 1002 };
 DialogTemplate FinishTemplate() {
   return ExteriorTemplate(
       111, {{IDC_STATIC, ControlKind::Static, u"Setup report:", 115, 8, 164, 8, StyleNone},
-            {kReport, ControlKind::Edit, u"", 115, 19, 164, 112, StyleMultiLine | StyleReadOnly | StyleVScroll},
+            {kReport, ControlKind::Edit, u"", 115, 19, 164, 112,
+             StyleMultiLine | StyleReadOnly | StyleVScroll},
             {kLaunch, ControlKind::CheckBox, u"Launch IIS Quaver Control Center", 115, 138, 164, 10,
              StyleNone}});
 }
@@ -39,9 +40,10 @@ BOOL CPageFinish::OnSetActive() {
     GetDlgItem(kLaunch)->visible = false;
     reportText = CSPWString(u"IIS Quaver Pro v4.0 Setup failed.\r\n\r\n") + report;
   } else if (state.report.GetLength() != 0) {
-    reportText =
-        CSPWString(u"IIS Quaver Pro v4.0 is installed successfully with the following omissions:\r\n\r\n") +
-        report;
+    reportText = CSPWString(
+                     u"IIS Quaver Pro v4.0 is installed successfully with the following "
+                     u"omissions:\r\n\r\n") +
+                 report;
   } else {
     reportText = u"IIS Quaver Pro v4.0 setup is completed succesfully!";
   }

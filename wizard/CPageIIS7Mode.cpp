@@ -14,8 +14,8 @@ DialogTemplate ModeTemplate() {
              u"Your IIS supports both native Pipeline and legacy ISAPI extensibility modes.\r\n\r\n"
              u"Please, select the mode you prefer IIS Quaver to work with:",
              7, 4, 272, 36, StyleNone},
-            {kPipeline, ControlKind::RadioButton, u"Install as native pipeline module", 20, 48, 250, 10,
-             StyleGroup},
+            {kPipeline, ControlKind::RadioButton, u"Install as native pipeline module", 20, 48, 250,
+             10, StyleGroup},
             {kIsapi, ControlKind::RadioButton, u"Install as legacy ISAPI filter", 20, 63, 250, 10,
              StyleNone}});
 }

@@ -13,9 +13,10 @@ namespace {
 
 DialogTemplate LicenseTemplate() {
   return InteriorTemplate(
-      113, {{IDC_STATIC, ControlKind::Static, u"Please, read the following agreement:", 7, 2, 272, 8,
-             StyleNone},
-            {1008, ControlKind::Edit, u"", 7, 13, 272, 76, StyleMultiLine | StyleReadOnly | StyleVScroll},
+      113, {{IDC_STATIC, ControlKind::Static, u"Please, read the following agreement:", 7, 2, 272,
+             8, StyleNone},
+            {1008, ControlKind::Edit, u"", 7, 13, 272, 76,
+             StyleMultiLine | StyleReadOnly | StyleVScroll},
             {1002, ControlKind::CheckBox, u"I agree", 7, 93, 120, 10, StyleNone}});
 }
 

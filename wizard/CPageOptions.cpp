@@ -11,16 +11,17 @@ enum { kBackup = 1002, kDesktopIcon = 1003, kWebRoot = 1018, kScript = 1019, kNo
 DialogTemplate OptionsTemplate() {
   return InteriorTemplate(
       114,
-      {{kBackup, ControlKind::CheckBox, u"Create IIS configuration backup (highly recommended)", 7, 3, 272,
-        10, StyleNone},
-       {kWebRoot, ControlKind::CheckBox, u"Add appropriate access rights for IIS to web root (recommended)",
-        7, 18, 272, 10, StyleNone},
+      {{kBackup, ControlKind::CheckBox, u"Create IIS configuration backup (highly recommended)", 7,
+        3, 272, 10, StyleNone},
+       {kWebRoot, ControlKind::CheckBox,
+        u"Add appropriate access rights for IIS to web root (recommended)", 7, 18, 272, 10,
+        StyleNone},
        {IDC_STATIC, ControlKind::Static,
         u"-Warning: This option may take significantly long time during installation if your "
         u"webserver's root has excessive content.",
         19, 29, 260, 18, StyleNone},
-       {kScript, ControlKind::CheckBox, u"Set IIS to allow script execution (recommended)", 7, 49, 272, 10,
-        StyleNone},
+       {kScript, ControlKind::CheckBox, u"Set IIS to allow script execution (recommended)", 7, 49,
+        272, 10, StyleNone},
        {kNote, ControlKind::Static,
         u"-Script execution is required for override configurations (.htaccess) and proxy option "
         u"[P] to work.",
@@ -49,7 +50,8 @@ BOOL CPageOptions::OnInitDialog() {
   GetDlgItem(kWebRoot)->text = u"Add appropriate access rights for IIS to web root";
   webRootAccess = 0;
   noteText =
-      u"-Script execution is required for override configurations (.htaccess) and proxy option [P] to "
+      u"-Script execution is required for override configurations (.htaccess) and proxy option [P] "
+      u"to "
       u"work.";
   UpdateData(FALSE);
   return TRUE;

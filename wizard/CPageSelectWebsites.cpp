@@ -11,10 +11,10 @@ enum { kAll = 1075, kList = 1074 };
 constexpr int kIdLength = 256;
 
 DialogTemplate WebsitesTemplate() {
-  return InteriorTemplate(
-      116, {{kAll, ControlKind::CheckBox, u"Enable IIS Quaver on all websites", 7, 3, 272, 10, StyleNone},
-            {kList, ControlKind::ListView, u"", 7, 16, 272, 87,
-             StyleReport | StyleSingleSel | StyleBorder}});
+  return InteriorTemplate(116, {{kAll, ControlKind::CheckBox, u"Enable IIS Quaver on all websites",
+                                 7, 3, 272, 10, StyleNone},
+                                {kList, ControlKind::ListView, u"", 7, 16, 272, 87,
+                                 StyleReport | StyleSingleSel | StyleBorder}});
 }
 
 }  // namespace
@@ -84,7 +84,8 @@ LRESULT CPageSelectWebsites::OnWizardNext() {
   // or a box left checked would enable the product nowhere.
   UpdateData(TRUE);
   siteList.enableAll = all != 0;
-  for (uint32_t i = 0; i < siteList.allSites.GetCount(); ++i) siteList.allSites.GetValueAt(i).enabled = false;
+  for (uint32_t i = 0; i < siteList.allSites.GetCount(); ++i)
+    siteList.allSites.GetValueAt(i).enabled = false;
   const int rows = list.GetItemCount();
   for (int row = 0; row < rows; ++row) {
     char16_t id[kIdLength];

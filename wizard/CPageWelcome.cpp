@@ -53,7 +53,8 @@ LRESULT CPageWelcome::OnWizardNext() {
   iis.Disconnect(IISHelper::ConnectMetabase | IISHelper::ConnectAppHost);
 
   if (!state.isapiAvailable && !state.pipelineAvailable) return Fail(u"Cannot connect to IIS.");
-  if (version <= 5) return Fail(u"This product requires IIS 6.0 or higher.\r\nSetup cannot continue.");
+  if (version <= 5)
+    return Fail(u"This product requires IIS 6.0 or higher.\r\nSetup cannot continue.");
   return 0;
 }
 

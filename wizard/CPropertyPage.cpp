@@ -5,7 +5,8 @@
 #include "wizard/WizardHost.h"
 
 CPropertyPage::CPropertyPage(const DialogTemplate& dialog)
-    : m_strCaption(dialog.caption != nullptr ? dialog.caption : u""), dialog(dialog),
+    : m_strCaption(dialog.caption != nullptr ? dialog.caption : u""),
+      dialog(dialog),
       windowText(m_strCaption) {}
 
 void CPropertyPage::Create() {
@@ -54,7 +55,8 @@ std::vector<CDlgItem*> CPropertyPage::RadioGroup(int firstId) {
   for (CDlgItem& item : controls) {
     if (!inGroup) {
       inGroup = item.layout.id == firstId && item.layout.kind == ControlKind::RadioButton;
-    } else if (item.layout.kind != ControlKind::RadioButton || (item.layout.style & StyleGroup) != 0) {
+    } else if (item.layout.kind != ControlKind::RadioButton ||
+               (item.layout.style & StyleGroup) != 0) {
       break;
     }
     if (inGroup) group.push_back(&item);
@@ -71,7 +73,8 @@ void CPropertyPage::ClickControl(int id) {
     // The group is the run of radio buttons around this one.
     std::vector<CDlgItem*> group;
     for (CDlgItem& other : controls) {
-      bool starts = other.layout.kind != ControlKind::RadioButton || (other.layout.style & StyleGroup);
+      bool starts =
+          other.layout.kind != ControlKind::RadioButton || (other.layout.style & StyleGroup);
       if (starts && &other > item) break;
       if (starts) group.clear();
       if (other.layout.kind == ControlKind::RadioButton) group.push_back(&other);

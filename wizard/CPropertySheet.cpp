@@ -4,7 +4,8 @@
 #include "wizard/CWinApp.h"
 #include "wizard/WizardHost.h"
 
-CPropertySheet::CPropertySheet(const CSPWString& caption) : windowText(caption), finishText(u"Finish") {}
+CPropertySheet::CPropertySheet(const CSPWString& caption)
+    : windowText(caption), finishText(u"Finish") {}
 
 void CPropertySheet::AddPage(CPropertyPage* page) {
   if (page == nullptr) return;
@@ -82,13 +83,21 @@ BOOL CPropertySheet::PressButton(int button) {
     if (ended || page == nullptr) return;
     done = TRUE;
     switch (button) {
-      case PSBTN_BACK: Move(page->OnWizardBack(), -1); break;
-      case PSBTN_NEXT: Move(page->OnWizardNext(), +1); break;
+      case PSBTN_BACK:
+        Move(page->OnWizardBack(), -1);
+        break;
+      case PSBTN_NEXT:
+        Move(page->OnWizardNext(), +1);
+        break;
       case PSBTN_FINISH:
         if (page->OnWizardFinish()) EndDialog(ID_WIZFINISH);
         break;
-      case PSBTN_CANCEL: EndDialog(IDCANCEL); break;
-      default: done = FALSE; break;
+      case PSBTN_CANCEL:
+        EndDialog(IDCANCEL);
+        break;
+      default:
+        done = FALSE;
+        break;
     }
   });
   return done;

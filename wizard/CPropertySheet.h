@@ -48,12 +48,12 @@ class CPropertySheet {
   virtual BOOL OnInitDialog();
 
   // Sheet messages.
-  BOOL SetActivePage(int index);             // PSM_SETCURSEL
-  void SetWizardButtons(DWORD flags);        // PSM_SETWIZBUTTONS, posted
+  BOOL SetActivePage(int index);               // PSM_SETCURSEL
+  void SetWizardButtons(DWORD flags);          // PSM_SETWIZBUTTONS, posted
   void SetFinishText(const CSPWString& text);  // PSM_SETFINISHTEXT
-  void CancelToClose();                      // PSM_CANCELTOCLOSE
-  BOOL PressButton(int button);              // PSM_PRESSBUTTON, sent
-  void SetIcon(HICON icon, BOOL big);        // WM_SETICON
+  void CancelToClose();                        // PSM_CANCELTOCLOSE
+  BOOL PressButton(int button);                // PSM_PRESSBUTTON, sent
+  void SetIcon(HICON icon, BOOL big);          // WM_SETICON
   void SetWindowText(const CSPWString& text) { windowText = text; }
   const CSPWString& GetWindowText() const { return windowText; }
   void EndDialog(INT_PTR result);

@@ -44,8 +44,7 @@ DWORD CListCtrl::SetExtendedStyle(DWORD style) {
   return previous;
 }
 
-int CListCtrl::InsertColumn(int column, const CSPWString& heading, int format, int width,
-                            int) {
+int CListCtrl::InsertColumn(int column, const CSPWString& heading, int format, int width, int) {
   int index = -1;
   Send([&](CDlgItem& item) {
     size_t at = std::min<size_t>(static_cast<size_t>(std::max(column, 0)), item.columns.size());
@@ -77,7 +76,8 @@ BOOL CListCtrl::SetItemText(int row, int subItem, const CSPWString& text) {
     if (subItem == 0) {
       target.text = text;
     } else {
-      if (target.subItems.size() <= static_cast<size_t>(subItem)) target.subItems.resize(subItem + 1);
+      if (target.subItems.size() <= static_cast<size_t>(subItem))
+        target.subItems.resize(subItem + 1);
       target.subItems[static_cast<size_t>(subItem)] = text;
     }
     done = TRUE;

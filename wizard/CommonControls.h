@@ -49,8 +49,8 @@ class CProgressCtrl : public CWnd {
  public:
   void SetRange(short low, short high);  // PBM_SETRANGE: 16-bit bounds
   void GetRange(int& low, int& high) const;
-  int SetStep(int step);                 // answers the previous step
-  int StepIt();                          // answers the previous position
+  int SetStep(int step);  // answers the previous step
+  int StepIt();           // answers the previous position
   int SetPos(int position);
   int GetPos() const;
 };

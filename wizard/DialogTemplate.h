@@ -16,7 +16,7 @@ enum ControlStyle : unsigned {
   StyleMultiLine = 1u << 1,  // edit
   StyleReadOnly = 1u << 2,   // edit
   StyleVScroll = 1u << 3,
-  StyleDisabled = 1u << 4,   // created disabled
+  StyleDisabled = 1u << 4,  // created disabled
   StyleBorder = 1u << 5,
   StyleReport = 1u << 6,     // list view: report view
   StyleSingleSel = 1u << 7,  // list view

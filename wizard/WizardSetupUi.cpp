@@ -13,12 +13,13 @@ void WizardSetupUi::BindProgress(CProgressCtrl* progressBar, CWnd* percentLabel)
   label = percentLabel;
 }
 
-int32_t WizardSetupUi::ShowMessageBox(void* owner, const CSPWString& text, const CSPWString& caption,
-                                      uint32_t flags) {
+int32_t WizardSetupUi::ShowMessageBox(void* owner, const CSPWString& text,
+                                      const CSPWString& caption, uint32_t flags) {
   int32_t answer = 0;
   sheet.Dispatcher().Send([&] {
     WizardHost* host = sheet.GetHost();
-    if (host != nullptr) answer = host->MessageBox(static_cast<const CPropertyPage*>(owner), text, caption, flags);
+    if (host != nullptr)
+      answer = host->MessageBox(static_cast<const CPropertyPage*>(owner), text, caption, flags);
   });
   return answer;
 }
@@ -32,7 +33,9 @@ void WizardSetupUi::SetProgressRange(int32_t low, int32_t high) {
                   static_cast<short>(std::clamp(high, kMin, kMax)));
 }
 
-int32_t WizardSetupUi::SetProgressStep(int32_t step) { return bar != nullptr ? bar->SetStep(step) : 0; }
+int32_t WizardSetupUi::SetProgressStep(int32_t step) {
+  return bar != nullptr ? bar->SetStep(step) : 0;
+}
 
 void WizardSetupUi::StepIt() {
   if (bar != nullptr) bar->StepIt();

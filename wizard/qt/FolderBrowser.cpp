@@ -83,7 +83,8 @@ void FolderBrowser::Unfold(QTreeWidgetItem* item) {
   QString folder = item->data(0, kPathRole).toString();
   const QStringList names = SubFolders(folder);
   for (const QString& name : names) {
-    QString path = folder.endsWith(QLatin1Char('\\')) ? folder + name : folder + QLatin1Char('\\') + name;
+    QString path =
+        folder.endsWith(QLatin1Char('\\')) ? folder + name : folder + QLatin1Char('\\') + name;
     item->addChild(FolderItem(name, path));
   }
   if (names.isEmpty()) item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicator);

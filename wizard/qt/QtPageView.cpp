@@ -23,7 +23,8 @@ QtPageView::QtPageView(CPropertyPage& page, std::function<void()> afterUserActio
   for (size_t i = 0; i < controls.size(); ++i) {
     QWidget* widget = Build(i, controls[i]);
     const ControlTemplate& place = controls[i].layout;
-    widget->setGeometry(ToPixelsX(place.x), ToPixelsY(place.y), ToPixelsX(place.cx), ToPixelsY(place.cy));
+    widget->setGeometry(ToPixelsX(place.x), ToPixelsY(place.y), ToPixelsX(place.cx),
+                        ToPixelsY(place.cy));
     if (place.id != IDC_STATIC) widget->setObjectName(QStringLiteral("control_%1").arg(place.id));
     widgets.emplace_back(i, widget);
   }

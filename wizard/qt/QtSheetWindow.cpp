@@ -36,7 +36,8 @@ void PaintWhite(QWidget* widget) {
 
 }  // namespace
 
-QtSheetWindow::QtSheetWindow(CPropertySheet& sheet, QWidget* parent) : QDialog(parent), sheet(sheet) {
+QtSheetWindow::QtSheetWindow(CPropertySheet& sheet, QWidget* parent)
+    : QDialog(parent), sheet(sheet) {
   setObjectName(QStringLiteral("wizard"));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
   auto* column = new QVBoxLayout(this);
@@ -111,8 +112,10 @@ QtSheetWindow::QtSheetWindow(CPropertySheet& sheet, QWidget* parent) : QDialog(p
   connect(finish, &QPushButton::clicked, this, [this] { Press(PSBTN_FINISH); });
   connect(cancel, &QPushButton::clicked, this, [this] { Press(PSBTN_CANCEL); });
 
-  if (sheet.m_psh.dwFlags & PSH_WATERMARK) watermark->setPixmap(WizardPicture(sheet.m_psh.hbmWatermark));
-  if (sheet.m_psh.dwFlags & PSH_HEADER) headerPicture->setPixmap(WizardPicture(sheet.m_psh.hbmHeader));
+  if (sheet.m_psh.dwFlags & PSH_WATERMARK)
+    watermark->setPixmap(WizardPicture(sheet.m_psh.hbmWatermark));
+  if (sheet.m_psh.dwFlags & PSH_HEADER)
+    headerPicture->setPixmap(WizardPicture(sheet.m_psh.hbmHeader));
   // One of the two page areas is shown at a time.
   interior->hide();
   setFixedSize(kWidth, sizeHint().height());
@@ -143,7 +146,8 @@ QtPageView* QtSheetWindow::ViewOf(int index) {
   if (page == nullptr || !page->IsCreated()) return nullptr;
   const bool hidesHeader = (page->m_psp.dwFlags & PSP_HIDEHEADER) != 0;
   QStackedWidget* stack = hidesHeader ? exteriorPages : interiorPages;
-  auto* view = new QtPageView(*page, [this] { Serve(); }, stack);
+  auto* view = new QtPageView(
+      *page, [this] { Serve(); }, stack);
   stack->addWidget(view);
   views[index] = view;
   return view;
@@ -163,8 +167,8 @@ void QtSheetWindow::Redraw() {
     const bool hidesHeader = (page.m_psp.dwFlags & PSP_HIDEHEADER) != 0;
     exterior->setVisible(hidesHeader);
     interior->setVisible(!hidesHeader);
-    headerTitle->setText((page.m_psp.dwFlags & PSP_USEHEADERTITLE) ? ToQString(page.m_strHeaderTitle)
-                                                                   : QString());
+    headerTitle->setText(
+        (page.m_psp.dwFlags & PSP_USEHEADERTITLE) ? ToQString(page.m_strHeaderTitle) : QString());
     static_cast<QStackedWidget*>(view->parentWidget())->setCurrentWidget(view);
   }
   // Pages left meanwhile keep what was last sent to them, as windows do.

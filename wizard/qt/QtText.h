@@ -13,6 +13,7 @@ inline QString ToQString(const CSPWString& text) {
 
 inline CSPWString FromQString(const QString& text) {
   CSPWString result;
-  result.Append(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<uint32_t>(text.size()));
+  result.Append(reinterpret_cast<const char16_t*>(text.utf16()),
+                static_cast<uint32_t>(text.size()));
   return result;
 }

@@ -96,11 +96,16 @@ QPixmap Watermark() {
 
 QPixmap WizardPicture(UINT resourceId) {
   switch (resourceId) {
-    case IDB_HEADER: return Header();
-    case IDI_BIGICON: return Icon();
-    case IDB_WEBSITE: return Website();
-    case IDB_WATERMARK: return Watermark();
-    default: return QPixmap();
+    case IDB_HEADER:
+      return Header();
+    case IDI_BIGICON:
+      return Icon();
+    case IDB_WEBSITE:
+      return Website();
+    case IDB_WATERMARK:
+      return Watermark();
+    default:
+      return QPixmap();
   }
 }
 
