@@ -206,8 +206,8 @@ class SecuredFolders {
     // Reading the access lists once is not part of the changes' cost, as the
     // hive is read before the registry case's changes.
     PSECURITY_DESCRIPTOR current = nullptr;
-    GetNamedSecurityInfoW(u"C:\\Set", SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                          nullptr, nullptr, nullptr, &current);
+    GetNamedSecurityInfoW(u"C:\\Set", SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                          nullptr, nullptr, &current);
     LocalFree(current);
   }
   ~SecuredFolders() { LocalFree(descriptor_); }

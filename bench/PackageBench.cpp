@@ -30,9 +30,9 @@ struct Fixture {
 
 // Text-like data that deflates about 3:1, different for every file.
 CSPBuffer FileData(uint32_t seed) {
-  static const char* const kWords[] = {"rewrite ", "rule ",  "condition ", "pattern ",
-                                       "server ",  "header ", "request ",  "\r\n",
-                                       "map ",     "%{HTTP_HOST} ", "[L] ", "^/(.*)$ "};
+  static const char* const kWords[] = {"rewrite ", "rule ",         "condition ", "pattern ",
+                                       "server ",  "header ",       "request ",   "\r\n",
+                                       "map ",     "%{HTTP_HOST} ", "[L] ",       "^/(.*)$ "};
   CSPBuffer data;
   data.SetSize(kFileSize);
   uint32_t state = seed * 2654435761u + 1;
@@ -89,8 +89,8 @@ Fixture& TheFixture() {
     CSPBuffer tree;
     ZlibPacker packer(6);
     root.Encode(tree, true, packer);
-    unsigned char frame[16] = {'C', 'V', 'S', 'E', 'T', 'U', 'P', 'P', 'C', 'K', 'G', ':',
-                               0,   0,   2,   0};
+    unsigned char frame[16] = {'C', 'V', 'S', 'E', 'T', 'U', 'P', 'P',
+                               'C', 'K', 'G', ':', 0,   0,   2,   0};
     made.package.Set(frame, 16);
     made.package.Append(tree);
     return made;

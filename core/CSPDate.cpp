@@ -46,8 +46,7 @@ int64_t CSPDate::DayNumber(int32_t day, int32_t month, int32_t year) {
   int64_t previous = static_cast<int64_t>(year) - 1;
   int64_t leapDays = FloorDiv(previous, 4) + FloorDiv(previous, 400) - FloorDiv(previous, 100);
   if (year <= 0) ++leapDays;
-  int64_t number =
-      static_cast<int64_t>(year) * 365 + leapDays + DaysBeforeMonth(month) + day - 1;
+  int64_t number = static_cast<int64_t>(year) * 365 + leapDays + DaysBeforeMonth(month) + day - 1;
   if (month > 2 && IsLeapYear(year)) ++number;
   return number;
 }

@@ -99,7 +99,8 @@ T ParseInteger(const C* text) {
   bool negative = *text == '-';
   if (*text == '-' || *text == '+') ++text;
   using U = std::make_unsigned_t<T>;
-  const U limit = negative ? U(std::numeric_limits<T>::max()) + 1 : U(std::numeric_limits<T>::max());
+  const U limit =
+      negative ? U(std::numeric_limits<T>::max()) + 1 : U(std::numeric_limits<T>::max());
   U magnitude = 0;
   for (; IsDigit(Unit(*text)); ++text) {
     U digit = Unit(*text) - '0';
@@ -107,7 +108,7 @@ T ParseInteger(const C* text) {
   }
   if (!negative) return static_cast<T>(magnitude);
   return magnitude == U(std::numeric_limits<T>::max()) + 1 ? std::numeric_limits<T>::min()
-                                                          : -static_cast<T>(magnitude);
+                                                           : -static_cast<T>(magnitude);
 }
 
 template <class C>
@@ -411,9 +412,9 @@ void CSPStringBase<C>::SetNumber(uint64_t value) {
 template <class C>
 void CSPStringBase<C>::SetFloating(double value, int significantDigits) {
   char text[64];
-  auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::general,
-                           significantDigits)
-                 .ptr;
+  auto end =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::general, significantDigits)
+          .ptr;
   uint32_t count = static_cast<uint32_t>(end - text);
   if (count > 0 && (text[count - 1] == '.' || text[count - 1] == ',')) --count;
   AssignAscii(text, count);
@@ -674,9 +675,9 @@ bool CSPWString::WideToUtf8(CSPString& out) const {
   if (count > INT_MAX / 3) return false;  // beyond what the conversion can take
   std::unique_ptr<char[]> bytes(new (std::nothrow) char[size_t(count) * 3]);
   if (!bytes) CSPThrowOutOfMemory();
-  const int converted = WideCharToMultiByte(CP_UTF8, 0, GetString(), static_cast<int>(count),
-                                            bytes.get(), static_cast<int>(count * 3), nullptr,
-                                            nullptr);
+  const int converted =
+      WideCharToMultiByte(CP_UTF8, 0, GetString(), static_cast<int>(count), bytes.get(),
+                          static_cast<int>(count * 3), nullptr, nullptr);
   if (converted <= 0) return false;
   out.Clear();
   out.Append(bytes.get(), static_cast<uint32_t>(converted));

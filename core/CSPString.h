@@ -49,8 +49,7 @@ class CSPStringBase : public CSPObject {
   template <class T>
   static constexpr bool kIsNumber =
       std::is_integral_v<T> && !std::is_same_v<T, bool> && !std::is_same_v<T, char> &&
-      !std::is_same_v<T, wchar_t> && !std::is_same_v<T, char16_t> &&
-      !std::is_same_v<T, char32_t>;
+      !std::is_same_v<T, wchar_t> && !std::is_same_v<T, char16_t> && !std::is_same_v<T, char32_t>;
   template <class T>
   using IfNumber = std::enable_if_t<kIsNumber<T>, int>;
   template <class T>

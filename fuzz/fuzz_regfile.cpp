@@ -54,7 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   // The hive file is UTF-8 text; a unit that cannot be UTF-8 must have been escaped.
   std::string hive;
-  if (!machine::text::EncodeUtf8(machine::registry::HiveFileText(*loaded, Hive::LocalMachine), hive)) {
+  if (!machine::text::EncodeUtf8(machine::registry::HiveFileText(*loaded, Hive::LocalMachine),
+                                 hive)) {
     std::abort();
   }
   for (const std::string& rewritten : {hive, ExportText(*loaded)}) {

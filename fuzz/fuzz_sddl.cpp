@@ -61,10 +61,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   winsec::SecurityRecord record;
   std::string error;
   if (winsec::ParseSddl(text, record, error)) {
-    for (auto style : {winsec::RightsStyle::File, winsec::RightsStyle::Key, winsec::RightsStyle::Any}) {
+    for (auto style :
+         {winsec::RightsStyle::File, winsec::RightsStyle::Key, winsec::RightsStyle::Any}) {
       std::string written = winsec::FormatSddl(record, style);
       winsec::SecurityRecord again;
-      if (!winsec::ParseSddl(written, again, error) || winsec::FormatSddl(again, style) != written) {
+      if (!winsec::ParseSddl(written, again, error) ||
+          winsec::FormatSddl(again, style) != written) {
         std::abort();
       }
     }

@@ -76,8 +76,8 @@ class IISHelper {
   bool GetDataPaths(uint32_t id, CSPList<CSPWString>& paths, const CSPWString& path);
   bool GetStringData(uint32_t id, CSPWString& value, uint32_t& attributes, uint32_t& userType,
                      const CSPWString& path);
-  bool SetStringData(uint32_t id, const CSPWString& value, uint32_t attributes,
-                     uint32_t userType, const CSPWString& path);
+  bool SetStringData(uint32_t id, const CSPWString& value, uint32_t attributes, uint32_t userType,
+                     const CSPWString& path);
   bool GetMultiStringData(uint32_t id, CSPList<CSPWString>& values, uint32_t& attributes,
                           uint32_t& userType, const CSPWString& path);
   bool SetMultiStringData(uint32_t id, const CSPList<CSPWString>& values, uint32_t attributes,
@@ -157,9 +157,8 @@ class IISHelper {
   bool RemoveModule(const CSPWString& moduleName, const CSPWString& location);
   bool RemoveModuleEverywhere(const CSPWString& moduleName);
   // Empty path, verbs and access are written as "*", "*" and "Script".
-  bool AddHandler(const CSPWString& handlerName, const CSPWString& modules,
-                  const CSPWString& path, const CSPWString& verbs, const CSPWString& access,
-                  const CSPWString& location);
+  bool AddHandler(const CSPWString& handlerName, const CSPWString& modules, const CSPWString& path,
+                  const CSPWString& verbs, const CSPWString& access, const CSPWString& location);
   bool RemoveHandler(const CSPWString& handlerName, const CSPWString& location);
   bool RemoveHandlerEverywhere(const CSPWString& handlerName);
   // Handlers by path pattern: "*" + extension for ".ext", the text itself
@@ -179,8 +178,7 @@ class IISHelper {
   // all of IIS, or a website's root key ("1/ROOT").
   bool AddScriptMap(const CSPWString& extension, const CSPWString& executable, uint32_t flags,
                     const CSPWString& verbs, const CSPWString& path, bool includeSubkeys);
-  bool RemoveScriptMap(const CSPWString& extension, const CSPWString& path,
-                       bool includeSubkeys);
+  bool RemoveScriptMap(const CSPWString& extension, const CSPWString& path, bool includeSubkeys);
   bool RemoveWildcardScriptMap(const CSPWString& executable, const CSPWString& path,
                                bool includeSubkeys);
 
@@ -193,8 +191,8 @@ class IISHelper {
   bool CreateMetabase();
   bool CloseOpenKey();
   bool HasOpenKey() const { return metabase != nullptr && openKeyHandle != 0; }
-  HRESULT ReadData(uint32_t id, uint32_t dataType, const CSPWString& path,
-                   METADATA_RECORD& record, std::vector<uint8_t>& buffer);
+  HRESULT ReadData(uint32_t id, uint32_t dataType, const CSPWString& path, METADATA_RECORD& record,
+                   std::vector<uint8_t>& buffer);
   bool WriteData(uint32_t id, uint32_t dataType, uint32_t attributes, uint32_t userType,
                  const CSPWString& path, const void* data, uint32_t bytes);
   bool InheritedScriptMaps(const CSPWString& path, CSPList<CSPWString>& maps, bool& inheritable);

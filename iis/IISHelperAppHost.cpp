@@ -37,9 +37,7 @@ void IISHelper::SetCurrentElement(IAppHostElement* element, bool created) {
   newElement = created;
 }
 
-void IISHelper::SetCurrentSection(IAppHostElement* section) {
-  ReplaceRef(currentSection, section);
-}
+void IISHelper::SetCurrentSection(IAppHostElement* section) { ReplaceRef(currentSection, section); }
 
 bool IISHelper::SetConfigPath(const CSPWString& path) {
   if (!appHostConnected) return false;
@@ -207,8 +205,7 @@ bool IISHelper::CreateElement(const CSPWString& name) {
   ComRef<IAppHostProperty> property;
   ComText nameAttribute(u"name");
   if (FAILED(collection->CreateNewElement(defaultKind.Get(), entry.Out())) || entry.IsNull() ||
-      FAILED(entry->GetPropertyByName(nameAttribute.Get(), property.Out())) ||
-      property.IsNull()) {
+      FAILED(entry->GetPropertyByName(nameAttribute.Get(), property.Out())) || property.IsNull()) {
     return false;
   }
   VARIANT value;

@@ -167,12 +167,11 @@ bool IISHelper::RemoveFilterAt(const CSPWString& key, const CSPWString& filterNa
   CSPWString loadOrder;
   uint32_t attributes = 0;
   uint32_t userType = 0;
-  const bool removed =
-      GetStringData(MD_FILTER_LOAD_ORDER, loadOrder, attributes, userType, u"") &&
-      SetStringData(MD_FILTER_LOAD_ORDER,
-                    RemoveFromLoadOrder(SplitLoadOrder(loadOrder), filterName), attributes,
-                    userType, u"") &&
-      DeleteKey(filterName);
+  const bool removed = GetStringData(MD_FILTER_LOAD_ORDER, loadOrder, attributes, userType, u"") &&
+                       SetStringData(MD_FILTER_LOAD_ORDER,
+                                     RemoveFromLoadOrder(SplitLoadOrder(loadOrder), filterName),
+                                     attributes, userType, u"") &&
+                       DeleteKey(filterName);
   CloseKey();
   return removed;
 }

@@ -86,8 +86,7 @@ bool IISHelper::GetDataPaths(uint32_t id, CSPList<CSPWString>& paths, const CSPW
   std::vector<char16_t> buffer(1);
   DWORD required = 0;
   HRESULT hr = metabase->GetDataPaths(openKeyHandle, path, id, ALL_METADATA,
-                                      static_cast<DWORD>(buffer.size()), buffer.data(),
-                                      &required);
+                                      static_cast<DWORD>(buffer.size()), buffer.data(), &required);
   if (IsBufferTooSmall(hr)) {
     buffer.assign(required, 0);
     hr = metabase->GetDataPaths(openKeyHandle, path, id, ALL_METADATA,
@@ -123,9 +122,8 @@ HRESULT IISHelper::ReadData(uint32_t id, uint32_t dataType, const CSPWString& pa
   }
 }
 
-bool IISHelper::WriteData(uint32_t id, uint32_t dataType, uint32_t attributes,
-                          uint32_t userType, const CSPWString& path, const void* data,
-                          uint32_t bytes) {
+bool IISHelper::WriteData(uint32_t id, uint32_t dataType, uint32_t attributes, uint32_t userType,
+                          const CSPWString& path, const void* data, uint32_t bytes) {
   if (!HasOpenKey()) return false;
   METADATA_RECORD record{};
   record.dwMDIdentifier = id;
@@ -158,9 +156,8 @@ bool IISHelper::SetStringData(uint32_t id, const CSPWString& value, uint32_t att
                    (value.GetLength() + 1) * sizeof(char16_t));
 }
 
-bool IISHelper::GetMultiStringData(uint32_t id, CSPList<CSPWString>& values,
-                                   uint32_t& attributes, uint32_t& userType,
-                                   const CSPWString& path) {
+bool IISHelper::GetMultiStringData(uint32_t id, CSPList<CSPWString>& values, uint32_t& attributes,
+                                   uint32_t& userType, const CSPWString& path) {
   if (!HasOpenKey()) return false;
   std::vector<uint8_t> buffer(sizeof(char16_t));
   METADATA_RECORD record;
@@ -175,15 +172,14 @@ bool IISHelper::GetMultiStringData(uint32_t id, CSPList<CSPWString>& values,
 }
 
 bool IISHelper::SetMultiStringData(uint32_t id, const CSPList<CSPWString>& values,
-                                   uint32_t attributes, uint32_t userType,
-                                   const CSPWString& path) {
+                                   uint32_t attributes, uint32_t userType, const CSPWString& path) {
   const std::vector<char16_t> units = JoinMultiString(values);
   return WriteData(id, MULTISZ_METADATA, attributes, userType, path, units.data(),
                    static_cast<uint32_t>(units.size() * sizeof(char16_t)));
 }
 
-bool IISHelper::GetDwordData(uint32_t id, uint32_t& value, uint32_t& attributes,
-                             uint32_t& userType, const CSPWString& path) {
+bool IISHelper::GetDwordData(uint32_t id, uint32_t& value, uint32_t& attributes, uint32_t& userType,
+                             const CSPWString& path) {
   if (!HasOpenKey()) return false;
   std::vector<uint8_t> buffer(sizeof(DWORD));
   METADATA_RECORD record;
@@ -194,8 +190,8 @@ bool IISHelper::GetDwordData(uint32_t id, uint32_t& value, uint32_t& attributes,
   return true;
 }
 
-bool IISHelper::SetDwordData(uint32_t id, uint32_t value, uint32_t attributes,
-                             uint32_t userType, const CSPWString& path) {
+bool IISHelper::SetDwordData(uint32_t id, uint32_t value, uint32_t attributes, uint32_t userType,
+                             const CSPWString& path) {
   return WriteData(id, DWORD_METADATA, attributes, userType, path, &value, sizeof value);
 }
 

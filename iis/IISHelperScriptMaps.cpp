@@ -7,8 +7,7 @@ namespace {
 const char16_t kW3svc[] = u"/LM/W3SVC";
 
 bool StartsWith(const CSPWString& text, const CSPWString& prefix) {
-  return text.GetLength() >= prefix.GetLength() &&
-         text.Mid(0, prefix.GetLength()) == prefix;
+  return text.GetLength() >= prefix.GetLength() && text.Mid(0, prefix.GetLength()) == prefix;
 }
 
 bool Contains(const CSPWString& text, const CSPWString& part) {

@@ -27,9 +27,8 @@ const Field kRegistryFields[] = {
     {"REGNAME", S, "value name"},
     {"REGTYPE", N, "0 only make the key, 1 text (REG_SZ), 2 number (REG_DWORD)"},
     {"DATA", B, "the text's bytes, or the number as 4 little-endian bytes"}};
-const Field kRemoveRegistryFields[] = {
-    {"PATH", S, "key path below HKEY_LOCAL_MACHINE"},
-    {"REGNAME", S, "value name; empty removes the key itself"}};
+const Field kRemoveRegistryFields[] = {{"PATH", S, "key path below HKEY_LOCAL_MACHINE"},
+                                       {"REGNAME", S, "value name; empty removes the key itself"}};
 const Field kDirFields[] = {{"PATH", S, kDir}};
 const Field kAccessFields[] = {
     {"OBJECT_TYPE", N, "1 file or folder, 2 registry key"},
@@ -40,18 +39,17 @@ const Field kAccessFields[] = {
     {"ACCESS_MODE", N, "Windows access mode of the entry (1 grant, 2 set, 3 deny)"},
     {"PERMISSIONS", N, "Windows access mask"},
     {"INHERITANCE", N, "low 16 bits: inheritance flags; high 16 bits: protection"}};
-const Field kLinkFields[] = {
-    {"PATH", S, kDir}, {"FILENAME", S, "the link; relative to PATH"},
-    {"TARGET", S, "what it points to; relative to PATH"}};
+const Field kLinkFields[] = {{"PATH", S, kDir},
+                             {"FILENAME", S, "the link; relative to PATH"},
+                             {"TARGET", S, "what it points to; relative to PATH"}};
 const Field kShortcutFields[] = {
     {"SHORTCUT_FOLDER", S, "folder in the all-users Start menu programs"},
     {"SHORTCUT_FILENAME", S, "shortcut file name (.lnk)"},
     {"TARGET_PATH", S, kDir},
     {"TARGET_FILENAME", S, "the target; relative to TARGET_PATH"},
     {"DESCRIPTION", S, "the shortcut's description"}};
-const Field kRemoveShortcutFields[] = {
-    {"SHORTCUT_FOLDER", S, "folder in the Start menu programs"},
-    {"SHORTCUT_FILENAME", S, "shortcut file name (.lnk)"}};
+const Field kRemoveShortcutFields[] = {{"SHORTCUT_FOLDER", S, "folder in the Start menu programs"},
+                                       {"SHORTCUT_FILENAME", S, "shortcut file name (.lnk)"}};
 const Field kFilterFields[] = {{"FILTERNAME", S, "the ISAPI filter's name"},
                                {"EXECUTABLE", S, kExe},
                                {"DESCRIPTION", S, "the filter's description"}};
@@ -68,11 +66,12 @@ const Field kRestrictionFields[] = {{"NAME", S, "group name of the restriction"}
                                     {"DESCRIPTION", S, "the restriction's description"}};
 const Field kNameFields[] = {{"NAME", S, "the name in the IIS configuration"}};
 const Field kGlobalModuleFields[] = {{"NAME", S, "the module's name"}, {"EXECUTABLE", S, kExe}};
-const Field kHandlerFields[] = {{"NAME", S, "the handler's name"},
-                                {"MODULENAME", S, "the module that handles requests"},
-                                {"EXTENSION", S, "the path pattern, such as *.qv"},
-                                {"ACCESS", S, "required access: None, Read, Write, Script, Execute"},
-                                {"VERBS", S, "verbs, comma-separated; * for all"}};
+const Field kHandlerFields[] = {
+    {"NAME", S, "the handler's name"},
+    {"MODULENAME", S, "the module that handles requests"},
+    {"EXTENSION", S, "the path pattern, such as *.qv"},
+    {"ACCESS", S, "required access: None, Read, Write, Script, Execute"},
+    {"VERBS", S, "verbs, comma-separated; * for all"}};
 
 #define FIELDS(list) list, sizeof(list) / sizeof(list[0])
 

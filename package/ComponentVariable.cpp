@@ -35,20 +35,34 @@ uint32_t FixedSize(uint8_t type) {
 
 const char* Name(uint8_t type) {
   switch (type) {
-    case LONG: return "LONG";
-    case ULONG: return "ULONG";
-    case LONGLONG: return "LONGLONG";
-    case ULONGLONG: return "ULONGLONG";
-    case DOUBLE: return "DOUBLE";
-    case DATE: return "DATE";
-    case DATETIME: return "DATETIME";
-    case TIME: return "TIME";
-    case BINARY: return "BINARY";
-    case STRING: return "STRING";
-    case WSTRING: return "WSTRING";
-    case MAP: return "MAP";
-    case LIST: return "LIST";
-    default: return nullptr;
+    case LONG:
+      return "LONG";
+    case ULONG:
+      return "ULONG";
+    case LONGLONG:
+      return "LONGLONG";
+    case ULONGLONG:
+      return "ULONGLONG";
+    case DOUBLE:
+      return "DOUBLE";
+    case DATE:
+      return "DATE";
+    case DATETIME:
+      return "DATETIME";
+    case TIME:
+      return "TIME";
+    case BINARY:
+      return "BINARY";
+    case STRING:
+      return "STRING";
+    case WSTRING:
+      return "WSTRING";
+    case MAP:
+      return "MAP";
+    case LIST:
+      return "LIST";
+    default:
+      return nullptr;
   }
 }
 
@@ -64,8 +78,7 @@ uint32_t DateWord(const CSPDate& date) {
 }
 
 uint32_t TimeWord(const CSPTime& time) {
-  return static_cast<uint32_t>(time.GetSecond()) |
-         (static_cast<uint32_t>(time.GetMinute()) << 8) |
+  return static_cast<uint32_t>(time.GetSecond()) | (static_cast<uint32_t>(time.GetMinute()) << 8) |
          (static_cast<uint32_t>(time.GetHour()) << 16);
 }
 
@@ -560,8 +573,8 @@ bool ComponentVariable::Decode(const unsigned char* data, uint32_t totalLength,
 
 // `owned` holds the body when it was inflated; a BINARY value may take it
 // over instead of copying it.
-bool ComponentVariable::ReadBody(const unsigned char* body, uint32_t bodyLength,
-                                 uint32_t maxDepth, uint32_t depth, CSPBuffer& owned) {
+bool ComponentVariable::ReadBody(const unsigned char* body, uint32_t bodyLength, uint32_t maxDepth,
+                                 uint32_t depth, CSPBuffer& owned) {
   uint32_t fixed = VariableType::FixedSize(type);
   if (fixed != 0) size = fixed;
   if (bodyLength < size || !VariableType::IsValid(type)) return false;
@@ -688,9 +701,8 @@ bool ComponentVariable::HoldChildren() {
 // ---------------------------------------------------------------------------
 // Decoding from a file
 
-bool ComponentVariable::DecodeFromFile(CSPFile& file, uint32_t totalLength,
-                                       uint32_t headerLength, uint32_t maxDepth,
-                                       uint32_t depth, bool withName) {
+bool ComponentVariable::DecodeFromFile(CSPFile& file, uint32_t totalLength, uint32_t headerLength,
+                                       uint32_t maxDepth, uint32_t depth, bool withName) {
   if (maxDepth < depth || depth > kNestingBound) return false;
   Reset();
   if (headerLength > totalLength) return false;
@@ -727,8 +739,8 @@ bool ComponentVariable::ReadFileBody(CSPFile& file, uint32_t bodyLength, uint32_
   return Skip(file, bodyLength - size);
 }
 
-bool ComponentVariable::ReadFileChildren(CSPFile& file, uint32_t bodyLength,
-                                         uint32_t maxDepth, uint32_t depth) {
+bool ComponentVariable::ReadFileChildren(CSPFile& file, uint32_t bodyLength, uint32_t maxDepth,
+                                         uint32_t depth) {
   bool isMap = type == VariableType::MAP;
   if (!isMap) elements.SetSize(count);
   uint32_t consumed = 0;

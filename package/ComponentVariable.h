@@ -175,8 +175,8 @@ class ComponentVariable {
               uint32_t maxDepth, uint32_t depth, bool withName);
   // The same from the current position of an open file; afterwards the
   // position is the end of the node. Containers at maxDepth are skipped.
-  bool DecodeFromFile(CSPFile& file, uint32_t totalLength, uint32_t headerLength,
-                      uint32_t maxDepth, uint32_t depth, bool withName);
+  bool DecodeFromFile(CSPFile& file, uint32_t totalLength, uint32_t headerLength, uint32_t maxDepth,
+                      uint32_t depth, bool withName);
 
  private:
   // Reset, then the name, type and size of a new value.
@@ -193,8 +193,8 @@ class ComponentVariable {
                    uint32_t packedSize) const;
 
   bool ReadHeader(const unsigned char* header, uint32_t headerLength, bool withName);
-  bool ReadBody(const unsigned char* body, uint32_t bodyLength, uint32_t maxDepth,
-                uint32_t depth, CSPBuffer& owned);
+  bool ReadBody(const unsigned char* body, uint32_t bodyLength, uint32_t maxDepth, uint32_t depth,
+                CSPBuffer& owned);
   bool ReadValue(const unsigned char* body, CSPBuffer& owned);
   bool ReadDate(uint32_t word);
   bool HoldChildren();
@@ -204,8 +204,7 @@ class ComponentVariable {
   bool CloseChild(ComponentVariable* child, CSPPtr<ComponentVariable>& loose);
   bool Inflate(const unsigned char* body, uint32_t bodyLength, CSPBuffer& inflated) const;
   bool ReadFileBody(CSPFile& file, uint32_t bodyLength, uint32_t maxDepth, uint32_t depth);
-  bool ReadFileChildren(CSPFile& file, uint32_t bodyLength, uint32_t maxDepth,
-                        uint32_t depth);
+  bool ReadFileChildren(CSPFile& file, uint32_t bodyLength, uint32_t maxDepth, uint32_t depth);
 
   CSPString name;
   uint8_t type = 0;

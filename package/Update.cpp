@@ -26,8 +26,7 @@ bool IsSupportedVersion(uint32_t version) {
   return (version & 0xFFFF0000u) <= kHighestMajorVersion;
 }
 
-const ComponentVariable* ChildOfType(const ComponentVariable& node, const char* key,
-                                     uint8_t type) {
+const ComponentVariable* ChildOfType(const ComponentVariable& node, const char* key, uint8_t type) {
   const ComponentVariable* child = node.GetChild(key);
   return child != nullptr && child->GetType() == type ? child : nullptr;
 }

@@ -82,18 +82,30 @@ bool UpdateComponent::Run(IISHelper& iis, const CSPList<CSPWString>& sites,
   // The per-website forms take a list; null asks for the server-wide form.
   const CSPList<CSPWString>* chosen = sites.GetCount() != 0 ? &sites : nullptr;
   switch (typeCode) {
-    case kNoAction: return true;
-    case kCreateFile: return RunCreateFile();
-    case kRemoveFile: return RunRemoveFile();
-    case kExecuteFile: return RunExecuteFile();
-    case kAddRegistryValue: return RunAddRegistryValue();
-    case kRemoveRegistryValue: return RunRemoveRegistryValue();
-    case kCreateDirectory: return RunCreateDirectory();
-    case kRemoveDirectory: return RunRemoveDirectory();
-    case kSetAccessRights: return RunSetAccessRights();
-    case kCreateSymbolicLink: return RunCreateSymbolicLink();
-    case kCreateShortcut: return RunCreateShortcut();
-    case kRemoveShortcut: return RunRemoveShortcut();
+    case kNoAction:
+      return true;
+    case kCreateFile:
+      return RunCreateFile();
+    case kRemoveFile:
+      return RunRemoveFile();
+    case kExecuteFile:
+      return RunExecuteFile();
+    case kAddRegistryValue:
+      return RunAddRegistryValue();
+    case kRemoveRegistryValue:
+      return RunRemoveRegistryValue();
+    case kCreateDirectory:
+      return RunCreateDirectory();
+    case kRemoveDirectory:
+      return RunRemoveDirectory();
+    case kSetAccessRights:
+      return RunSetAccessRights();
+    case kCreateSymbolicLink:
+      return RunCreateSymbolicLink();
+    case kCreateShortcut:
+      return RunCreateShortcut();
+    case kRemoveShortcut:
+      return RunRemoveShortcut();
     case kAddFilter: {
       if (priorities.GetCount() == 0) return RunAddFilter(iis, chosen, priorities);
       // With priorities the filter always goes in at a remembered
@@ -102,18 +114,30 @@ bool UpdateComponent::Run(IISHelper& iis, const CSPList<CSPWString>& sites,
       global.Add(CSPWString());
       return RunAddFilter(iis, chosen != nullptr ? chosen : &global, priorities);
     }
-    case kRemoveFilter: return RunRemoveFilter(iis);
-    case kAddScriptMapping: return RunAddScriptMapping(iis, chosen);
-    case kRemoveScriptMapping: return RunRemoveScriptMapping(iis);
-    case kRemoveWildcardMapping: return RunRemoveWildcardMapping(iis);
-    case kAddRestriction: return RunAddRestriction(iis);
-    case kRemoveRestriction: return RunRemoveRestriction(iis);
-    case kAddGlobalModule: return RunAddGlobalModule(iis);
-    case kRemoveGlobalModule: return RunRemoveGlobalModule(iis);
-    case kAddModule: return RunAddModule(iis, chosen);
-    case kRemoveModule: return RunRemoveModule(iis);
-    case kAddHandler: return RunAddHandler(iis, chosen);
-    case kRemoveHandler: return RunRemoveHandler(iis);
+    case kRemoveFilter:
+      return RunRemoveFilter(iis);
+    case kAddScriptMapping:
+      return RunAddScriptMapping(iis, chosen);
+    case kRemoveScriptMapping:
+      return RunRemoveScriptMapping(iis);
+    case kRemoveWildcardMapping:
+      return RunRemoveWildcardMapping(iis);
+    case kAddRestriction:
+      return RunAddRestriction(iis);
+    case kRemoveRestriction:
+      return RunRemoveRestriction(iis);
+    case kAddGlobalModule:
+      return RunAddGlobalModule(iis);
+    case kRemoveGlobalModule:
+      return RunRemoveGlobalModule(iis);
+    case kAddModule:
+      return RunAddModule(iis, chosen);
+    case kRemoveModule:
+      return RunRemoveModule(iis);
+    case kAddHandler:
+      return RunAddHandler(iis, chosen);
+    case kRemoveHandler:
+      return RunRemoveHandler(iis);
     default:
       errorText = "Uknown update component type";
       return false;

@@ -17,13 +17,26 @@ bool UpdateCondition::Set(const CSPString& conditionName, uint32_t type, uint32_
 bool UpdateCondition::Decide(int comparison) const {
   bool holds;
   switch (compareOperator) {
-    case 1: holds = comparison == 0; break;
-    case 2: holds = comparison != 0; break;
-    case 3: holds = comparison < 0; break;
-    case 4: holds = comparison > 0; break;
-    case 5: holds = comparison <= 0; break;
-    case 6: holds = comparison >= 0; break;
-    default: return false;  // operator 0 is not turned round by `execute`
+    case 1:
+      holds = comparison == 0;
+      break;
+    case 2:
+      holds = comparison != 0;
+      break;
+    case 3:
+      holds = comparison < 0;
+      break;
+    case 4:
+      holds = comparison > 0;
+      break;
+    case 5:
+      holds = comparison <= 0;
+      break;
+    case 6:
+      holds = comparison >= 0;
+      break;
+    default:
+      return false;  // operator 0 is not turned round by `execute`
   }
   return execute ? holds : !holds;
 }

@@ -67,14 +67,13 @@ class IniFile {
   // Where a key was read, "FILE:LINE", for messages about its value; only
   // the file for a key set since, and `unnamed` for text that came from no
   // file.
-  std::string Where(std::string_view section, std::string_view key,
-                    std::string_view unnamed) const;
+  std::string Where(std::string_view section, std::string_view key, std::string_view unnamed) const;
 
  private:
   struct Line {
     std::string key;  // empty for comments and blank lines
     std::string value;
-    std::string raw;  // comment or blank text as read
+    std::string raw;    // comment or blank text as read
     size_t number = 0;  // its line in the file; 0 when set since
   };
   struct Section {
@@ -90,7 +89,7 @@ class IniFile {
   std::vector<Line> preamble_;
   std::vector<Section> sections_;
   std::unordered_map<std::string, size_t> sectionIndex_;  // folded name -> section
-  std::string fileName_;  // as Parse was given it
+  std::string fileName_;                                  // as Parse was given it
 };
 
 class Machine {

@@ -321,7 +321,9 @@ bool RegKey::GetDwordValue(const CSPWString& name, uint32_t& value) const {
   return ReadDword(key, name.GetString(), value);
 }
 
-bool RegKey::SetDwordValue(const char* name, uint32_t value) { return WriteDword(key, name, value); }
+bool RegKey::SetDwordValue(const char* name, uint32_t value) {
+  return WriteDword(key, name, value);
+}
 
 bool RegKey::SetDwordValue(const char16_t* name, uint32_t value) {
   return WriteDword(key, name, value);

@@ -29,7 +29,9 @@ HRESULT AdminManagerObject::GetMetadata(BSTR, VARIANT* pValue) {
   return HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED);
 }
 
-HRESULT AdminManagerObject::SetMetadata(BSTR, VARIANT) { return HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED); }
+HRESULT AdminManagerObject::SetMetadata(BSTR, VARIANT) {
+  return HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED);
+}
 
 HRESULT AdminManagerObject::get_ConfigManager(IAppHostConfigManager** ppConfigManager) {
   if (!ppConfigManager) return E_POINTER;

@@ -73,8 +73,11 @@ CollectionSchema Collection(ElementPtr entry, std::vector<std::string> keys,
 ElementPtr ProcessModel() {
   return Element("processModel",
                  {Enum("identityType", "ApplicationPoolIdentity",
-                       {{"LocalSystem", 0}, {"LocalService", 1}, {"NetworkService", 2},
-                        {"SpecificUser", 3}, {"ApplicationPoolIdentity", 4}}),
+                       {{"LocalSystem", 0},
+                        {"LocalService", 1},
+                        {"NetworkService", 2},
+                        {"SpecificUser", 3},
+                        {"ApplicationPoolIdentity", 4}}),
                   Text("userName"), Text("password"), Bool("loadUserProfile", true),
                   Bool("setProfileEnvironment", true),
                   Enum("logonType", "LogonBatch", {{"LogonBatch", 0}, {"LogonService", 1}}),
@@ -87,50 +90,55 @@ ElementPtr ProcessModel() {
 
 ElementPtr Recycling() {
   auto schedule = Element("add", {Span("value", "00:00:00")});
-  auto periodicRestart = Element(
-      "periodicRestart",
-      {UInt("memory", 0), UInt("privateMemory", 0), UInt("requests", 0), Span("time", "1.05:00:00")},
-      {Element("schedule", {}, {}, Collection(schedule, {"value"}))});
-  return Element("recycling",
-                 {Bool("disallowOverlappingRotation", false),
-                  Bool("disallowRotationOnConfigChange", false),
-                  Flags("logEventOnRecycle", "Time, Memory, PrivateMemory",
-                        {{"Time", 1}, {"Requests", 2}, {"Schedule", 4}, {"Memory", 8},
-                         {"IsapiUnhealthy", 16}, {"OnDemand", 32}, {"ConfigChange", 64},
-                         {"PrivateMemory", 128}})},
-                 {periodicRestart});
+  auto periodicRestart = Element("periodicRestart",
+                                 {UInt("memory", 0), UInt("privateMemory", 0), UInt("requests", 0),
+                                  Span("time", "1.05:00:00")},
+                                 {Element("schedule", {}, {}, Collection(schedule, {"value"}))});
+  return Element(
+      "recycling",
+      {Bool("disallowOverlappingRotation", false), Bool("disallowRotationOnConfigChange", false),
+       Flags("logEventOnRecycle", "Time, Memory, PrivateMemory",
+             {{"Time", 1},
+              {"Requests", 2},
+              {"Schedule", 4},
+              {"Memory", 8},
+              {"IsapiUnhealthy", 16},
+              {"OnDemand", 32},
+              {"ConfigChange", 64},
+              {"PrivateMemory", 128}})},
+      {periodicRestart});
 }
 
 ElementPtr Failure() {
-  return Element("failure",
-                 {Enum("loadBalancerCapabilities", "HttpLevel", {{"TcpLevel", 1}, {"HttpLevel", 2}}),
-                  Bool("orphanWorkerProcess", false), Text("orphanActionExe"),
-                  Text("orphanActionParams"), Bool("rapidFailProtection", true),
-                  Span("rapidFailProtectionInterval", "00:05:00"),
-                  UInt("rapidFailProtectionMaxCrashes", 5), Text("autoShutdownExe"),
-                  Text("autoShutdownParams")});
+  return Element(
+      "failure",
+      {Enum("loadBalancerCapabilities", "HttpLevel", {{"TcpLevel", 1}, {"HttpLevel", 2}}),
+       Bool("orphanWorkerProcess", false), Text("orphanActionExe"), Text("orphanActionParams"),
+       Bool("rapidFailProtection", true), Span("rapidFailProtectionInterval", "00:05:00"),
+       UInt("rapidFailProtectionMaxCrashes", 5), Text("autoShutdownExe"),
+       Text("autoShutdownParams")});
 }
 
 ElementPtr Cpu() {
-  return Element("cpu", {UInt("limit", 0),
-                         Enum("action", "NoAction",
-                              {{"NoAction", 0}, {"KillW3wp", 1}, {"Throttle", 2},
-                               {"ThrottleUnderLoad", 3}}),
-                         Span("resetInterval", "00:05:00"), Bool("smpAffinitized", false),
-                         UInt("smpProcessorAffinityMask", 4294967295u),
-                         UInt("smpProcessorAffinityMask2", 4294967295u)});
+  return Element(
+      "cpu", {UInt("limit", 0),
+              Enum("action", "NoAction",
+                   {{"NoAction", 0}, {"KillW3wp", 1}, {"Throttle", 2}, {"ThrottleUnderLoad", 3}}),
+              Span("resetInterval", "00:05:00"), Bool("smpAffinitized", false),
+              UInt("smpProcessorAffinityMask", 4294967295u),
+              UInt("smpProcessorAffinityMask2", 4294967295u)});
 }
 
 ElementPtr ApplicationPool() {
-  return Element("add",
-                 {Text("name"), UInt("queueLength", 1000), Bool("autoStart", true),
-                  Bool("enable32BitAppOnWin64", false), Text("managedRuntimeVersion", "v4.0"),
-                  Text("managedRuntimeLoader", "webengine4.dll"),
-                  Bool("enableConfigurationOverride", true),
-                  Enum("managedPipelineMode", "Integrated", {{"Integrated", 0}, {"Classic", 1}}),
-                  Text("CLRConfigFile"), Bool("passAnonymousToken", true),
-                  Enum("startMode", "OnDemand", {{"OnDemand", 0}, {"AlwaysRunning", 1}})},
-                 {ProcessModel(), Recycling(), Failure(), Cpu()});
+  return Element(
+      "add",
+      {Text("name"), UInt("queueLength", 1000), Bool("autoStart", true),
+       Bool("enable32BitAppOnWin64", false), Text("managedRuntimeVersion", "v4.0"),
+       Text("managedRuntimeLoader", "webengine4.dll"), Bool("enableConfigurationOverride", true),
+       Enum("managedPipelineMode", "Integrated", {{"Integrated", 0}, {"Classic", 1}}),
+       Text("CLRConfigFile"), Bool("passAnonymousToken", true),
+       Enum("startMode", "OnDemand", {{"OnDemand", 0}, {"AlwaysRunning", 1}})},
+      {ProcessModel(), Recycling(), Failure(), Cpu()});
 }
 
 ElementPtr ApplicationPools() {
@@ -150,8 +158,11 @@ ElementPtr VirtualDirectory(std::string name) {
 }
 
 Attributes ApplicationAttributes() {
-  return {Text("path"), Text("applicationPool"), Text("enabledProtocols", "http"),
-          Bool("serviceAutoStartEnabled", false), Text("serviceAutoStartProvider"),
+  return {Text("path"),
+          Text("applicationPool"),
+          Text("enabledProtocols", "http"),
+          Bool("serviceAutoStartEnabled", false),
+          Text("serviceAutoStartProvider"),
           Bool("preloadEnabled", false)};
 }
 
@@ -167,13 +178,17 @@ ElementPtr LogFile() {
       {Flags("logExtFileFlags",
              "Date, Time, ClientIP, UserName, ServerIP, Method, UriStem, UriQuery, HttpStatus, "
              "Win32Status, TimeTaken, ServerPort, UserAgent, Referer, HttpSubStatus",
-             {{"Date", 1}, {"Time", 2}, {"ClientIP", 4}, {"UserName", 8}, {"SiteName", 16},
-              {"ComputerName", 32}, {"ServerIP", 64}, {"Method", 128}, {"UriStem", 256},
-              {"UriQuery", 512}, {"HttpStatus", 1024}, {"Win32Status", 2048},
-              {"BytesSent", 4096}, {"BytesRecv", 8192}, {"TimeTaken", 16384},
-              {"ServerPort", 32768}, {"UserAgent", 65536}, {"Cookie", 131072},
-              {"Referer", 262144}, {"ProtocolVersion", 524288}, {"Host", 1048576},
-              {"HttpSubStatus", 2097152}}),
+             {{"Date", 1},          {"Time", 2},
+              {"ClientIP", 4},      {"UserName", 8},
+              {"SiteName", 16},     {"ComputerName", 32},
+              {"ServerIP", 64},     {"Method", 128},
+              {"UriStem", 256},     {"UriQuery", 512},
+              {"HttpStatus", 1024}, {"Win32Status", 2048},
+              {"BytesSent", 4096},  {"BytesRecv", 8192},
+              {"TimeTaken", 16384}, {"ServerPort", 32768},
+              {"UserAgent", 65536}, {"Cookie", 131072},
+              {"Referer", 262144},  {"ProtocolVersion", 524288},
+              {"Host", 1048576},    {"HttpSubStatus", 2097152}}),
        Text("customLogPluginClsid"),
        Enum("logFormat", "W3C", {{"IIS", 0}, {"NCSA", 1}, {"W3C", 2}, {"Custom", 3}}),
        Text("directory", "%SystemDrive%\\inetpub\\logs\\LogFiles"),
@@ -183,20 +198,19 @@ ElementPtr LogFile() {
 }
 
 ElementPtr Site(std::string name) {
-  auto binding = Element("binding", {Text("protocol"), Text("bindingInformation"),
-                                     UInt("sslFlags", 0)});
-  auto bindings = Element("bindings", {}, {},
-                          Collection(binding, {"protocol", "bindingInformation"}));
-  auto limits = Element("limits", {UInt("maxBandwidth", 4294967295u),
-                                   UInt("maxConnections", 4294967295u),
-                                   Span("connectionTimeout", "00:02:00"),
-                                   UInt("maxUrlSegments", 32)});
+  auto binding =
+      Element("binding", {Text("protocol"), Text("bindingInformation"), UInt("sslFlags", 0)});
+  auto bindings =
+      Element("bindings", {}, {}, Collection(binding, {"protocol", "bindingInformation"}));
+  auto limits =
+      Element("limits", {UInt("maxBandwidth", 4294967295u), UInt("maxConnections", 4294967295u),
+                         Span("connectionTimeout", "00:02:00"), UInt("maxUrlSegments", 32)});
   auto traceLogging = Element(
       "traceFailedRequestsLogging",
       {Bool("enabled", false), Text("directory", "%SystemDrive%\\inetpub\\logs\\FailedReqLogFiles"),
-       UInt("maxLogFiles", 50), UInt("maxLogFileSizeKB", 1024), Bool("customActionsEnabled", false)});
-  return Element(std::move(name),
-                 {Text("name"), UInt("id", 0), Bool("serverAutoStart", true)},
+       UInt("maxLogFiles", 50), UInt("maxLogFileSizeKB", 1024),
+       Bool("customActionsEnabled", false)});
+  return Element(std::move(name), {Text("name"), UInt("id", 0), Bool("serverAutoStart", true)},
                  {bindings, limits, LogFile(), traceLogging,
                   Element("applicationDefaults", ApplicationAttributes()),
                   VirtualDirectory("virtualDirectoryDefaults")},
@@ -226,22 +240,28 @@ ElementPtr Modules() {
 }
 
 ElementPtr Handlers() {
-  auto handler = Element(
-      "add",
-      {Text("name"), Text("path"), Text("verb"), Text("type"), Text("modules"),
-       Text("scriptProcessor"),
-       Enum("resourceType", "Unspecified",
-            {{"File", 0}, {"Directory", 1}, {"Either", 2}, {"Unspecified", 3}}),
-       Enum("requireAccess", "Script",
-            {{"None", 0}, {"Read", 1}, {"Write", 2}, {"Script", 3}, {"Execute", 4}}),
-       Bool("allowPathInfo", false), Text("preCondition"),
-       UInt("responseBufferLimit", 4194304)});
+  auto handler =
+      Element("add", {Text("name"), Text("path"), Text("verb"), Text("type"), Text("modules"),
+                      Text("scriptProcessor"),
+                      Enum("resourceType", "Unspecified",
+                           {{"File", 0}, {"Directory", 1}, {"Either", 2}, {"Unspecified", 3}}),
+                      Enum("requireAccess", "Script",
+                           {{"None", 0}, {"Read", 1}, {"Write", 2}, {"Script", 3}, {"Execute", 4}}),
+                      Bool("allowPathInfo", false), Text("preCondition"),
+                      UInt("responseBufferLimit", 4194304)});
   // A website's own handlers are consulted before the ones it inherits.
   return Element("handlers",
                  {Flags("accessPolicy", "Read",
-                        {{"None", 0}, {"Read", 1}, {"Write", 2}, {"Execute", 4}, {"Source", 16},
-                         {"Script", 512}, {"NoRemoteWrite", 1024}, {"NoRemoteRead", 4096},
-                         {"NoRemoteExecute", 8192}, {"NoRemoteScript", 16384}})},
+                        {{"None", 0},
+                         {"Read", 1},
+                         {"Write", 2},
+                         {"Execute", 4},
+                         {"Source", 16},
+                         {"Script", 512},
+                         {"NoRemoteWrite", 1024},
+                         {"NoRemoteRead", 4096},
+                         {"NoRemoteExecute", 8192},
+                         {"NoRemoteScript", 16384}})},
                  {}, Collection(handler, {"name"}, false));
 }
 
@@ -261,15 +281,17 @@ ElementPtr FastCgi() {
        Bool("flushNamedPipe", false), UInt("rapidFailsPerMinute", 10),
        UInt("signalBeforeTerminateSeconds", 0), Text("monitorChangesTo"),
        Enum("stderrMode", "ReturnStdErrIn500",
-            {{"ReturnStdErrIn500", 0}, {"ReturnGeneric500", 1}, {"IgnoreAndReturn200", 2},
+            {{"ReturnStdErrIn500", 0},
+             {"ReturnGeneric500", 1},
+             {"IgnoreAndReturn200", 2},
              {"TerminateProcess", 3}})},
       {Element("environmentVariables", {}, {}, Collection(variable, {"name"}))});
   return Element("fastCgi", {}, {}, Collection(application, {"fullPath", "arguments"}));
 }
 
 ElementPtr IsapiCgiRestriction() {
-  auto restriction = Element("add", {Text("path"), Bool("allowed", false), Text("groupId"),
-                                     Text("description")});
+  auto restriction =
+      Element("add", {Text("path"), Bool("allowed", false), Text("groupId"), Text("description")});
   return Element("isapiCgiRestriction",
                  {Bool("notListedIsapisAllowed", false), Bool("notListedCgisAllowed", false)}, {},
                  Collection(restriction, {"path"}));

@@ -26,7 +26,7 @@ struct EnumValue {
 struct AttributeSchema {
   std::string name;
   AttributeType type = AttributeType::String;
-  std::string defaultValue;  // as it would be written in the file
+  std::string defaultValue;       // as it would be written in the file
   std::vector<EnumValue> values;  // Enum and Flags
 };
 

@@ -91,8 +91,9 @@ BSTR ToBstr(const std::string& text) {
 // The text form of any scalar VARIANT, for attributes that are text.
 HRESULT AsText(const VARIANT& value, std::string& text) {
   if (value.vt == VT_BSTR) {
-    text = value.bstrVal ? machine::ToUtf8(std::u16string_view(value.bstrVal, SysStringLen(value.bstrVal)))
-                         : std::string();
+    text = value.bstrVal
+               ? machine::ToUtf8(std::u16string_view(value.bstrVal, SysStringLen(value.bstrVal)))
+               : std::string();
     return S_OK;
   }
   if (value.vt == VT_BOOL) {
@@ -146,8 +147,8 @@ HRESULT VariantToBool(const VARIANT& value, bool& result) {
     return ParseBool(text, result) ? S_OK : E_INVALIDARG;
   }
   int64_t number = 0;
-  if (FAILED(AsNumber(value, std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max(),
-                      number))) {
+  if (FAILED(AsNumber(value, std::numeric_limits<int64_t>::min(),
+                      std::numeric_limits<int64_t>::max(), number))) {
     return E_INVALIDARG;
   }
   result = number != 0;
@@ -176,13 +177,18 @@ HRESULT TextToVariant(const AttributeSchema* schema, const std::string& text, VA
     case AttributeType::Int64: {
       int64_t number = 0;
       const bool wide = type == AttributeType::Int64;
-      if (!ParseSigned(text, wide ? std::numeric_limits<int64_t>::min() : std::numeric_limits<int32_t>::min(),
-                       wide ? std::numeric_limits<int64_t>::max() : std::numeric_limits<int32_t>::max(),
-                       number)) {
+      if (!ParseSigned(
+              text,
+              wide ? std::numeric_limits<int64_t>::min() : std::numeric_limits<int32_t>::min(),
+              wide ? std::numeric_limits<int64_t>::max() : std::numeric_limits<int32_t>::max(),
+              number)) {
         return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
       }
       value->vt = wide ? VT_I8 : VT_I4;
-      if (wide) value->llVal = number; else value->lVal = static_cast<LONG>(number);
+      if (wide)
+        value->llVal = number;
+      else
+        value->lVal = static_cast<LONG>(number);
       return S_OK;
     }
     case AttributeType::Enum:
@@ -218,10 +224,10 @@ HRESULT VariantToText(const AttributeSchema* schema, const VARIANT& value, std::
     case AttributeType::UInt:
     case AttributeType::Int:
     case AttributeType::Int64: {
-      const int64_t low = type == AttributeType::UInt ? 0
+      const int64_t low = type == AttributeType::UInt  ? 0
                           : type == AttributeType::Int ? std::numeric_limits<int32_t>::min()
                                                        : std::numeric_limits<int64_t>::min();
-      const int64_t high = type == AttributeType::UInt ? std::numeric_limits<uint32_t>::max()
+      const int64_t high = type == AttributeType::UInt  ? std::numeric_limits<uint32_t>::max()
                            : type == AttributeType::Int ? std::numeric_limits<int32_t>::max()
                                                         : std::numeric_limits<int64_t>::max();
       int64_t number = 0;
@@ -246,7 +252,8 @@ HRESULT VariantToText(const AttributeSchema* schema, const VARIANT& value, std::
         return S_OK;
       }
       int64_t number = 0;
-      if (FAILED(AsNumber(value, 0, std::numeric_limits<uint32_t>::max(), number))) return E_INVALIDARG;
+      if (FAILED(AsNumber(value, 0, std::numeric_limits<uint32_t>::max(), number)))
+        return E_INVALIDARG;
       if (type == AttributeType::Enum) {
         const EnumValue* named = EnumByValue(*schema, static_cast<uint32_t>(number));
         if (!named) return E_INVALIDARG;

@@ -106,7 +106,8 @@ std::vector<std::pair<std::string, std::string>> CollectionMerge::KeyOf(
   }
   if (entry.attribute("name")) return {{"name", AttributeText(entry, "name")}};
   for (auto attribute : entry.attributes()) {
-    if (!IsMetadataAttribute(attribute.name())) key.emplace_back(attribute.name(), AttributeText(attribute));
+    if (!IsMetadataAttribute(attribute.name()))
+      key.emplace_back(attribute.name(), AttributeText(attribute));
   }
   return key;
 }
@@ -125,12 +126,14 @@ bool CollectionMerge::Matches(pugi::xml_node entry, pugi::xml_node directive,
   for (auto attribute : directive.attributes()) {
     if (IsMetadataAttribute(attribute.name())) continue;
     any = true;
-    if (!EqualNoCaseUtf8(AttributeText(entry, attribute.name()), AttributeText(attribute))) return false;
+    if (!EqualNoCaseUtf8(AttributeText(entry, attribute.name()), AttributeText(attribute)))
+      return false;
   }
   return any;
 }
 
-pugi::xml_node CollectionMerge::InsertionPoint(pugi::xml_node owner, const CollectionSchema& schema) {
+pugi::xml_node CollectionMerge::InsertionPoint(pugi::xml_node owner,
+                                               const CollectionSchema& schema) {
   pugi::xml_node lastDirective;
   pugi::xml_node firstOther;
   for (auto child : owner.children()) {

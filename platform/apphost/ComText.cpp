@@ -21,7 +21,9 @@ HRESULT PutBstr(const std::u16string& text, BSTR* out) {
   return *out ? S_OK : E_OUTOFMEMORY;
 }
 
-HRESULT PutBstr(const std::string& text, BSTR* out) { return PutBstr(machine::FromUtf8(text), out); }
+HRESULT PutBstr(const std::string& text, BSTR* out) {
+  return PutBstr(machine::FromUtf8(text), out);
+}
 
 HRESULT ReadIndex(const VARIANT& index, VariantIndex& result) {
   switch (index.vt) {
@@ -34,8 +36,16 @@ HRESULT ReadIndex(const VARIANT& index, VariantIndex& result) {
       result.kind = VariantIndex::Object;
       result.object = index.punkVal;
       return S_OK;
-    case VT_I1: case VT_I2: case VT_I4: case VT_I8: case VT_INT:
-    case VT_UI1: case VT_UI2: case VT_UI4: case VT_UI8: case VT_UINT: {
+    case VT_I1:
+    case VT_I2:
+    case VT_I4:
+    case VT_I8:
+    case VT_INT:
+    case VT_UI1:
+    case VT_UI2:
+    case VT_UI4:
+    case VT_UI8:
+    case VT_UINT: {
       VARIANT number;
       VariantInit(&number);
       if (FAILED(VariantChangeType(&number, &index, 0, VT_I8))) {

@@ -90,16 +90,18 @@ HRESULT ConfigCollection::Add(const ConfigElementPtr& entry, int position) {
   if (!schema_.keys.empty()) {
     const std::string primary = AttributeText(detached, schema_.keys.front().c_str());
     if (primary.empty()) return E_INVALIDARG;
-    const bool duplicate = std::any_of(entries.begin(), entries.end(), [&](const MergedEntry& existing) {
-      return CollectionMerge::Matches(existing.node, detached, schema_);
-    });
+    const bool duplicate =
+        std::any_of(entries.begin(), entries.end(), [&](const MergedEntry& existing) {
+          return CollectionMerge::Matches(existing.node, detached, schema_);
+        });
     if (duplicate) return HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
   }
   pugi::xml_node ownerNode;
   const HRESULT hr = owner_->WritableNode(ownerNode);
   if (FAILED(hr)) return hr;
   auto& store = owner_->Store();
-  const auto copy = store.Document().Layout().InsertCopy(ownerNode, PlaceFor(ownerNode, position), detached);
+  const auto copy =
+      store.Document().Layout().InsertCopy(ownerNode, PlaceFor(ownerNode, position), detached);
   store.Tokens().Retarget(detached, copy, nullptr);
   store.Scratch().remove_child(detached);
   entry->Attach(owner_);

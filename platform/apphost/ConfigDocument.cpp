@@ -37,9 +37,7 @@ size_t Count(const std::string& text, std::string_view what) {
   return count;
 }
 
-bool IsLocationTag(pugi::xml_node node) {
-  return std::string_view(node.name()) == "location";
-}
+bool IsLocationTag(pugi::xml_node node) { return std::string_view(node.name()) == "location"; }
 
 }  // namespace
 
@@ -121,7 +119,8 @@ void ConfigDocument::DetectStyle(const std::string& text) {
   style_.newline = text.find("\r\n") != std::string::npos ? "\r\n" : "\n";
   style_.indentUnit = "    ";
   for (auto child = Root().first_child(); child; child = child.next_sibling()) {
-    if (child.type() != pugi::node_element || !XmlLayout::IsBlank(child.previous_sibling())) continue;
+    if (child.type() != pugi::node_element || !XmlLayout::IsBlank(child.previous_sibling()))
+      continue;
     const std::string space = child.previous_sibling().value();
     const size_t lineBreak = space.find_last_of('\n');
     if (lineBreak != std::string::npos && lineBreak + 1 < space.size()) {
@@ -409,8 +408,8 @@ std::vector<pugi::xml_node> ConfigDocument::LocationTags(std::string_view locati
   return tags;
 }
 
-pugi::xml_node ConfigDocument::OwnDefinition(std::string_view sectionName, std::string_view location,
-                                             bool create) {
+pugi::xml_node ConfigDocument::OwnDefinition(std::string_view sectionName,
+                                             std::string_view location, bool create) {
   const auto existing = DefinitionsAt(sectionName, location);
   if (!existing.empty()) return existing.front().node;
   if (!create) return {};

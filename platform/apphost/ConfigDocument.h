@@ -6,14 +6,13 @@
 // attribute order and indentation.
 #pragma once
 
-#include <pugixml.hpp>
-
 #include <memory>
+#include <pugixml.hpp>
 #include <set>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
-#include <string_view>
 #include <vector>
 
 #include "platform/apphost/XmlLayout.h"
@@ -127,10 +126,10 @@ class ConfigDocument {
   bool Unchanged(pugi::xml_node node, const OriginalTag& original) const;
 
   pugi::xml_document doc_;
-  std::string source_;  // the file as read, without its byte order mark
+  std::string source_;              // the file as read, without its byte order mark
   std::string originalAttributes_;  // name '\0' value '\0' for each attribute
-  std::string prefix_;  // text before the root element, byte for byte
-  std::string suffix_;  // text after it
+  std::string prefix_;              // text before the root element, byte for byte
+  std::string suffix_;              // text after it
   std::string emptyClose_ = " />";  // how the file closes empty elements
   std::unordered_map<const pugi::xml_node_struct*, OriginalTag> originals_;
   XmlStyle style_;

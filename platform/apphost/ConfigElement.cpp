@@ -46,8 +46,10 @@ ConfigElement::ConfigElement(Kind kind, std::shared_ptr<ConfigStore> store, std:
       location_(std::move(location)) {}
 
 ConfigElementPtr ConfigElement::Section(std::shared_ptr<ConfigStore> store,
-                                        const std::string& sectionName, const std::string& location) {
-  ConfigElementPtr section(new ConfigElement(Kind::Section, std::move(store), LastSegment(sectionName),
+                                        const std::string& sectionName,
+                                        const std::string& location) {
+  ConfigElementPtr section(new ConfigElement(Kind::Section, std::move(store),
+                                             LastSegment(sectionName),
                                              AppHostSchema::Section(sectionName), location));
   section->section_ = sectionName;
   return section;
@@ -64,7 +66,8 @@ ConfigElementPtr ConfigElement::Entry(const ConfigElementPtr& owner, pugi::xml_n
 
 ConfigElementPtr ConfigElement::Detached(const ConfigElementPtr& owner, const std::string& name,
                                          const ElementSchema* schema) {
-  ConfigElementPtr entry(new ConfigElement(Kind::Detached, owner->store_, name, schema, owner->location_));
+  ConfigElementPtr entry(
+      new ConfigElement(Kind::Detached, owner->store_, name, schema, owner->location_));
   entry->owner_ = owner;
   const auto node = owner->store_->Scratch().append_child(name.c_str());
   entry->token_ = owner->store_->Tokens().Track(node, owner->location_);
@@ -96,7 +99,8 @@ std::vector<Layer> ConfigElement::Layers() const {
     case Kind::SectionChild:
     case Kind::EntryChild:
       for (const auto& layer : parent_->Layers()) {
-        if (const auto child = layer.node.child(name_.c_str())) layers.push_back({child, layer.location});
+        if (const auto child = layer.node.child(name_.c_str()))
+          layers.push_back({child, layer.location});
       }
       break;
     case Kind::Entry:
@@ -109,9 +113,10 @@ std::vector<Layer> ConfigElement::Layers() const {
 
 std::vector<Layer> ConfigElement::OwnLayers() const {
   auto layers = Layers();
-  layers.erase(std::remove_if(layers.begin(), layers.end(),
-                              [&](const Layer& layer) { return !SameLocation(layer.location, location_); }),
-               layers.end());
+  layers.erase(
+      std::remove_if(layers.begin(), layers.end(),
+                     [&](const Layer& layer) { return !SameLocation(layer.location, location_); }),
+      layers.end());
   return layers;
 }
 
@@ -187,7 +192,8 @@ HRESULT ConfigElement::CopyDown() {
   return S_OK;
 }
 
-HRESULT ConfigElement::CheckProperty(const std::string& name, const AttributeSchema*& schema) const {
+HRESULT ConfigElement::CheckProperty(const std::string& name,
+                                     const AttributeSchema*& schema) const {
   schema = nullptr;
   if (name.empty()) return E_INVALIDARG;
   if (IsMetadataAttribute(name)) return InvalidIndex();
@@ -209,7 +215,8 @@ std::optional<std::string> ConfigElement::ExplicitValue(const std::string& name)
   return std::nullopt;
 }
 
-std::string ConfigElement::EffectiveValue(const std::string& name, const AttributeSchema* schema) const {
+std::string ConfigElement::EffectiveValue(const std::string& name,
+                                          const AttributeSchema* schema) const {
   const auto value = ExplicitValue(name);
   if (value) return *value;
   return schema ? schema->defaultValue : std::string();
@@ -218,8 +225,8 @@ std::string ConfigElement::EffectiveValue(const std::string& name, const Attribu
 HRESULT ConfigElement::SetValue(const std::string& name, const std::string& text) {
   // Setting an inherited entry to what it already says changes nothing, so
   // it is not copied down: the file keeps only changes that mean something.
-  if (kind_ == Kind::Entry && IsTopEntry() && SUCCEEDED(Status()) && store_->Writable() && IsInherited() &&
-      ExplicitValue(name) == text) {
+  if (kind_ == Kind::Entry && IsTopEntry() && SUCCEEDED(Status()) && store_->Writable() &&
+      IsInherited() && ExplicitValue(name) == text) {
     return S_OK;
   }
   pugi::xml_node node;
@@ -282,12 +289,13 @@ HRESULT ConfigElement::Child(const std::string& name, ConfigElementPtr& child) {
   const ElementSchema* childSchema = schema_ ? schema_->Child(name) : nullptr;
   if (schema_ && !childSchema) {
     const auto layers = Layers();
-    const bool present = std::any_of(layers.begin(), layers.end(),
-                                     [&](const Layer& layer) { return layer.node.child(name.c_str()); });
+    const bool present = std::any_of(layers.begin(), layers.end(), [&](const Layer& layer) {
+      return layer.node.child(name.c_str());
+    });
     if (!present) return InvalidIndex();
   }
-  const Kind kind = kind_ == Kind::Section || kind_ == Kind::SectionChild ? Kind::SectionChild
-                                                                           : Kind::EntryChild;
+  const Kind kind =
+      kind_ == Kind::Section || kind_ == Kind::SectionChild ? Kind::SectionChild : Kind::EntryChild;
   child.reset(new ConfigElement(kind, store_, name, childSchema, location_));
   child->parent_ = shared_from_this();
   return S_OK;
@@ -375,7 +383,8 @@ HRESULT ConfigElement::ClearEntry() {
     const HRESULT hr = owner_->WritableNode(ownerNode);
     if (FAILED(hr)) return hr;
     auto remove = store_->Document().Layout().InsertElement(
-        ownerNode, CollectionMerge::InsertionPoint(ownerNode, collection), collection.removeName.c_str());
+        ownerNode, CollectionMerge::InsertionPoint(ownerNode, collection),
+        collection.removeName.c_str());
     for (const auto& [key, value] : CollectionMerge::KeyOf(node, collection)) {
       SetAttributeText(remove, key, value);
     }
@@ -387,13 +396,15 @@ HRESULT ConfigElement::ClearEntry() {
   // once nothing is inherited under that key it is dead weight and goes too,
   // so that adding an entry and deleting it again leaves the file as it was.
   std::vector<Layer> above = owner_->Layers();
-  above.erase(std::remove_if(above.begin(), above.end(),
-                             [&](const Layer& layer) { return SameLocation(layer.location, location_); }),
-              above.end());
+  above.erase(
+      std::remove_if(above.begin(), above.end(),
+                     [&](const Layer& layer) { return SameLocation(layer.location, location_); }),
+      above.end());
   const auto inherited = CollectionMerge::Merge(above, collection);
-  const bool stillInherited = std::any_of(inherited.begin(), inherited.end(), [&](const MergedEntry& entry) {
-    return CollectionMerge::Matches(entry.node, node, collection);
-  });
+  const bool stillInherited =
+      std::any_of(inherited.begin(), inherited.end(), [&](const MergedEntry& entry) {
+        return CollectionMerge::Matches(entry.node, node, collection);
+      });
   const auto ownerNode = node.parent();
   std::vector<pugi::xml_node> redundant;
   if (!stillInherited) {

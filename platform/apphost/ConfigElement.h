@@ -7,11 +7,10 @@
 // first, as IIS does.
 #pragma once
 
-#include <pugixml.hpp>
-
 #include <map>
 #include <memory>
 #include <optional>
+#include <pugixml.hpp>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,8 +34,8 @@ class ConfigElement : public std::enable_shared_from_this<ConfigElement> {
  public:
   enum class Kind { Section, SectionChild, Entry, EntryChild, Detached };
 
-  static ConfigElementPtr Section(std::shared_ptr<ConfigStore> store, const std::string& sectionName,
-                                  const std::string& location);
+  static ConfigElementPtr Section(std::shared_ptr<ConfigStore> store,
+                                  const std::string& sectionName, const std::string& location);
   // An entry of `owner`'s collection, found in the file.
   static ConfigElementPtr Entry(const ConfigElementPtr& owner, pugi::xml_node node,
                                 const ElementSchema* schema);
@@ -101,10 +100,10 @@ class ConfigElement : public std::enable_shared_from_this<ConfigElement> {
   std::shared_ptr<ConfigStore> store_;
   std::string name_;
   const ElementSchema* schema_;
-  std::string location_;   // the location the caller looks from
-  std::string section_;    // Section
-  ConfigElementPtr parent_;  // SectionChild, EntryChild
-  ConfigElementPtr owner_;   // Entry, Detached: the element whose collection holds it
+  std::string location_;              // the location the caller looks from
+  std::string section_;               // Section
+  ConfigElementPtr parent_;           // SectionChild, EntryChild
+  ConfigElementPtr owner_;            // Entry, Detached: the element whose collection holds it
   std::shared_ptr<NodeToken> token_;  // Entry, Detached
   std::map<std::string, std::string> otherMetadata_;
 };

@@ -35,7 +35,9 @@ HRESULT ConfigFileObject::GetMetadata(BSTR, VARIANT* pValue) {
   return HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED);
 }
 
-HRESULT ConfigFileObject::SetMetadata(BSTR, VARIANT) { return HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED); }
+HRESULT ConfigFileObject::SetMetadata(BSTR, VARIANT) {
+  return HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED);
+}
 
 HRESULT ConfigFileObject::ClearInvalidSections() { return HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED); }
 

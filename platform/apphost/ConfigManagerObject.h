@@ -14,7 +14,8 @@ class ConfigManagerObject final : public ComBase<IAppHostConfigManager> {
 
   HRESULT STDMETHODCALLTYPE GetConfigFile(BSTR bstrConfigPath,
                                           IAppHostConfigFile** ppConfigFile) override;
-  HRESULT STDMETHODCALLTYPE GetUniqueConfigPath(BSTR bstrConfigPath, BSTR* pbstrUniquePath) override;
+  HRESULT STDMETHODCALLTYPE GetUniqueConfigPath(BSTR bstrConfigPath,
+                                                BSTR* pbstrUniquePath) override;
 
  protected:
   bool Supports(REFIID riid) const override { return riid == IID_IAppHostConfigManager; }

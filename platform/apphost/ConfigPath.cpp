@@ -28,7 +28,8 @@ ConfigPathKind ParseConfigPath(std::u16string_view configPath, std::string& loca
   }
   const auto parts = SplitWide(configPath);
   size_t matched = 0;
-  while (matched < parts.size() && matched < 3 && machine::EqualNoCase(parts[matched], kRoots[matched])) {
+  while (matched < parts.size() && matched < 3 &&
+         machine::EqualNoCase(parts[matched], kRoots[matched])) {
     ++matched;
   }
   if (matched == 0) return ConfigPathKind::Invalid;

@@ -5,10 +5,9 @@
 // for CommitChanges.
 #pragma once
 
-#include <pugixml.hpp>
-
 #include <cstdint>
 #include <memory>
+#include <pugixml.hpp>
 #include <string>
 
 #include "platform/apphost/ConfigDocument.h"

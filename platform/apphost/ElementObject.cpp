@@ -11,7 +11,8 @@ namespace apphost {
 ConfigElementPtr ElementObject::From(IUnknown* object) {
   // Objects of this stand-in answer IID_IAppHostElement with themselves.
   IAppHostElement* element = nullptr;
-  if (!object || FAILED(object->QueryInterface(IID_IAppHostElement, reinterpret_cast<void**>(&element)))) {
+  if (!object ||
+      FAILED(object->QueryInterface(IID_IAppHostElement, reinterpret_cast<void**>(&element)))) {
     return nullptr;
   }
   auto* ours = dynamic_cast<ElementObject*>(element);
@@ -20,9 +21,7 @@ ConfigElementPtr ElementObject::From(IUnknown* object) {
   return result;
 }
 
-HRESULT ElementObject::get_Name(BSTR* pbstrName) {
-  return PutBstr(element_->Name(), pbstrName);
-}
+HRESULT ElementObject::get_Name(BSTR* pbstrName) { return PutBstr(element_->Name(), pbstrName); }
 
 HRESULT ElementObject::get_Collection(IAppHostElementCollection** ppCollection) {
   if (!ppCollection) return E_POINTER;

@@ -20,8 +20,10 @@ class ElementObject final : public ComBase<IAppHostElement> {
   HRESULT STDMETHODCALLTYPE GetMetadata(BSTR bstrMetadataType, VARIANT* pValue) override;
   HRESULT STDMETHODCALLTYPE SetMetadata(BSTR bstrMetadataType, VARIANT value) override;
   HRESULT STDMETHODCALLTYPE get_Schema(IAppHostElementSchema** ppSchema) override;
-  HRESULT STDMETHODCALLTYPE GetElementByName(BSTR bstrSubName, IAppHostElement** ppElement) override;
-  HRESULT STDMETHODCALLTYPE GetPropertyByName(BSTR bstrSubName, IAppHostProperty** ppProperty) override;
+  HRESULT STDMETHODCALLTYPE GetElementByName(BSTR bstrSubName,
+                                             IAppHostElement** ppElement) override;
+  HRESULT STDMETHODCALLTYPE GetPropertyByName(BSTR bstrSubName,
+                                              IAppHostProperty** ppProperty) override;
   HRESULT STDMETHODCALLTYPE Clear() override;
   HRESULT STDMETHODCALLTYPE get_Methods(IAppHostMethodCollection** ppMethods) override;
 

@@ -12,7 +12,8 @@ HRESULT LocationCollectionObject::get_Count(DWORD* pcCount) {
   return S_OK;
 }
 
-HRESULT LocationCollectionObject::PathOf(const VARIANT& index, std::string& path, HRESULT missingName) {
+HRESULT LocationCollectionObject::PathOf(const VARIANT& index, std::string& path,
+                                         HRESULT missingName) {
   VariantIndex read;
   const HRESULT hr = ReadIndex(index, read);
   if (FAILED(hr)) return hr;

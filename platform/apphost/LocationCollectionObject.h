@@ -12,10 +12,12 @@ namespace apphost {
 
 class LocationCollectionObject final : public ComBase<IAppHostConfigLocationCollection> {
  public:
-  explicit LocationCollectionObject(std::shared_ptr<ConfigStore> store) : store_(std::move(store)) {}
+  explicit LocationCollectionObject(std::shared_ptr<ConfigStore> store)
+      : store_(std::move(store)) {}
 
   HRESULT STDMETHODCALLTYPE get_Count(DWORD* pcCount) override;
-  HRESULT STDMETHODCALLTYPE get_Item(VARIANT varIndex, IAppHostConfigLocation** ppLocation) override;
+  HRESULT STDMETHODCALLTYPE get_Item(VARIANT varIndex,
+                                     IAppHostConfigLocation** ppLocation) override;
   HRESULT STDMETHODCALLTYPE AddLocation(BSTR bstrLocationPath,
                                         IAppHostConfigLocation** ppNewLocation) override;
   HRESULT STDMETHODCALLTYPE DeleteLocation(VARIANT cIndex) override;

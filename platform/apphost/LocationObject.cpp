@@ -6,7 +6,9 @@
 
 namespace apphost {
 
-HRESULT LocationObject::get_Path(BSTR* pbstrLocationPath) { return PutBstr(path_, pbstrLocationPath); }
+HRESULT LocationObject::get_Path(BSTR* pbstrLocationPath) {
+  return PutBstr(path_, pbstrLocationPath);
+}
 
 HRESULT LocationObject::get_Count(DWORD* pcCount) {
   if (!pcCount) return E_POINTER;

@@ -22,9 +22,10 @@ void Flatten(pugi::xml_node node, std::vector<pugi::xml_node>& out) {
 }  // namespace
 
 std::shared_ptr<NodeToken> NodeTokens::Track(pugi::xml_node node, std::string view) {
-  tokens_.erase(std::remove_if(tokens_.begin(), tokens_.end(),
-                               [](const std::weak_ptr<NodeToken>& token) { return token.expired(); }),
-                tokens_.end());
+  tokens_.erase(
+      std::remove_if(tokens_.begin(), tokens_.end(),
+                     [](const std::weak_ptr<NodeToken>& token) { return token.expired(); }),
+      tokens_.end());
   auto token = std::make_shared<NodeToken>();
   token->node = node;
   token->view = std::move(view);

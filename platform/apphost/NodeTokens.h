@@ -5,9 +5,8 @@
 // changes it, so no object ever touches freed memory or a stale copy.
 #pragma once
 
-#include <pugixml.hpp>
-
 #include <memory>
+#include <pugixml.hpp>
 #include <string>
 #include <vector>
 

@@ -117,8 +117,8 @@ void XmlLayout::Reindent(pugi::xml_node copy, const std::string& from, const std
       const size_t lineBreak = text.find_last_of('\n');
       if (lineBreak == std::string::npos) continue;
       std::string indent = text.substr(lineBreak + 1);
-      indent = indent.compare(0, from.size(), from) == 0 ? to + indent.substr(from.size())
-                                                         : to + indent;
+      indent =
+          indent.compare(0, from.size(), from) == 0 ? to + indent.substr(from.size()) : to + indent;
       node.set_value((text.substr(0, lineBreak + 1) + indent).c_str());
     } else if (node.type() == pugi::node_element) {
       Reindent(node, from, to);

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <pugixml.hpp>
-
 #include <string>
 
 namespace apphost {
@@ -22,7 +21,8 @@ class XmlLayout {
 
   // Inserts a new element before `before`, or after the last element or
   // comment of `parent` when `before` is null.
-  pugi::xml_node InsertElement(pugi::xml_node parent, pugi::xml_node before, const char* name) const;
+  pugi::xml_node InsertElement(pugi::xml_node parent, pugi::xml_node before,
+                               const char* name) const;
   // The same with a deep copy of `source`, re-indented for its new place.
   pugi::xml_node InsertCopy(pugi::xml_node parent, pugi::xml_node before,
                             pugi::xml_node source) const;

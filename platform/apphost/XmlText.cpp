@@ -70,14 +70,29 @@ std::string EncodeAttribute(std::string_view text) {
   out.reserve(text.size());
   for (char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\r': out += "&#xD;"; break;
-      case '\n': out += "&#xA;"; break;
-      case '\t': out += "&#x9;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\r':
+        out += "&#xD;";
+        break;
+      case '\n':
+        out += "&#xA;";
+        break;
+      case '\t':
+        out += "&#x9;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;

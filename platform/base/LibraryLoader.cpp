@@ -120,7 +120,8 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
     return Fail(hModule == nullptr ? ERROR_PROC_NOT_FOUND : ERROR_MOD_NOT_FOUND, FARPROC{});
   }
   // An ordinal is passed as a pointer whose high bits are zero.
-  if (reinterpret_cast<uintptr_t>(lpProcName) <= 0xFFFF) return Fail(ERROR_PROC_NOT_FOUND, FARPROC{});
+  if (reinterpret_cast<uintptr_t>(lpProcName) <= 0xFFFF)
+    return Fail(ERROR_PROC_NOT_FOUND, FARPROC{});
   for (size_t i = 0; i < module->exportCount; ++i) {
     const Export& entry = module->exports[i];
     if (std::string_view(entry.name) == lpProcName) {

@@ -1,5 +1,7 @@
 // CreateThread and its companions over std::thread. The thread's state is
 // shared by the running thread and its handle, so either may go first.
+#include "platform/threads.h"
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -9,7 +11,6 @@
 #include <thread>
 
 #include "platform/handles.h"
-#include "platform/threads.h"
 #include "platform/win.h"
 
 namespace {

@@ -20,8 +20,7 @@ LSTATUS WriteKey(const std::u16string& path,
                  std::initializer_list<std::pair<const char16_t*, std::u16string>> values) {
   HKEY key = nullptr;
   LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr,
-                                   REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
-                                   nullptr);
+                                   REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr);
   for (const auto& value : values) {
     if (status == ERROR_SUCCESS) status = SetString(key, value.first, value.second);
   }
@@ -37,8 +36,7 @@ LSTATUS DeleteTree(const std::u16string& path) {
   char16_t name[256];
   for (;;) {
     DWORD length = 256;
-    if (RegEnumKeyExW(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-        ERROR_SUCCESS) {
+    if (RegEnumKeyExW(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
       break;
     }
     const LSTATUS status = DeleteTree(path + u"\\" + name);
@@ -58,7 +56,8 @@ const std::u16string kClasses = u"Software\\Classes\\";
 LSTATUS RegisterServiceClass(REFCLSID clsid, const std::u16string& description,
                              const std::u16string& serviceName) {
   const std::u16string guid = GuidText(clsid);
-  LSTATUS status = WriteKey(kClasses + u"CLSID\\" + guid, {{nullptr, description}, {u"AppID", guid}});
+  LSTATUS status =
+      WriteKey(kClasses + u"CLSID\\" + guid, {{nullptr, description}, {u"AppID", guid}});
   if (status == ERROR_SUCCESS) {
     status = WriteKey(kClasses + u"AppID\\" + guid,
                       {{nullptr, description}, {u"LocalService", serviceName}});

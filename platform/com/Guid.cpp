@@ -29,8 +29,8 @@ void BytesOf(REFGUID guid, uint8_t bytes[16]) {
 
 GUID GuidOf(const uint8_t bytes[16]) {
   GUID guid;
-  guid.Data1 = (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) |
-               (uint32_t{bytes[2]} << 8) | bytes[3];
+  guid.Data1 = (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) | (uint32_t{bytes[2]} << 8) |
+               bytes[3];
   guid.Data2 = static_cast<uint16_t>((bytes[4] << 8) | bytes[5]);
   guid.Data3 = static_cast<uint16_t>((bytes[6] << 8) | bytes[7]);
   std::memcpy(guid.Data4, bytes + 8, 8);

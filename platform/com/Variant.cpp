@@ -14,9 +14,24 @@ namespace {
 
 bool IsKnownType(VARTYPE vt) {
   switch (vt) {
-    case VT_EMPTY: case VT_NULL: case VT_I1: case VT_I2: case VT_I4: case VT_I8:
-    case VT_UI1: case VT_UI2: case VT_UI4: case VT_UI8: case VT_INT: case VT_UINT:
-    case VT_R4: case VT_R8: case VT_BOOL: case VT_ERROR: case VT_BSTR: case VT_UNKNOWN:
+    case VT_EMPTY:
+    case VT_NULL:
+    case VT_I1:
+    case VT_I2:
+    case VT_I4:
+    case VT_I8:
+    case VT_UI1:
+    case VT_UI2:
+    case VT_UI4:
+    case VT_UI8:
+    case VT_INT:
+    case VT_UINT:
+    case VT_R4:
+    case VT_R8:
+    case VT_BOOL:
+    case VT_ERROR:
+    case VT_BSTR:
+    case VT_UNKNOWN:
       return true;
     default:
       return false;
@@ -55,22 +70,59 @@ HRESULT ParseNumber(BSTR text, Neutral& out) {
 
 HRESULT ToNeutral(const VARIANT& v, Neutral& out) {
   switch (v.vt) {
-    case VT_EMPTY: out.s = 0; return S_OK;
-    case VT_I1: out.s = v.cVal; return S_OK;
-    case VT_I2: out.s = v.iVal; return S_OK;
-    case VT_I4: out.s = v.lVal; return S_OK;
-    case VT_INT: out.s = v.intVal; return S_OK;
-    case VT_I8: out.s = v.llVal; return S_OK;
-    case VT_BOOL: out.s = v.boolVal ? -1 : 0; return S_OK;
-    case VT_UI1: out.kind = Neutral::Unsigned; out.u = v.bVal; return S_OK;
-    case VT_UI2: out.kind = Neutral::Unsigned; out.u = v.uiVal; return S_OK;
-    case VT_UI4: out.kind = Neutral::Unsigned; out.u = v.ulVal; return S_OK;
-    case VT_UINT: out.kind = Neutral::Unsigned; out.u = v.uintVal; return S_OK;
-    case VT_UI8: out.kind = Neutral::Unsigned; out.u = v.ullVal; return S_OK;
-    case VT_R4: out.kind = Neutral::Floating; out.f = v.fltVal; return S_OK;
-    case VT_R8: out.kind = Neutral::Floating; out.f = v.dblVal; return S_OK;
-    case VT_BSTR: return ParseNumber(v.bstrVal, out);
-    default: return DISP_E_TYPEMISMATCH;
+    case VT_EMPTY:
+      out.s = 0;
+      return S_OK;
+    case VT_I1:
+      out.s = v.cVal;
+      return S_OK;
+    case VT_I2:
+      out.s = v.iVal;
+      return S_OK;
+    case VT_I4:
+      out.s = v.lVal;
+      return S_OK;
+    case VT_INT:
+      out.s = v.intVal;
+      return S_OK;
+    case VT_I8:
+      out.s = v.llVal;
+      return S_OK;
+    case VT_BOOL:
+      out.s = v.boolVal ? -1 : 0;
+      return S_OK;
+    case VT_UI1:
+      out.kind = Neutral::Unsigned;
+      out.u = v.bVal;
+      return S_OK;
+    case VT_UI2:
+      out.kind = Neutral::Unsigned;
+      out.u = v.uiVal;
+      return S_OK;
+    case VT_UI4:
+      out.kind = Neutral::Unsigned;
+      out.u = v.ulVal;
+      return S_OK;
+    case VT_UINT:
+      out.kind = Neutral::Unsigned;
+      out.u = v.uintVal;
+      return S_OK;
+    case VT_UI8:
+      out.kind = Neutral::Unsigned;
+      out.u = v.ullVal;
+      return S_OK;
+    case VT_R4:
+      out.kind = Neutral::Floating;
+      out.f = v.fltVal;
+      return S_OK;
+    case VT_R8:
+      out.kind = Neutral::Floating;
+      out.f = v.dblVal;
+      return S_OK;
+    case VT_BSTR:
+      return ParseNumber(v.bstrVal, out);
+    default:
+      return DISP_E_TYPEMISMATCH;
   }
 }
 
@@ -116,17 +168,29 @@ HRESULT ToText(const Neutral& n, VARTYPE from, BSTR& out) {
 HRESULT FromNeutral(const Neutral& n, VARTYPE from, VARTYPE vt, VARIANT& out) {
   out.vt = vt;
   switch (vt) {
-    case VT_I1: return ToInteger(n, out.cVal);
-    case VT_I2: return ToInteger(n, out.iVal);
-    case VT_I4: return ToInteger(n, out.lVal);
-    case VT_INT: return ToInteger(n, out.intVal);
-    case VT_I8: return ToInteger(n, out.llVal);
-    case VT_UI1: return ToInteger(n, out.bVal);
-    case VT_UI2: return ToInteger(n, out.uiVal);
-    case VT_UI4: return ToInteger(n, out.ulVal);
-    case VT_UINT: return ToInteger(n, out.uintVal);
-    case VT_UI8: return ToInteger(n, out.ullVal);
-    case VT_R8: out.dblVal = ToDouble(n); return S_OK;
+    case VT_I1:
+      return ToInteger(n, out.cVal);
+    case VT_I2:
+      return ToInteger(n, out.iVal);
+    case VT_I4:
+      return ToInteger(n, out.lVal);
+    case VT_INT:
+      return ToInteger(n, out.intVal);
+    case VT_I8:
+      return ToInteger(n, out.llVal);
+    case VT_UI1:
+      return ToInteger(n, out.bVal);
+    case VT_UI2:
+      return ToInteger(n, out.uiVal);
+    case VT_UI4:
+      return ToInteger(n, out.ulVal);
+    case VT_UINT:
+      return ToInteger(n, out.uintVal);
+    case VT_UI8:
+      return ToInteger(n, out.ullVal);
+    case VT_R8:
+      out.dblVal = ToDouble(n);
+      return S_OK;
     case VT_R4: {
       const double value = ToDouble(n);
       if (std::isfinite(value) && std::fabs(value) > std::numeric_limits<float>::max()) {
@@ -135,9 +199,13 @@ HRESULT FromNeutral(const Neutral& n, VARTYPE from, VARTYPE vt, VARIANT& out) {
       out.fltVal = static_cast<float>(value);
       return S_OK;
     }
-    case VT_BOOL: out.boolVal = ToDouble(n) != 0 ? VARIANT_TRUE : VARIANT_FALSE; return S_OK;
-    case VT_BSTR: return ToText(n, from, out.bstrVal);
-    default: return DISP_E_TYPEMISMATCH;
+    case VT_BOOL:
+      out.boolVal = ToDouble(n) != 0 ? VARIANT_TRUE : VARIANT_FALSE;
+      return S_OK;
+    case VT_BSTR:
+      return ToText(n, from, out.bstrVal);
+    default:
+      return DISP_E_TYPEMISMATCH;
   }
 }
 
@@ -178,8 +246,8 @@ HRESULT STDAPICALLTYPE VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvar
   return S_OK;
 }
 
-HRESULT STDAPICALLTYPE VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc,
-                                         USHORT, VARTYPE vt) {
+HRESULT STDAPICALLTYPE VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT,
+                                         VARTYPE vt) {
   if (pvargDest == nullptr || pvarSrc == nullptr) return E_INVALIDARG;
   if (!IsKnownType(pvarSrc->vt) || !IsKnownType(vt)) return DISP_E_BADVARTYPE;
   VARIANT result;

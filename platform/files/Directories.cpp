@@ -62,8 +62,8 @@ BOOL WINAPI CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurit
     return Fail(machine::files::FromErrno(errno, ERROR_PATH_NOT_FOUND), FALSE);
   }
   // A new folder never inherits an old one's recorded access list.
-  const DWORD error = winsec::RecordNewObjectSecurity(winsec::ObjectKind::File, path.windows,
-                                                      lpSecurityAttributes);
+  const DWORD error =
+      winsec::RecordNewObjectSecurity(winsec::ObjectKind::File, path.windows, lpSecurityAttributes);
   if (error != ERROR_SUCCESS) {
     ::unlinkat(folder, path.target.name.c_str(), AT_REMOVEDIR);
     return Fail(error, FALSE);

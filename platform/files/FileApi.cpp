@@ -122,9 +122,8 @@ DWORD CheckDisposition(DWORD disposition, const machine::ResolvedPath& path) {
 }  // namespace
 
 HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwShareMode*/,
-                          LPSECURITY_ATTRIBUTES lpSecurityAttributes,
-                          DWORD dwCreationDisposition, DWORD /*dwFlagsAndAttributes*/,
-                          HANDLE /*hTemplateFile*/) {
+                          LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
+                          DWORD /*dwFlagsAndAttributes*/, HANDLE /*hTemplateFile*/) {
   if (lpFileName == nullptr || dwCreationDisposition < CREATE_NEW ||
       dwCreationDisposition > TRUNCATE_EXISTING) {
     return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
@@ -160,8 +159,8 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwS
   }
   // Security attributes apply only to a file this call creates, as on Windows.
   if (!path.exists) {
-    if (const DWORD error = winsec::RecordNewObjectSecurity(winsec::ObjectKind::File,
-                                                            path.windows, lpSecurityAttributes)) {
+    if (const DWORD error = winsec::RecordNewObjectSecurity(winsec::ObjectKind::File, path.windows,
+                                                            lpSecurityAttributes)) {
       ::close(fd);
       ::unlinkat(path.target.folder->Get(), path.target.name.c_str(), 0);
       return Fail(error, INVALID_HANDLE_VALUE);

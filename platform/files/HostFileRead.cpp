@@ -17,10 +17,14 @@ namespace {
 
 std::string Why(int error) {
   switch (error) {
-    case ENOENT: return "does not exist";
-    case ELOOP: return "is a symbolic link";
-    case ENOTDIR: return "has a part that is not a folder";
-    default: return std::string("cannot be read: ") + std::strerror(error);
+    case ENOENT:
+      return "does not exist";
+    case ELOOP:
+      return "is a symbolic link";
+    case ENOTDIR:
+      return "has a part that is not a folder";
+    default:
+      return std::string("cannot be read: ") + std::strerror(error);
   }
 }
 
@@ -99,8 +103,8 @@ bool ReadHostFileBelow(const fs::path& base, const fs::path& relative, uint64_t 
     return false;
   }
   for (size_t i = 0; i + 1 < names.size(); ++i) {
-    const int next = ::openat(folder.Get(), names[i].c_str(),
-                              O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int next =
+        ::openat(folder.Get(), names[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (next < 0) {
       // A link where a folder belongs fails as "not a folder"; say which.
       struct stat status {};
@@ -113,8 +117,8 @@ bool ReadHostFileBelow(const fs::path& base, const fs::path& relative, uint64_t 
     }
     folder.Reset(next);
   }
-  const machine::UniqueFd file(::openat(folder.Get(), names.back().c_str(),
-                                       O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  const machine::UniqueFd file(
+      ::openat(folder.Get(), names.back().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   return ReadOpened(file.Get(), limit, bytes, error);
 }
 

@@ -188,9 +188,9 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR
     return text == nullptr ? std::optional<std::u16string>() : machine::FromAnsi(text);
   };
   const auto section = wide(lpAppName), key = wide(lpKeyName), fallback = wide(lpDefault);
-  const Answer answer = Look(section ? section->c_str() : nullptr, key ? key->c_str() : nullptr,
-                             fallback ? fallback->c_str() : nullptr,
-                             machine::FromAnsi(lpFileName).c_str());
+  const Answer answer =
+      Look(section ? section->c_str() : nullptr, key ? key->c_str() : nullptr,
+           fallback ? fallback->c_str() : nullptr, machine::FromAnsi(lpFileName).c_str());
   std::vector<std::string> narrow;
   for (const auto& text : answer.strings) narrow.push_back(machine::ToAnsi(text));
   return CopyAnswer(narrow, answer.isList, lpReturnedString, nSize);

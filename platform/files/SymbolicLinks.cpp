@@ -28,8 +28,9 @@ std::u16string TargetAsSeenFromLink(std::u16string_view target, const std::u16st
   const bool rooted = !target.empty() && IsSeparator(target[0]);
   const bool unc = rooted && target.size() >= 2 && IsSeparator(target[1]);
   if (driveQualified || unc) return std::u16string(target);
-  if (rooted) return linkFull[1] == u':' ? linkFull.substr(0, 2) + std::u16string(target)
-                                         : std::u16string(target);
+  if (rooted)
+    return linkFull[1] == u':' ? linkFull.substr(0, 2) + std::u16string(target)
+                               : std::u16string(target);
   return linkFull.substr(0, linkFull.find_last_of(u'\\') + 1) + std::u16string(target);
 }
 

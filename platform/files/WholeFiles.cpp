@@ -9,8 +9,8 @@ DWORD ReadWindowsFile(const std::u16string& path, std::string& bytes) {
   const DWORD size = GetFileSize(file, nullptr);
   bytes.assign(size == INVALID_FILE_SIZE ? 0 : size, '\0');
   DWORD read = 0;
-  const bool ok = size != INVALID_FILE_SIZE &&
-                  ReadFile(file, bytes.data(), size, &read, nullptr) && read == size;
+  const bool ok = size != INVALID_FILE_SIZE && ReadFile(file, bytes.data(), size, &read, nullptr) &&
+                  read == size;
   const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
   CloseHandle(file);
   return ok || error != ERROR_SUCCESS ? error : ERROR_READ_FAULT;
@@ -21,9 +21,9 @@ DWORD WriteWindowsFile(const std::u16string& path, const std::string& bytes) {
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return GetLastError();
   DWORD written = 0;
-  const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                            nullptr) &&
-                  written == bytes.size();
+  const bool ok =
+      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+      written == bytes.size();
   DWORD error = ok ? ERROR_SUCCESS : GetLastError();
   if (!ok && error == ERROR_SUCCESS) error = ERROR_WRITE_FAULT;
   CloseHandle(file);

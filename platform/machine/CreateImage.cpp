@@ -123,7 +123,8 @@ void CreateImage(const fs::path& root) {
   const IniFile ini = IniFile::Parse(kMachineIni, "machine.ini");
   for (const auto& [key, windowsPath] : ini.Entries("folders"))
     MakeImageFolder(folder, root, HostFolder(windowsPath));
-  for (const char* extra : kExtraFolders) MakeImageFolder(folder, root, fs::path("drive_c") / extra);
+  for (const char* extra : kExtraFolders)
+    MakeImageFolder(folder, root, fs::path("drive_c") / extra);
   MakeImageFolder(folder, root, "unc");
   // machine.ini last: an image without it is not an image, so a failure above
   // leaves nothing that could be selected by mistake.

@@ -377,7 +377,8 @@ void RemoveLeftovers(const fs::path& path) {
   const Place place = Locate(path);
   if (place.inImage) {
     const WalkResult& walk = place.walk;
-    if (walk.error == 0 && walk.target.folder) RemoveLeftovers(walk.target.folder->Get(), walk.target.name);
+    if (walk.error == 0 && walk.target.folder)
+      RemoveLeftovers(walk.target.folder->Get(), walk.target.name);
     return;
   }
   const fs::path parent = path.has_parent_path() ? path.parent_path() : fs::path(".");

@@ -79,8 +79,8 @@ IniFile IniFile::Parse(std::string_view text, const std::string& fileNameForErro
       Malformed(fileNameForErrors, lineNumber,
                 "key '" + std::string(key) + "' appears twice in [" + section.name + "]");
     }
-    lines.push_back({std::string(key), std::string(Trim(trimmed.substr(eq + 1))),
-                     std::string(raw), lineNumber});
+    lines.push_back({std::string(key), std::string(Trim(trimmed.substr(eq + 1))), std::string(raw),
+                     lineNumber});
   }
   return ini;
 }

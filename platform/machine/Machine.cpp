@@ -30,8 +30,7 @@ constexpr const char* kHowToSelect =
 
 }  // namespace
 
-Machine::Machine(fs::path root)
-    : root_(std::move(root)), lock_(root_ / ImageLock::kFileName) {
+Machine::Machine(fs::path root) : root_(std::move(root)), lock_(root_ / ImageLock::kFileName) {
   const int fd = ::open(root_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) {
     throw MachineError("cannot open machine image " + root_.string() + ": " + std::strerror(errno));

@@ -71,8 +71,7 @@ HRESULT AdminBase::EnumKeys(METADATA_HANDLE hMDHandle, LPCWSTR pszMDPath, LPWSTR
   return S_OK;
 }
 
-HRESULT AdminBase::RenameKey(METADATA_HANDLE hMDHandle, LPCWSTR pszMDPath,
-                             LPCWSTR pszMDNewName) {
+HRESULT AdminBase::RenameKey(METADATA_HANDLE hMDHandle, LPCWSTR pszMDPath, LPCWSTR pszMDNewName) {
   if (pszMDNewName == nullptr) return E_INVALIDARG;
   return Service().RenameKey(hMDHandle, PathOf(pszMDPath), pszMDNewName);
 }
@@ -102,9 +101,9 @@ HRESULT AdminBase::EnumData(METADATA_HANDLE hMDHandle, LPCWSTR pszMDPath,
                             *pdwMDRequiredDataLen);
 }
 
-HRESULT AdminBase::GetDataPaths(METADATA_HANDLE hMDHandle, LPCWSTR pszMDPath,
-                                DWORD dwMDIdentifier, DWORD dwMDDataType, DWORD dwMDBufferSize,
-                                WCHAR* pszBuffer, DWORD* pdwMDRequiredBufferSize) {
+HRESULT AdminBase::GetDataPaths(METADATA_HANDLE hMDHandle, LPCWSTR pszMDPath, DWORD dwMDIdentifier,
+                                DWORD dwMDDataType, DWORD dwMDBufferSize, WCHAR* pszBuffer,
+                                DWORD* pdwMDRequiredBufferSize) {
   if (pdwMDRequiredBufferSize == nullptr || (pszBuffer == nullptr && dwMDBufferSize > 0)) {
     return E_INVALIDARG;
   }
@@ -125,11 +124,10 @@ HRESULT AdminBase::GetDataPaths(METADATA_HANDLE hMDHandle, LPCWSTR pszMDPath,
   return S_OK;
 }
 
-HRESULT AdminBase::OpenKey(METADATA_HANDLE hMDHandle, LPCWSTR pszMDPath,
-                           DWORD dwMDAccessRequested, DWORD, PMETADATA_HANDLE phMDNewHandle) {
+HRESULT AdminBase::OpenKey(METADATA_HANDLE hMDHandle, LPCWSTR pszMDPath, DWORD dwMDAccessRequested,
+                           DWORD, PMETADATA_HANDLE phMDNewHandle) {
   if (phMDNewHandle == nullptr) return E_INVALIDARG;
-  return Service().OpenKey(hMDHandle, PathOf(pszMDPath), dwMDAccessRequested, *phMDNewHandle,
-                           this);
+  return Service().OpenKey(hMDHandle, PathOf(pszMDPath), dwMDAccessRequested, *phMDNewHandle, this);
 }
 
 HRESULT AdminBase::CloseKey(METADATA_HANDLE hMDHandle) { return Service().CloseKey(hMDHandle); }

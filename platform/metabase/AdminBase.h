@@ -19,10 +19,9 @@ class AdminBase final : public IMSAdminBaseW {
 
   HRESULT STDMETHODCALLTYPE AddKey(METADATA_HANDLE hMDHandle, LPCWSTR pszMDPath) override;
   HRESULT STDMETHODCALLTYPE DeleteKey(METADATA_HANDLE hMDHandle, LPCWSTR pszMDPath) override;
-  HRESULT STDMETHODCALLTYPE DeleteChildKeys(METADATA_HANDLE hMDHandle,
-                                            LPCWSTR pszMDPath) override;
-  HRESULT STDMETHODCALLTYPE EnumKeys(METADATA_HANDLE hMDHandle, LPCWSTR pszMDPath,
-                                     LPWSTR pszMDName, DWORD dwMDEnumObjectIndex) override;
+  HRESULT STDMETHODCALLTYPE DeleteChildKeys(METADATA_HANDLE hMDHandle, LPCWSTR pszMDPath) override;
+  HRESULT STDMETHODCALLTYPE EnumKeys(METADATA_HANDLE hMDHandle, LPCWSTR pszMDPath, LPWSTR pszMDName,
+                                     DWORD dwMDEnumObjectIndex) override;
   HRESULT STDMETHODCALLTYPE RenameKey(METADATA_HANDLE hMDHandle, LPCWSTR pszMDPath,
                                       LPCWSTR pszMDNewName) override;
   HRESULT STDMETHODCALLTYPE SetData(METADATA_HANDLE hMDHandle, LPCWSTR pszMDPath,
@@ -49,10 +48,8 @@ class AdminBase final : public IMSAdminBaseW {
   HRESULT STDMETHODCALLTYPE Restore(LPCWSTR pszMDBackupLocation, DWORD dwMDVersion,
                                     DWORD dwMDFlags) override;
   HRESULT STDMETHODCALLTYPE EnumBackups(LPWSTR pszMDBackupLocation, DWORD* pdwMDVersion,
-                                        PFILETIME pftMDBackupTime,
-                                        DWORD dwMDEnumIndex) override;
-  HRESULT STDMETHODCALLTYPE DeleteBackup(LPCWSTR pszMDBackupLocation,
-                                         DWORD dwMDVersion) override;
+                                        PFILETIME pftMDBackupTime, DWORD dwMDEnumIndex) override;
+  HRESULT STDMETHODCALLTYPE DeleteBackup(LPCWSTR pszMDBackupLocation, DWORD dwMDVersion) override;
 
  private:
   ~AdminBase();

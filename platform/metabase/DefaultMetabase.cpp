@@ -38,10 +38,17 @@ std::vector<std::u16string> ScriptMaps() {
   const std::u16string asp = kInetsrv + u"asp.dll,5,GET,HEAD,POST,TRACE";
   const std::u16string ssinc = kInetsrv + u"ssinc.dll,5,GET,POST";
   const std::u16string aspnet = kAspNet + u"aspnet_isapi.dll,1,GET,HEAD,POST,DEBUG";
-  return {u".asp," + asp,   u".cer," + asp,    u".cdx," + asp,   u".asa," + asp,
+  return {u".asp," + asp,
+          u".cer," + asp,
+          u".cdx," + asp,
+          u".asa," + asp,
           u".idc," + kInetsrv + u"httpodbc.dll,5,GET,POST",
-          u".shtm," + ssinc, u".shtml," + ssinc, u".stm," + ssinc,
-          u".aspx," + aspnet, u".ashx," + aspnet, u".asmx," + aspnet};
+          u".shtm," + ssinc,
+          u".shtml," + ssinc,
+          u".stm," + ssinc,
+          u".aspx," + aspnet,
+          u".ashx," + aspnet,
+          u".asmx," + aspnet};
 }
 
 std::vector<std::u16string> RestrictionList() {
@@ -57,8 +64,8 @@ std::vector<std::u16string> RestrictionList() {
 void AddWebService(Key& w3svc, const std::u16string& computerName) {
   KeyWriter(w3svc)
       .Text(MD_KEY_TYPE, u"IIsWebService")
-      .Text(MD_DEFAULT_LOAD_FILE, u"Default.htm,Default.asp,index.htm,iisstart.htm",
-            IIS_MD_UT_FILE, METADATA_INHERIT)
+      .Text(MD_DEFAULT_LOAD_FILE, u"Default.htm,Default.asp,index.htm,iisstart.htm", IIS_MD_UT_FILE,
+            METADATA_INHERIT)
       .List(MD_SCRIPT_MAPS, ScriptMaps(), IIS_MD_UT_FILE, METADATA_INHERIT)
       .Number(MD_ACCESS_PERM, MD_ACCESS_READ, IIS_MD_UT_FILE, METADATA_INHERIT)
       .Text(MD_ANONYMOUS_USER_NAME, u"IUSR_" + computerName, IIS_MD_UT_FILE, METADATA_INHERIT)
@@ -113,8 +120,8 @@ void AddAppPools(Key& w3svc) {
   Key& pools = w3svc.AddChild(u"AppPools");
   KeyWriter(pools)
       .Text(MD_KEY_TYPE, u"IIsApplicationPools")
-      .Number(MD_APPPOOL_IDENTITY_TYPE, MD_APPPOOL_IDENTITY_TYPE_NETWORKSERVICE,
-              IIS_MD_UT_SERVER, METADATA_INHERIT);
+      .Number(MD_APPPOOL_IDENTITY_TYPE, MD_APPPOOL_IDENTITY_TYPE_NETWORKSERVICE, IIS_MD_UT_SERVER,
+              METADATA_INHERIT);
   AddAppPool(pools, u"DefaultAppPool", MD_APPPOOL_IDENTITY_TYPE_NETWORKSERVICE);
   AddAppPool(pools, u"IntranetPool", MD_APPPOOL_IDENTITY_TYPE_SPECIFICUSER);
   KeyWriter(*pools.FindChild(u"IntranetPool"))

@@ -155,8 +155,7 @@ Key& Reader::Place(Key& root, const std::string& location) {
   Key* key = &root;
   const auto pieces = SplitPath(machine::FromUtf8(location));
   if (pieces.size() > kMaxKeyDepth) {
-    Fail("key " + location + " is nested deeper than " + std::to_string(kMaxKeyDepth) +
-         " levels");
+    Fail("key " + location + " is nested deeper than " + std::to_string(kMaxKeyDepth) + " levels");
   }
   for (const auto& piece : pieces) {
     if (piece.size() >= METADATA_MAX_NAME_LEN) Fail("a key name too long: " + location);

@@ -80,8 +80,7 @@ std::vector<BackupInfo> MetabaseService::ListBackups(std::u16string_view name) c
 }
 
 fs::path MetabaseService::BackupFile(std::u16string_view name, DWORD version) const {
-  return BackupHostFolder() /
-         (machine::ToUtf8(name) + kVersionMark + std::to_string(version));
+  return BackupHostFolder() / (machine::ToUtf8(name) + kVersionMark + std::to_string(version));
 }
 
 HRESULT MetabaseService::WriteBackup(std::u16string_view name, DWORD version) {

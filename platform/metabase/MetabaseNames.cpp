@@ -18,8 +18,7 @@ constexpr DWORD kInherit = METADATA_INHERIT;
 // them in its file.
 const NamedProperty kProperties[] = {
     {MD_KEY_TYPE, "KeyType", STRING_METADATA, IIS_MD_UT_SERVER, kNone, ValueForm::Text},
-    {MD_SERVER_COMMENT, "ServerComment", STRING_METADATA, IIS_MD_UT_SERVER, kNone,
-     ValueForm::Text},
+    {MD_SERVER_COMMENT, "ServerComment", STRING_METADATA, IIS_MD_UT_SERVER, kNone, ValueForm::Text},
     {MD_SERVER_STATE, "ServerState", DWORD_METADATA, IIS_MD_UT_SERVER, kNone, ValueForm::Number},
     {MD_SERVER_AUTOSTART, "ServerAutoStart", DWORD_METADATA, IIS_MD_UT_SERVER, kNone,
      ValueForm::Boolean},
@@ -27,8 +26,7 @@ const NamedProperty kProperties[] = {
      ValueForm::Lines},
     {MD_FILTER_LOAD_ORDER, "FilterLoadOrder", STRING_METADATA, IIS_MD_UT_SERVER, kNone,
      ValueForm::Text},
-    {MD_FILTER_IMAGE_PATH, "FilterPath", STRING_METADATA, IIS_MD_UT_SERVER, kNone,
-     ValueForm::Text},
+    {MD_FILTER_IMAGE_PATH, "FilterPath", STRING_METADATA, IIS_MD_UT_SERVER, kNone, ValueForm::Text},
     {MD_FILTER_STATE, "FilterState", DWORD_METADATA, IIS_MD_UT_SERVER, kNone, ValueForm::Number},
     {MD_FILTER_ENABLED, "FilterEnabled", DWORD_METADATA, IIS_MD_UT_SERVER, kNone,
      ValueForm::Boolean},
@@ -51,8 +49,7 @@ const NamedProperty kProperties[] = {
     {MD_WAM_USER_NAME, "WAMUserName", STRING_METADATA, IIS_MD_UT_WAM, kInherit, ValueForm::Text},
     {MD_APPPOOL_IDENTITY_TYPE, "AppPoolIdentityType", DWORD_METADATA, IIS_MD_UT_SERVER, kInherit,
      ValueForm::Number},
-    {MD_APP_APPPOOL_ID, "AppPoolId", STRING_METADATA, IIS_MD_UT_SERVER, kInherit,
-     ValueForm::Text},
+    {MD_APP_APPPOOL_ID, "AppPoolId", STRING_METADATA, IIS_MD_UT_SERVER, kInherit, ValueForm::Text},
 };
 
 // Names the explorer shows that the file never writes as attributes: the
@@ -86,7 +83,7 @@ const Named kFilterFlags[] = {
 };
 
 const Named kCustomTypes[] = {
-    {DWORD_METADATA, "DWORD"},       {STRING_METADATA, "STRING"}, {BINARY_METADATA, "BINARY"},
+    {DWORD_METADATA, "DWORD"},       {STRING_METADATA, "STRING"},   {BINARY_METADATA, "BINARY"},
     {EXPANDSZ_METADATA, "EXPANDSZ"}, {MULTISZ_METADATA, "MULTISZ"},
 };
 
@@ -110,7 +107,7 @@ const Named kCustomAttributes[] = {
 };
 
 const Named kDataTypes[] = {
-    {DWORD_METADATA, "DWORD"},     {STRING_METADATA, "String"},   {BINARY_METADATA, "Binary"},
+    {DWORD_METADATA, "DWORD"},       {STRING_METADATA, "String"},   {BINARY_METADATA, "Binary"},
     {EXPANDSZ_METADATA, "ExpandSz"}, {MULTISZ_METADATA, "MultiSz"},
 };
 
@@ -195,8 +192,7 @@ std::string BitsText(const Named (&table)[N], DWORD bits, const char* none, bool
 }
 
 template <size_t N>
-bool ParseBits(const Named (&table)[N], std::string_view text, std::string_view none,
-               DWORD& bits) {
+bool ParseBits(const Named (&table)[N], std::string_view text, std::string_view none, DWORD& bits) {
   DWORD result = 0;
   if (Trim(text) == none) {
     bits = 0;
@@ -238,8 +234,7 @@ const NamedProperty* NamedPropertyCalled(std::string_view name) {
 }
 
 bool FitsNamedForm(const NamedProperty& named, DWORD dataType, DWORD userType, DWORD attributes) {
-  return named.dataType == dataType && named.userType == userType &&
-         named.attributes == attributes;
+  return named.dataType == dataType && named.userType == userType && named.attributes == attributes;
 }
 
 std::string FlagsText(DWORD id, DWORD value) {

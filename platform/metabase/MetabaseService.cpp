@@ -241,8 +241,8 @@ HRESULT MetabaseService::SetData(METADATA_HANDLE handle, std::u16string_view pat
   property.attributes = record.dwMDAttributes & kStoredAttributeMask;
   property.userType = record.dwMDUserType;
   property.dataType = record.dwMDDataType;
-  HRESULT hr = NormalizeData(record.dwMDDataType, record.pbMDData, record.dwMDDataLen,
-                             property.data);
+  HRESULT hr =
+      NormalizeData(record.dwMDDataType, record.pbMDData, record.dwMDDataLen, property.data);
   if (FAILED(hr)) return hr;
   std::lock_guard<std::mutex> hold(lock_);
   hr = Sync();
@@ -257,8 +257,7 @@ HRESULT MetabaseService::SetData(METADATA_HANDLE handle, std::u16string_view pat
 
 // The nearest value at or above the path (the path itself excluded) that
 // its key lets inherit.
-const Property* MetabaseService::FindInherited(const std::vector<std::u16string>& path,
-                                               DWORD id) {
+const Property* MetabaseService::FindInherited(const std::vector<std::u16string>& path, DWORD id) {
   std::vector<std::u16string> ancestor = path;
   while (!ancestor.empty()) {
     ancestor.pop_back();
@@ -300,8 +299,8 @@ HRESULT MetabaseService::GetData(METADATA_HANDLE handle, std::u16string_view pat
   const bool inherit = (record.dwMDAttributes & METADATA_INHERIT) != 0;
   const bool partial = inherit && (record.dwMDAttributes & METADATA_PARTIAL_PATH) != 0;
   if (target.key == nullptr && !partial) return Win32(ERROR_PATH_NOT_FOUND);
-  const Property* own = target.key != nullptr ? target.key->FindProperty(record.dwMDIdentifier)
-                                              : nullptr;
+  const Property* own =
+      target.key != nullptr ? target.key->FindProperty(record.dwMDIdentifier) : nullptr;
   const Property* found = own;
   if (found == nullptr && inherit) found = FindInherited(target.path, record.dwMDIdentifier);
   if (found == nullptr || !MatchesType(*found, record.dwMDDataType, record.dwMDUserType)) {
@@ -347,8 +346,8 @@ HRESULT MetabaseService::GetDataPaths(METADATA_HANDLE handle, std::u16string_vie
   if (const HRESULT hr = ResolveExisting(handle, path, false, target); FAILED(hr)) return hr;
   // Relative to the handle's key, in the keys' own spelling.
   std::u16string relative = u"/";
-  const Key* key = handle == METADATA_MASTER_ROOT_HANDLE ? root_.get()
-                                                         : Find(handles_[handle].path);
+  const Key* key =
+      handle == METADATA_MASTER_ROOT_HANDLE ? root_.get() : Find(handles_[handle].path);
   for (const auto& piece : SplitPath(path)) {
     key = key->FindChild(piece);
     relative += key->Name() + u"/";

@@ -60,20 +60,17 @@ class MetabaseService {
   HRESULT DeleteChildKeys(METADATA_HANDLE handle, std::u16string_view path);
   HRESULT EnumKeys(METADATA_HANDLE handle, std::u16string_view path, DWORD index,
                    std::u16string& name);
-  HRESULT RenameKey(METADATA_HANDLE handle, std::u16string_view path,
-                    std::u16string_view newName);
+  HRESULT RenameKey(METADATA_HANDLE handle, std::u16string_view path, std::u16string_view newName);
 
-  HRESULT SetData(METADATA_HANDLE handle, std::u16string_view path,
-                  const METADATA_RECORD& record);
+  HRESULT SetData(METADATA_HANDLE handle, std::u16string_view path, const METADATA_RECORD& record);
   HRESULT GetData(METADATA_HANDLE handle, std::u16string_view path, METADATA_RECORD& record,
                   DWORD& required);
-  HRESULT DeleteData(METADATA_HANDLE handle, std::u16string_view path, DWORD id,
-                     DWORD dataType);
+  HRESULT DeleteData(METADATA_HANDLE handle, std::u16string_view path, DWORD id, DWORD dataType);
   HRESULT EnumData(METADATA_HANDLE handle, std::u16string_view path, METADATA_RECORD& record,
                    DWORD index, DWORD& required);
   // Paths relative to the handle's key, each "/.../" ("/" for that key).
-  HRESULT GetDataPaths(METADATA_HANDLE handle, std::u16string_view path, DWORD id,
-                       DWORD dataType, std::vector<std::u16string>& paths);
+  HRESULT GetDataPaths(METADATA_HANDLE handle, std::u16string_view path, DWORD id, DWORD dataType,
+                       std::vector<std::u16string>& paths);
 
   HRESULT SaveData();
   // A copy of the whole metabase as every connection sees it now, saved or
@@ -118,8 +115,7 @@ class MetabaseService {
   std::filesystem::path MetabaseHostPath() const;
   std::filesystem::path BackupHostFolder() const;
 
-  HRESULT Resolve(METADATA_HANDLE handle, std::u16string_view path, bool forWrite,
-                  Target& target);
+  HRESULT Resolve(METADATA_HANDLE handle, std::u16string_view path, bool forWrite, Target& target);
   // Sync, then Resolve; a missing key is ERROR_PATH_NOT_FOUND.
   HRESULT ResolveExisting(METADATA_HANDLE handle, std::u16string_view path, bool forWrite,
                           Target& target);

@@ -1,8 +1,7 @@
 #include "platform/metabase/MetabaseXml.h"
 
-#include <pugixml.hpp>
-
 #include <cstdio>
+#include <pugixml.hpp>
 #include <sstream>
 
 #include "platform/machine.h"
@@ -89,7 +88,7 @@ std::vector<uint8_t> ReadValue(pugi::xml_node node, DWORD dataType, const Source
       DWORD value = 0;
       if (!ParseDwordText(text, value)) {
         Fail(file.Where(node), "property " + std::string(node.attribute("id").value()) +
-                       ": not a DWORD: \"" + text + "\"");
+                                   ": not a DWORD: \"" + text + "\"");
       }
       return EncodeDword(value);
     }

@@ -5,8 +5,9 @@
 //   <Metabase>
 //     <Key name="LM">
 //       <Key name="W3SVC">
-//         <Property id="1002" name="KeyType" type="String" userType="Server">IIsWebService</Property>
-//         <Property id="6014" name="ScriptMaps" type="MultiSz" attributes="Inherit" userType="File">
+//         <Property id="1002" name="KeyType" type="String"
+//         userType="Server">IIsWebService</Property> <Property id="6014" name="ScriptMaps"
+//         type="MultiSz" attributes="Inherit" userType="File">
 //           <Value>.asp,C:\WINDOWS\system32\inetsrv\asp.dll,5,GET,HEAD,POST,TRACE</Value>
 //         </Property>
 //

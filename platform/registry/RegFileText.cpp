@@ -43,7 +43,8 @@ Source Decode(std::string_view bytes, const std::string& file) {
   Source source;
   if (bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFF &&
       static_cast<uint8_t>(bytes[1]) == 0xFE) {
-    if (bytes.size() % 2 != 0) throw MachineError(file + ": UTF-16 text with an odd number of bytes");
+    if (bytes.size() % 2 != 0)
+      throw MachineError(file + ": UTF-16 text with an odd number of bytes");
     for (size_t i = 2; i < bytes.size(); i += 2) {
       source.text.push_back(static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) |
                                                   (static_cast<uint8_t>(bytes[i + 1]) << 8)));
@@ -140,11 +141,21 @@ std::u16string ReadQuoted(std::u16string_view line, size_t& pos) {
     if (pos >= line.size()) break;
     char16_t escaped = line[pos++];
     switch (escaped) {
-      case u'\\': result.push_back(u'\\'); break;
-      case u'"': result.push_back(u'"'); break;
-      case u'n': result.push_back(u'\n'); break;
-      case u'r': result.push_back(u'\r'); break;
-      case u'u': result.push_back(ReadSurrogateEscape(line, pos)); break;
+      case u'\\':
+        result.push_back(u'\\');
+        break;
+      case u'"':
+        result.push_back(u'"');
+        break;
+      case u'n':
+        result.push_back(u'\n');
+        break;
+      case u'r':
+        result.push_back(u'\r');
+        break;
+      case u'u':
+        result.push_back(ReadSurrogateEscape(line, pos));
+        break;
       default:
         throw ParseError("unknown escape \\" + ToUtf8(std::u16string(1, escaped)) +
                          " (write a backslash as \\\\)");
@@ -182,7 +193,8 @@ std::vector<uint8_t> ParseHexBytes(std::u16string_view list) {
   size_t start = 0;
   while (true) {
     size_t comma = list.find(u',', start);
-    std::u16string_view item = Trim(list.substr(start, comma == std::u16string_view::npos ? comma : comma - start));
+    std::u16string_view item =
+        Trim(list.substr(start, comma == std::u16string_view::npos ? comma : comma - start));
     uint32_t value = 0;
     if (!ParseHexNumber(item, 2, value)) {
       throw ParseError("bad hex byte \"" + ToUtf8(std::u16string(item)) + "\"");
@@ -255,7 +267,7 @@ struct DataForm {
 // The forms a value's data can take, tried in order; the prefix matches
 // without regard to case.
 constexpr DataForm kDataForms[] = {
-    {u"\"", ParseStringData},      {u"dword:", ParseDwordData}, {u"hex:", ParseBinaryData},
+    {u"\"", ParseStringData},     {u"dword:", ParseDwordData}, {u"hex:", ParseBinaryData},
     {u"hex(", ParseTypedHexData}, {u"-", ParseRemoval},
 };
 
@@ -274,7 +286,8 @@ RegFileValue ParseValueLine(std::u16string_view line, const ParseContext& contex
     }
   }
   while (pos < line.size() && IsSpace(line[pos])) ++pos;
-  if (pos >= line.size() || line[pos] != u'=') throw ParseError("expected \"=\" after the value name");
+  if (pos >= line.size() || line[pos] != u'=')
+    throw ParseError("expected \"=\" after the value name");
   std::u16string_view data = Trim(line.substr(pos + 1));
   for (const DataForm& form : kDataForms) {
     if (data.size() >= form.prefix.size() &&
@@ -410,10 +423,18 @@ std::u16string Quote(std::u16string_view text) {
   for (size_t i = 0; i < text.size(); ++i) {
     const char16_t c = text[i];
     switch (c) {
-      case u'\\': result += u"\\\\"; break;
-      case u'"': result += u"\\\""; break;
-      case u'\n': result += u"\\n"; break;
-      case u'\r': result += u"\\r"; break;
+      case u'\\':
+        result += u"\\\\";
+        break;
+      case u'"':
+        result += u"\\\"";
+        break;
+      case u'\n':
+        result += u"\\n";
+        break;
+      case u'\r':
+        result += u"\\r";
+        break;
       default:
         if (IsLoneSurrogate(text, i)) {
           result += u"\\u" + SurrogateDigits(c);

@@ -356,7 +356,8 @@ LSTATUS WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, LPWSTR, DWORD
   if (!phkResult || !lpSubKey || (dwOptions & ~kDefinedOptions)) return ERROR_INVALID_PARAMETER;
   // Symbolic links between keys are not modelled.
   if (dwOptions & REG_OPTION_CREATE_LINK) return ERROR_NOT_SUPPORTED;
-  PSECURITY_DESCRIPTOR descriptor = lpSecurityAttributes ? lpSecurityAttributes->lpSecurityDescriptor : nullptr;
+  PSECURITY_DESCRIPTOR descriptor =
+      lpSecurityAttributes ? lpSecurityAttributes->lpSecurityDescriptor : nullptr;
   if (descriptor && !IsUsableKeySecurity(descriptor)) return ERROR_INVALID_SECURITY_DESCR;
   return Guarded([&]() -> LSTATUS {
     Target parent;
@@ -402,8 +403,8 @@ LSTATUS WINAPI RegFlushKey(HKEY hKey) {
   });
 }
 
-LSTATUS WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved,
-                                LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
+LSTATUS WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
+                                LPBYTE lpData, LPDWORD lpcbData) {
   if (lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
   DWORD type = 0;
   std::vector<uint8_t> data;
@@ -533,9 +534,8 @@ LSTATUS WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lp
   });
 }
 
-LSTATUS WINAPI RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName,
-                             LPDWORD lpcchValueName, LPDWORD lpReserved, LPDWORD lpType,
-                             LPBYTE lpData, LPDWORD lpcbData) {
+LSTATUS WINAPI RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD lpcchValueName,
+                             LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
   if (lpReserved || !lpValueName || !lpcchValueName || (lpData && !lpcbData)) {
     return ERROR_INVALID_PARAMETER;
   }

@@ -11,13 +11,12 @@
 namespace machine::registry {
 
 // The whole data of a value, for the A functions, which convert it.
-LSTATUS QueryValueData(HKEY key, std::u16string_view name, DWORD& type,
-                       std::vector<uint8_t>& data);
+LSTATUS QueryValueData(HKEY key, std::u16string_view name, DWORD& type, std::vector<uint8_t>& data);
 
 // RegQueryValueEx's buffer protocol: with no buffer the size only; a buffer
 // too small gets ERROR_MORE_DATA and the size, its content untouched.
-LSTATUS CopyValueOut(DWORD type, const std::vector<uint8_t>& data, LPDWORD lpType,
-                     LPBYTE lpData, LPDWORD lpcbData);
+LSTATUS CopyValueOut(DWORD type, const std::vector<uint8_t>& data, LPDWORD lpType, LPBYTE lpData,
+                     LPDWORD lpcbData);
 
 bool IsStringType(DWORD type);
 

@@ -338,7 +338,8 @@ std::vector<PlannedKey> Plan(const RegFile& file, const std::string& fileName) {
       if (value.name.size() > kMaxValueNameLength) fail("value name longer than 16383 characters");
     }
     if (key.remove && CannotBeDeleted(path)) fail("this key cannot be deleted");
-    if (IsFixedLevel(path) && !key.values.empty()) fail("HKEY_LOCAL_MACHINE itself holds no values");
+    if (IsFixedLevel(path) && !key.values.empty())
+      fail("HKEY_LOCAL_MACHINE itself holds no values");
     plan.push_back(PlannedKey{path, &key});
   }
   return plan;

@@ -36,9 +36,9 @@ inline constexpr size_t kHiveCount = 3;
 
 struct HiveInfo {
   Hive hive;
-  const char* fileName;          // below registry/
-  std::u16string_view rootName;  // in export files: HKEY_LOCAL_MACHINE
-  std::u16string_view shortName;  // HKLM
+  const char* fileName;            // below registry/
+  std::u16string_view rootName;    // in export files: HKEY_LOCAL_MACHINE
+  std::u16string_view shortName;   // HKLM
   std::u16string_view objectName;  // for the security functions: MACHINE
 };
 const HiveInfo& InfoOf(Hive hive);

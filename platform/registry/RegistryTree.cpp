@@ -85,7 +85,8 @@ bool SplitKeyPath(std::u16string_view path, std::vector<std::u16string>& names) 
   size_t start = 0;
   while (true) {
     size_t end = path.find(u'\\', start);
-    std::u16string_view name = path.substr(start, end == std::u16string_view::npos ? end : end - start);
+    std::u16string_view name =
+        path.substr(start, end == std::u16string_view::npos ? end : end - start);
     if (name.empty()) return false;
     names.emplace_back(name);
     if (end == std::u16string_view::npos) return true;

@@ -66,8 +66,8 @@ void SplitFullName(std::u16string_view full, std::u16string& domain, std::u16str
 
 [[noreturn]] void Malformed(const machine::IniFile& settings, const std::string& key,
                             const std::string& why) {
-  throw machine::MachineError(settings.Where(kSection, key, "machine.ini") + ": [accounts] " +
-                              key + ": " + why);
+  throw machine::MachineError(settings.Where(kSection, key, "machine.ini") + ": [accounts] " + key +
+                              ": " + why);
 }
 
 }  // namespace

@@ -43,9 +43,9 @@ std::optional<Account> FindPoolAccount(const AccountDatabase& db, std::u16string
   Account account;
   account.domain = kDomain;
   account.name = fullName.substr(slash + 1);
-  account.sid = MakeSid(5, {82, HashPart(account.name, 1), HashPart(account.name, 2),
-                            HashPart(account.name, 3), HashPart(account.name, 4),
-                            HashPart(account.name, 5)});
+  account.sid =
+      MakeSid(5, {82, HashPart(account.name, 1), HashPart(account.name, 2),
+                  HashPart(account.name, 3), HashPart(account.name, 4), HashPart(account.name, 5)});
   account.use = SidTypeWellKnownGroup;
   std::lock_guard<std::mutex> guard(KnownLock());
   Known()[account.sid] = account;

@@ -434,7 +434,9 @@ Ace Applied(const Ace& ace, const InheritingObject& child) {
 
 }  // namespace
 
-bool IsCreatorSid(const SidBytes& sid) { return sid == CreatorOwnerSid() || sid == CreatorGroupSid(); }
+bool IsCreatorSid(const SidBytes& sid) {
+  return sid == CreatorOwnerSid() || sid == CreatorGroupSid();
+}
 
 std::vector<Ace> InheritedEntries(const std::vector<Ace>& parentAces,
                                   const InheritingObject& child) {

@@ -134,6 +134,7 @@ struct InheritingObject {
 // mapped and a creator SID replaced by the child's owner or group; a
 // container that also passes such an entry on receives it twice, mapped and
 // applying, and unchanged and inherit-only.
-std::vector<Ace> InheritedEntries(const std::vector<Ace>& parentAces, const InheritingObject& child);
+std::vector<Ace> InheritedEntries(const std::vector<Ace>& parentAces,
+                                  const InheritingObject& child);
 
 }  // namespace winsec

@@ -71,8 +71,7 @@ bool IsLocalMachineName(const Machine& machine, std::u16string_view name) {
   while (!name.empty() && name.front() == u'\\') name.remove_prefix(1);
   if (name.empty()) return true;
   std::string computer = machine.Settings().GetOr("environment", "COMPUTERNAME", "");
-  return EqualNoCase(name, FromUtf8(computer)) || EqualNoCase(name, u"localhost") ||
-         name == u".";
+  return EqualNoCase(name, FromUtf8(computer)) || EqualNoCase(name, u"localhost") || name == u".";
 }
 
 bool IsValidServiceName(std::u16string_view name) {
@@ -82,15 +81,18 @@ bool IsValidServiceName(std::u16string_view name) {
 
 DWORD RequiredRight(DWORD control) {
   switch (control) {
-    case SERVICE_CONTROL_STOP: return SERVICE_STOP;
+    case SERVICE_CONTROL_STOP:
+      return SERVICE_STOP;
     case SERVICE_CONTROL_PAUSE:
     case SERVICE_CONTROL_CONTINUE:
     case SERVICE_CONTROL_PARAMCHANGE:
     case SERVICE_CONTROL_NETBINDADD:
     case SERVICE_CONTROL_NETBINDREMOVE:
     case SERVICE_CONTROL_NETBINDENABLE:
-    case SERVICE_CONTROL_NETBINDDISABLE: return SERVICE_PAUSE_CONTINUE;
-    case SERVICE_CONTROL_INTERROGATE: return SERVICE_INTERROGATE;
+    case SERVICE_CONTROL_NETBINDDISABLE:
+      return SERVICE_PAUSE_CONTINUE;
+    case SERVICE_CONTROL_INTERROGATE:
+      return SERVICE_INTERROGATE;
     default:
       return control >= 128 && control <= 255 ? SERVICE_USER_DEFINED_CONTROL : 0;
   }
@@ -100,15 +102,20 @@ DWORD RequiredRight(DWORD control) {
 // the control; 0 for controls no flag announces.
 DWORD AcceptFlagOf(DWORD control) {
   switch (control) {
-    case SERVICE_CONTROL_STOP: return SERVICE_ACCEPT_STOP;
+    case SERVICE_CONTROL_STOP:
+      return SERVICE_ACCEPT_STOP;
     case SERVICE_CONTROL_PAUSE:
-    case SERVICE_CONTROL_CONTINUE: return SERVICE_ACCEPT_PAUSE_CONTINUE;
-    case SERVICE_CONTROL_PARAMCHANGE: return SERVICE_ACCEPT_PARAMCHANGE;
+    case SERVICE_CONTROL_CONTINUE:
+      return SERVICE_ACCEPT_PAUSE_CONTINUE;
+    case SERVICE_CONTROL_PARAMCHANGE:
+      return SERVICE_ACCEPT_PARAMCHANGE;
     case SERVICE_CONTROL_NETBINDADD:
     case SERVICE_CONTROL_NETBINDREMOVE:
     case SERVICE_CONTROL_NETBINDENABLE:
-    case SERVICE_CONTROL_NETBINDDISABLE: return SERVICE_ACCEPT_NETBINDCHANGE;
-    default: return 0;
+    case SERVICE_CONTROL_NETBINDDISABLE:
+      return SERVICE_ACCEPT_NETBINDCHANGE;
+    default:
+      return 0;
   }
 }
 
@@ -258,12 +265,13 @@ BOOL WINAPI ControlService(SC_HANDLE hService, DWORD dwControl, LPSERVICE_STATUS
 }
 
 BOOL WINAPI StartServiceW(SC_HANDLE hService, DWORD, LPCWSTR*) {
-  return Result(WithService(hService, SERVICE_START, [&](ServiceRecord& service, uint64_t now) -> DWORD {
-    if (service.Disabled()) return ERROR_SERVICE_DISABLED;
-    if (service.State(now) != SERVICE_STOPPED) return ERROR_SERVICE_ALREADY_RUNNING;
-    service.Begin(SERVICE_START_PENDING, now);
-    return ERROR_SUCCESS;
-  }));
+  return Result(
+      WithService(hService, SERVICE_START, [&](ServiceRecord& service, uint64_t now) -> DWORD {
+        if (service.Disabled()) return ERROR_SERVICE_DISABLED;
+        if (service.State(now) != SERVICE_STOPPED) return ERROR_SERVICE_ALREADY_RUNNING;
+        service.Begin(SERVICE_START_PENDING, now);
+        return ERROR_SUCCESS;
+      }));
 }
 
 std::vector<std::string> machine::services::ServiceNames() {

@@ -45,7 +45,8 @@ void ServiceFile::Apply(const std::string& record) {
 
 void ServiceFile::Write(std::string_view section) {
   const std::string* name = ini_.SectionName(section);
-  if (name == nullptr) throw MachineError("services.ini: no service [" + std::string(section) + "]");
+  if (name == nullptr)
+    throw MachineError("services.ini: no service [" + std::string(section) + "]");
   std::string record = "[" + *name + "]\n";
   for (const auto& [key, value] : ini_.Entries(section)) record += key + "=" + value + "\n";
   try {

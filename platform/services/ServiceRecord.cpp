@@ -97,7 +97,8 @@ std::string ServiceRecord::Setting(std::string_view key, std::string_view fallba
 
 uint64_t ServiceRecord::Number(std::string_view key) const {
   std::string text = Setting(key, "0");
-  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 19) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos ||
+      text.size() > 19) {
     Malformed(key, std::string(key) + " = \"" + text + "\" is not a number of milliseconds");
   }
   return std::stoull(text);
@@ -144,7 +145,9 @@ DWORD ServiceRecord::AcceptedControls() const {
   return accepted;
 }
 
-bool ServiceRecord::Accepts(DWORD acceptFlag) const { return (AcceptedControls() & acceptFlag) != 0; }
+bool ServiceRecord::Accepts(DWORD acceptFlag) const {
+  return (AcceptedControls() & acceptFlag) != 0;
+}
 
 DWORD ServiceRecord::TargetOf(DWORD pendingState, DWORD usualTarget) const {
   std::string fails = Setting("FailsToStart", "no");
@@ -155,12 +158,14 @@ DWORD ServiceRecord::TargetOf(DWORD pendingState, DWORD usualTarget) const {
   return usualTarget;
 }
 
-bool ServiceRecord::Disabled() const { return SameText(Setting("StartType", "demand"), "disabled"); }
+bool ServiceRecord::Disabled() const {
+  return SameText(Setting("StartType", "demand"), "disabled");
+}
 
 SERVICE_STATUS ServiceRecord::Status(uint64_t now) const {
   SERVICE_STATUS status{};
-  status.dwServiceType =
-      SameText(Setting("Type", "share"), "own") ? SERVICE_WIN32_OWN_PROCESS : SERVICE_WIN32_SHARE_PROCESS;
+  status.dwServiceType = SameText(Setting("Type", "share"), "own") ? SERVICE_WIN32_OWN_PROCESS
+                                                                   : SERVICE_WIN32_SHARE_PROCESS;
   status.dwCurrentState = StoredState();
   DWORD accepted = AcceptedControls();
   if (const Transition* transition = TransitionOf(status.dwCurrentState)) {

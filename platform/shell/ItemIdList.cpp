@@ -26,7 +26,8 @@ PIDLIST_ABSOLUTE NewItemIdList(std::u16string_view path) {
   std::memcpy(bytes, &size, sizeof size);
   std::memcpy(bytes + sizeof size, kSignature, sizeof kSignature);
   std::memcpy(bytes + kHeader, path.data(), path.size() * sizeof(char16_t));
-  std::memset(bytes + kHeader + path.size() * sizeof(char16_t), 0, sizeof(char16_t) + sizeof(USHORT));
+  std::memset(bytes + kHeader + path.size() * sizeof(char16_t), 0,
+              sizeof(char16_t) + sizeof(USHORT));
   return reinterpret_cast<PIDLIST_ABSOLUTE>(bytes);
 }
 

@@ -91,7 +91,9 @@ class Reader {
   size_t at_ = 0;
 };
 
-bool IsUnc(std::u16string_view path) { return path.size() > 2 && path[0] == u'\\' && path[1] == u'\\'; }
+bool IsUnc(std::u16string_view path) {
+  return path.size() > 2 && path[0] == u'\\' && path[1] == u'\\';
+}
 
 // \\SERVER\SHARE\rest -> "\\SERVER\SHARE" and "rest".
 void SplitUnc(std::u16string_view path, std::u16string& share, std::u16string& rest) {
@@ -216,8 +218,10 @@ std::string EncodeLinkFile(const LinkFile& link) {
   DWORD flags = kIsUnicode;
   if (!link.target.empty()) flags |= kHasLinkInfo;
   const std::pair<DWORD, const std::u16string*> strings[] = {
-      {kHasName, &link.description},          {kHasRelativePath, &link.relativePath},
-      {kHasWorkingDir, &link.workingDirectory}, {kHasArguments, &link.arguments},
+      {kHasName, &link.description},
+      {kHasRelativePath, &link.relativePath},
+      {kHasWorkingDir, &link.workingDirectory},
+      {kHasArguments, &link.arguments},
       {kHasIconLocation, &link.iconLocation},
   };
   for (const auto& [flag, text] : strings) {
@@ -269,8 +273,10 @@ bool DecodeLinkFile(std::string_view bytes, LinkFile& link) {
   if ((flags & kHasLinkInfo) && !ReadLinkInfo(r, bytes, link)) return false;
   const bool unicode = flags & kIsUnicode;
   const std::pair<DWORD, std::u16string*> strings[] = {
-      {kHasName, &link.description},          {kHasRelativePath, &link.relativePath},
-      {kHasWorkingDir, &link.workingDirectory}, {kHasArguments, &link.arguments},
+      {kHasName, &link.description},
+      {kHasRelativePath, &link.relativePath},
+      {kHasWorkingDir, &link.workingDirectory},
+      {kHasArguments, &link.arguments},
       {kHasIconLocation, &link.iconLocation},
   };
   for (const auto& [flag, text] : strings) {

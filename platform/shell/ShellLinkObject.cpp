@@ -43,9 +43,7 @@ WIN32_FIND_DATAW FindDataOf(const std::u16string& target) {
   return data;
 }
 
-HRESULT FromError(DWORD error) {
-  return error == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(error);
-}
+HRESULT FromError(DWORD error) { return error == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(error); }
 
 class ShellLinkObject final : public IShellLinkW, public IPersistFile {
  public:
@@ -193,8 +191,7 @@ class ShellLinkObject final : public IShellLinkW, public IPersistFile {
       saved.accessTime = data.ftLastAccessTime;
       saved.writeTime = data.ftLastWriteTime;
       saved.fileSize = data.nFileSizeLow;
-      saved.relativePath =
-          RelativeLinkPath(relativeTo_.empty() ? full : relativeTo_, saved.target);
+      saved.relativePath = RelativeLinkPath(relativeTo_.empty() ? full : relativeTo_, saved.target);
     }
     if (const DWORD error = machine::files::WriteWindowsFile(full, EncodeLinkFile(saved))) {
       return FromError(error);

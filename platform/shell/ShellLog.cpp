@@ -17,11 +17,20 @@ std::string Escape(std::u16string_view value) {
   std::string out;
   for (const char c : machine::ToUtf8(value)) {
     switch (c) {
-      case '%': out += "%25"; break;
-      case '\t': out += "%09"; break;
-      case '\r': out += "%0D"; break;
-      case '\n': out += "%0A"; break;
-      default: out += c;
+      case '%':
+        out += "%25";
+        break;
+      case '\t':
+        out += "%09";
+        break;
+      case '\r':
+        out += "%0D";
+        break;
+      case '\n':
+        out += "%0A";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -31,7 +40,8 @@ std::u16string Unescape(std::string_view text) {
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '%' && i + 2 < text.size()) {
-      out += static_cast<char>(std::strtol(std::string(text.substr(i + 1, 2)).c_str(), nullptr, 16));
+      out +=
+          static_cast<char>(std::strtol(std::string(text.substr(i + 1, 2)).c_str(), nullptr, 16));
       i += 2;
     } else {
       out += text[i];
@@ -56,7 +66,8 @@ ShellRequest ParseLine(const std::string& line, size_t number) {
   const auto fields = Fields(line);
   static const char* const kNames[] = {"verb", "file", "parameters", "directory", "show", "result"};
   bool wellFormed = fields.size() == std::size(kNames);
-  for (size_t i = 0; wellFormed && i < fields.size(); ++i) wellFormed = fields[i].first == kNames[i];
+  for (size_t i = 0; wellFormed && i < fields.size(); ++i)
+    wellFormed = fields[i].first == kNames[i];
   if (!wellFormed) {
     throw machine::MachineError(std::string(kLogFile) + " line " + std::to_string(number) +
                                 ": not a shell request");
@@ -79,8 +90,8 @@ void AppendShellRequest(const ShellRequest& request) {
   const std::filesystem::path path = image.File(kLogFile);
   std::string log = machine::FileExists(path) ? machine::ReadWholeFile(path) : "";
   log += "verb=" + Escape(request.verb) + "\tfile=" + Escape(request.file) +
-         "\tparameters=" + Escape(request.parameters) + "\tdirectory=" +
-         Escape(request.directory) + "\tshow=" + std::to_string(request.showCommand) +
+         "\tparameters=" + Escape(request.parameters) + "\tdirectory=" + Escape(request.directory) +
+         "\tshow=" + std::to_string(request.showCommand) +
          "\tresult=" + std::to_string(request.result) + "\n";
   machine::WriteFileAtomically(path, log);
 }

@@ -48,7 +48,8 @@ bool LoadXml(pugi::xml_document& document, std::string_view text, unsigned optio
   }
   if (const pugi::xml_node deep = TooDeep(document)) {
     fault.line = LineAt(text, static_cast<size_t>(std::max<ptrdiff_t>(deep.offset_debug(), 0)));
-    fault.description = "Elements nested deeper than " + std::to_string(kXmlNestingBound) + " levels";
+    fault.description =
+        "Elements nested deeper than " + std::to_string(kXmlNestingBound) + " levels";
     fault.wellFormed = true;
     document.reset();
     return false;

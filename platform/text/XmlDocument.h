@@ -7,9 +7,8 @@
 // one the package decoder applies to package trees.
 #pragma once
 
-#include <pugixml.hpp>
-
 #include <cstddef>
+#include <pugixml.hpp>
 #include <string>
 #include <string_view>
 

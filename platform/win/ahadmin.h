@@ -115,15 +115,15 @@ struct IAppHostConfigManager : public IUnknown {
 struct IAppHostConfigFile : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE get_ConfigPath(BSTR* pbstrConfigPath) = 0;
   virtual HRESULT STDMETHODCALLTYPE get_FilePath(BSTR* pbstrFilePath) = 0;
-  virtual HRESULT STDMETHODCALLTYPE get_Locations(
-      IAppHostConfigLocationCollection** ppLocations) = 0;
+  virtual HRESULT STDMETHODCALLTYPE
+  get_Locations(IAppHostConfigLocationCollection** ppLocations) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetAdminSection(BSTR bstrSectionName, BSTR bstrPath,
                                                     IAppHostElement** ppAdminSection) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetMetadata(BSTR bstrMetadataType, VARIANT* pValue) = 0;
   virtual HRESULT STDMETHODCALLTYPE SetMetadata(BSTR bstrMetadataType, VARIANT value) = 0;
   virtual HRESULT STDMETHODCALLTYPE ClearInvalidSections() = 0;
-  virtual HRESULT STDMETHODCALLTYPE get_RootSectionGroup(
-      IAppHostSectionGroup** ppSectionGroups) = 0;
+  virtual HRESULT STDMETHODCALLTYPE
+  get_RootSectionGroup(IAppHostSectionGroup** ppSectionGroups) = 0;
 
  protected:
   ~IAppHostConfigFile() = default;
@@ -157,8 +157,8 @@ struct IAppHostElement : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE get_Name(BSTR* pbstrName) = 0;
   virtual HRESULT STDMETHODCALLTYPE get_Collection(IAppHostElementCollection** ppCollection) = 0;
   virtual HRESULT STDMETHODCALLTYPE get_Properties(IAppHostPropertyCollection** ppProperties) = 0;
-  virtual HRESULT STDMETHODCALLTYPE get_ChildElements(
-      IAppHostChildElementCollection** ppElements) = 0;
+  virtual HRESULT STDMETHODCALLTYPE
+  get_ChildElements(IAppHostChildElementCollection** ppElements) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetMetadata(BSTR bstrMetadataType, VARIANT* pValue) = 0;
   virtual HRESULT STDMETHODCALLTYPE SetMetadata(BSTR bstrMetadataType, VARIANT value) = 0;
   virtual HRESULT STDMETHODCALLTYPE get_Schema(IAppHostElementSchema** ppSchema) = 0;

@@ -177,8 +177,7 @@ struct IMSAdminBaseW : public IUnknown {
   // pszMDBackupLocation: in, a name or empty for every backup; out (at least
   // MD_BACKUP_MAX_LEN characters), the name found.
   virtual HRESULT STDMETHODCALLTYPE EnumBackups(LPWSTR pszMDBackupLocation, DWORD* pdwMDVersion,
-                                                PFILETIME pftMDBackupTime,
-                                                DWORD dwMDEnumIndex) = 0;
+                                                PFILETIME pftMDBackupTime, DWORD dwMDEnumIndex) = 0;
   virtual HRESULT STDMETHODCALLTYPE DeleteBackup(LPCWSTR pszMDBackupLocation,
                                                  DWORD dwMDVersion) = 0;
 

@@ -34,5 +34,5 @@
 #define SE_ERR_OOM 8
 #define SE_ERR_NOASSOC 31
 
-HINSTANCE WINAPI ShellExecuteW(HWND hwnd, LPCWSTR lpOperation, LPCWSTR lpFile,
-                               LPCWSTR lpParameters, LPCWSTR lpDirectory, int nShowCmd);
+HINSTANCE WINAPI ShellExecuteW(HWND hwnd, LPCWSTR lpOperation, LPCWSTR lpFile, LPCWSTR lpParameters,
+                               LPCWSTR lpDirectory, int nShowCmd);

@@ -68,6 +68,5 @@ BOOL WINAPI SHGetPathFromIDListW(PCIDLIST_ABSOLUTE pidl, LPWSTR pszPath);
 // folder or flags; E_FAIL when the folder does not exist (unless
 // CSIDL_FLAG_CREATE creates it, with its missing parents, or
 // CSIDL_FLAG_DONT_VERIFY skips the check). hToken is not looked at.
-HRESULT WINAPI SHGetFolderPathW(HWND hwnd, int csidl, HANDLE hToken, DWORD dwFlags,
-                                LPWSTR pszPath);
+HRESULT WINAPI SHGetFolderPathW(HWND hwnd, int csidl, HANDLE hToken, DWORD dwFlags, LPWSTR pszPath);
 void WINAPI ILFree(PIDLIST_RELATIVE pidl);

@@ -78,8 +78,7 @@ typedef struct _SECURITY_ATTRIBUTES {
 #define S_OK (static_cast<HRESULT>(0))
 #define S_FALSE (static_cast<HRESULT>(1))
 #define FACILITY_WIN32 7
-#define HRESULT_FROM_WIN32(x)                                          \
-  (static_cast<HRESULT>(x) <= 0                                        \
-       ? static_cast<HRESULT>(x)                                       \
-       : static_cast<HRESULT>((static_cast<uint32_t>(x) & 0x0000FFFFu) | \
-                              (FACILITY_WIN32 << 16) | 0x80000000u))
+#define HRESULT_FROM_WIN32(x)                                                                     \
+  (static_cast<HRESULT>(x) <= 0 ? static_cast<HRESULT>(x)                                         \
+                                : static_cast<HRESULT>((static_cast<uint32_t>(x) & 0x0000FFFFu) | \
+                                                       (FACILITY_WIN32 << 16) | 0x80000000u))

@@ -1,9 +1,8 @@
-#include "core/CSPException.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "core/CSPException.h"
 #include "core/CSPThrow.h"
 
 namespace {

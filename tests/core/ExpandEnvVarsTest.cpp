@@ -1,10 +1,9 @@
-#include "core/ExpandEnvVars.h"
-
 #include <gtest/gtest.h>
 
 #include <utility>
 #include <vector>
 
+#include "core/ExpandEnvVars.h"
 #include "platform/win.h"
 #include "tests/core/TextOf.h"
 

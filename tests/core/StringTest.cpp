@@ -147,9 +147,10 @@ TYPED_TEST(StringTwinTest, GetAtAndMidBounds) {
     const char* expected;  // nullptr: OutOfRange
   };
   const Case cases[] = {
-      {1, 2, "bc"},     {0, 4, "abcd"},        {3, 1, "d"},
-      {9, 0, ""},       {0, 5, nullptr},       {4, 1, nullptr},
-      {2, 3, nullptr},  {1, 0xFFFFFFFFu, nullptr},  // start + count wraps in 32 bits
+      {1, 2, "bc"},    {0, 4, "abcd"},
+      {3, 1, "d"},     {9, 0, ""},
+      {0, 5, nullptr}, {4, 1, nullptr},
+      {2, 3, nullptr}, {1, 0xFFFFFFFFu, nullptr},  // start + count wraps in 32 bits
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "Mid(" << c.start << ", " << c.count << ")");
@@ -183,12 +184,9 @@ TYPED_TEST(StringTwinTest, Replace) {
   };
   const Case cases[] = {
       {"aXa", "a", "aa", 0, "aaXaa", 2},  // the replacement is not searched again
-      {"aaa", "a", "b", 1, "baa", 1},
-      {"aaaa", "aa", "a", 0, "aa", 2},
-      {"abcabc", "bc", "", 0, "aa", 2},
-      {"abc", "", "x", 0, "abc", 0},
-      {"abc", "z", "x", 0, "abc", 0},
-      {"a.b.c", ".", "\\\\", 0, "a\\\\b\\\\c", 2},
+      {"aaa", "a", "b", 1, "baa", 1},    {"aaaa", "aa", "a", 0, "aa", 2},
+      {"abcabc", "bc", "", 0, "aa", 2},  {"abc", "", "x", 0, "abc", 0},
+      {"abc", "z", "x", 0, "abc", 0},    {"a.b.c", ".", "\\\\", 0, "a\\\\b\\\\c", 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -331,10 +329,16 @@ TYPED_TEST(StringTwinTest, ToIntClampsToTheLimits) {
     int32_t value;
   };
   const Case cases[] = {
-      {"  42abc", 42},         {"-17", -17},         {"+8", 8},
-      {"abc", 0},              {"", 0},              {"- 5", 0},
-      {"\t\r\n 7", 7},         {"2147483647", 2147483647},
-      {"2147483648", 2147483647},  {"-2147483648", -2147483647 - 1},
+      {"  42abc", 42},
+      {"-17", -17},
+      {"+8", 8},
+      {"abc", 0},
+      {"", 0},
+      {"- 5", 0},
+      {"\t\r\n 7", 7},
+      {"2147483647", 2147483647},
+      {"2147483648", 2147483647},
+      {"-2147483648", -2147483647 - 1},
       {"-99999999999999999999", -2147483647 - 1},
   };
   for (const Case& c : cases) {
@@ -356,8 +360,8 @@ TYPED_TEST(StringTwinTest, ToDouble) {
     double value;
   };
   const Case cases[] = {
-      {" -1.5e3x", -1500.0}, {".5", 0.5},  {"2.", 2.0},   {"1e", 1.0},  {"1e+", 1.0},
-      {"3E-2", 0.03},        {"abc", 0.0}, {".", 0.0},    {"-", 0.0},   {"+4.25", 4.25},
+      {" -1.5e3x", -1500.0}, {".5", 0.5},  {"2.", 2.0}, {"1e", 1.0}, {"1e+", 1.0},
+      {"3E-2", 0.03},        {"abc", 0.0}, {".", 0.0},  {"-", 0.0},  {"+4.25", 4.25},
   };
   for (const Case& c : cases) {
     EXPECT_DOUBLE_EQ(TypeParam(c.text).ToDouble(), c.value) << c.text;
@@ -410,8 +414,9 @@ TEST(StringUtf8Test, EncodesEachUnitOfTheBmpInThreeBytes) {
   const CSPWString w(u"\u4E2D\u4E2D\u4E2D");
   CSPString out("old");
   ASSERT_TRUE(w.WideToUtf8(out));
-  EXPECT_EQ(TextOf(out), "\\u{00E4}\\u{00B8}\\u{00AD}\\u{00E4}\\u{00B8}\\u{00AD}"
-                         "\\u{00E4}\\u{00B8}\\u{00AD}");
+  EXPECT_EQ(TextOf(out),
+            "\\u{00E4}\\u{00B8}\\u{00AD}\\u{00E4}\\u{00B8}\\u{00AD}"
+            "\\u{00E4}\\u{00B8}\\u{00AD}");
 }
 
 TEST(StringUtf8Test, DecodesAndRoundTrips) {

@@ -188,9 +188,8 @@ void AppHostFixture::Open() {
 Names AppHostFixture::Entries(const std::string& section, const std::string& location,
                               const std::string& attribute) {
   Names names;
-  const bool read = EachEntry(section, location, [&](IAppHostElement* entry) {
-    names.push_back(Read(entry, attribute));
-  });
+  const bool read = EachEntry(
+      section, location, [&](IAppHostElement* entry) { names.push_back(Read(entry, attribute)); });
   return read ? names : Names{"<failed>"};
 }
 

@@ -28,20 +28,23 @@ TEST_F(IISHelperAppHostRemovals, FilterIsRemovedWhereverItIsSet) {
 TEST_F(IISHelperAppHostRemovals, EveryEntryOfTheGroupIsRemoved) {
   // One more of the group at a website, after two at the server level.
   std::string config = kServerConfig;
-  config.insert(config.find("        </system.webServer>\n    </location>\n</configuration>"),
-                "            <security>\n"
-                "                <isapiCgiRestriction>\n"
-                "                    <add path=\"C:\\Quaver\\x64\\iquaver.dll\" groupId=\"Quaver\" />\n"
-                "                </isapiCgiRestriction>\n"
-                "            </security>\n");
+  config.insert(
+      config.find("        </system.webServer>\n    </location>\n</configuration>"),
+      "            <security>\n"
+      "                <isapiCgiRestriction>\n"
+      "                    <add path=\"C:\\Quaver\\x64\\iquaver.dll\" groupId=\"Quaver\" />\n"
+      "                </isapiCgiRestriction>\n"
+      "            </security>\n");
   image.WriteAppHostConfig(config);
   Open();
-  ASSERT_EQ(Entries(kRestrictions, "Shop", "groupId"), (Names{"Quaver", "Legacy", "Quaver", "", "Quaver"}));
+  ASSERT_EQ(Entries(kRestrictions, "Shop", "groupId"),
+            (Names{"Quaver", "Legacy", "Quaver", "", "Quaver"}));
 
   ASSERT_TRUE(iis.RemoveAppHostRestriction(u"Quaver"));
   EXPECT_TRUE(iis.RemoveAppHostRestriction(u"quaver"));  // groups match exactly
   Save();
-  EXPECT_EQ(Entries(kRestrictions, "", "path"), (Names{"C:\\Filters\\legacy.dll", "C:\\PHP\\php-cgi.exe"}));
+  EXPECT_EQ(Entries(kRestrictions, "", "path"),
+            (Names{"C:\\Filters\\legacy.dll", "C:\\PHP\\php-cgi.exe"}));
   EXPECT_EQ(Entries(kRestrictions, "Shop", "path"), Entries(kRestrictions, "", "path"));
 }
 

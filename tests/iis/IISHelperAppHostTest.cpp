@@ -113,9 +113,9 @@ TEST_F(IISHelperAppHost, FindElementCountsOnlyExactMatchesOfTheTag) {
       {u"*.php", u"add", u"path", 0, "PHP-cgi"},
       {u"*.php", u"add", u"path", 1, "PHP-FastCGI"},
       {u"*.php", u"add", u"path", 2, nullptr},
-      {u"*.PHP", u"add", u"path", 0, nullptr},   // values compare exactly
-      {u"*.ph", u"add", u"path", 0, nullptr},    // and whole
-      {u"*.php", u"ADD", u"path", 0, nullptr},   // tags too
+      {u"*.PHP", u"add", u"path", 0, nullptr},  // values compare exactly
+      {u"*.ph", u"add", u"path", 0, nullptr},   // and whole
+      {u"*.php", u"ADD", u"path", 0, nullptr},  // tags too
       {u"*.php", u"remove", u"path", 0, nullptr},
       {u"*", u"add", u"noSuchAttribute", 0, nullptr},
       {u"Script", u"add", u"requireAccess", 0, "PHP-cgi"},  // a default counts

@@ -32,8 +32,7 @@ TEST(IISHelperConnect, MajorVersionThatIsNotADwordFails) {
                             KEY_ALL_ACCESS, nullptr, &key, nullptr),
             ERROR_SUCCESS);
   const char16_t text[] = u"6";
-  RegSetValueExW(key, u"MajorVersion", 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                 sizeof text);
+  RegSetValueExW(key, u"MajorVersion", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
   RegCloseKey(key);
   uint32_t version = 99;
   EXPECT_FALSE(IISHelper::ReadIISMajorVersion(version));

@@ -22,9 +22,8 @@ std::string WebService(std::optional<std::string> globalLoadOrder, const std::st
   }
   filters += globalFilterKeys;
   return "<Key name=\"LM\"><Key name=\"W3SVC\">" + StringProperty(MD_KEY_TYPE, "IIsWebService") +
-         "<Key name=\"Filters\">" + filters + "</Key>" +
-         "<Key name=\"1\">" + StringProperty(MD_KEY_TYPE, "IIsWebServer") + site1 + "</Key>" +
-         "</Key></Key>";
+         "<Key name=\"Filters\">" + filters + "</Key>" + "<Key name=\"1\">" +
+         StringProperty(MD_KEY_TYPE, "IIsWebServer") + site1 + "</Key>" + "</Key></Key>";
 }
 
 std::string FilterKey(const std::string& name) {
@@ -122,10 +121,9 @@ TEST_F(IISHelperFilters, RemovalComparesCaseSensitively) {
 }
 
 TEST_F(IISHelperFilters, RemoveAcrossWebsites) {
-  const std::string site1Filters = "<Key name=\"Filters\">" +
-                                   StringProperty(MD_KEY_TYPE, "IIsFilters") +
-                                   StringProperty(MD_FILTER_LOAD_ORDER, "q,x") + FilterKey("q") +
-                                   FilterKey("x") + "</Key>";
+  const std::string site1Filters =
+      "<Key name=\"Filters\">" + StringProperty(MD_KEY_TYPE, "IIsFilters") +
+      StringProperty(MD_FILTER_LOAD_ORDER, "q,x") + FilterKey("q") + FilterKey("x") + "</Key>";
   image.WriteMetabase(WebService(std::string("q"), site1Filters, FilterKey("q")));
   Connect();
   ASSERT_TRUE(iis.RemoveFilter(u"q", u"", true));
@@ -141,10 +139,9 @@ TEST_F(IISHelperFilters, RemoveAcrossWebsites) {
 }
 
 TEST_F(IISHelperFilters, RemoveFromOneWebsiteOnly) {
-  const std::string site1Filters = "<Key name=\"Filters\">" +
-                                   StringProperty(MD_KEY_TYPE, "IIsFilters") +
-                                   StringProperty(MD_FILTER_LOAD_ORDER, "q") + FilterKey("q") +
-                                   "</Key>";
+  const std::string site1Filters =
+      "<Key name=\"Filters\">" + StringProperty(MD_KEY_TYPE, "IIsFilters") +
+      StringProperty(MD_FILTER_LOAD_ORDER, "q") + FilterKey("q") + "</Key>";
   image.WriteMetabase(WebService(std::string(""), site1Filters));
   Connect();
   ASSERT_TRUE(iis.AddFilter(u"q", u"C:\\p\\q.dll", 0, u"", u""));
@@ -157,10 +154,9 @@ TEST_F(IISHelperFilters, RemoveFromOneWebsiteOnly) {
 // pass would find its filter key gone and report a failure after the
 // removal succeeded.
 TEST_F(IISHelperFilters, SiteNamedTwiceIsRemovedOnce) {
-  const std::string site1Filters = "<Key name=\"Filters\">" +
-                                   StringProperty(MD_KEY_TYPE, "IIsFilters") +
-                                   StringProperty(MD_FILTER_LOAD_ORDER, "q") + FilterKey("q") +
-                                   "</Key>";
+  const std::string site1Filters =
+      "<Key name=\"Filters\">" + StringProperty(MD_KEY_TYPE, "IIsFilters") +
+      StringProperty(MD_FILTER_LOAD_ORDER, "q") + FilterKey("q") + "</Key>";
   image.WriteMetabase(WebService(std::string(""), site1Filters));
   Connect();
   EXPECT_TRUE(iis.RemoveFilter(u"q", u"1", true));

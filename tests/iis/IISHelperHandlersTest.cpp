@@ -23,7 +23,8 @@ class IISHelperHandlers : public AppHostFixture {
 TEST_F(IISHelperHandlers, EmptyPathVerbsAndAccessGetTheirDefaults) {
   Open();
   ASSERT_TRUE(iis.AddHandler(u"Quaver", u"", u"", u"", u"", u""));
-  ASSERT_TRUE(iis.AddHandler(u"QuaverShop", u"QuaverModule", u"*.q", u"GET,POST", u"Read", u"Shop"));
+  ASSERT_TRUE(
+      iis.AddHandler(u"QuaverShop", u"QuaverModule", u"*.q", u"GET,POST", u"Read", u"Shop"));
   Save();
   EXPECT_EQ(Handler("", "Quaver"), "|*|*|Script");
   EXPECT_EQ(Handler("Shop", "QuaverShop"), "QuaverModule|*.q|GET,POST|Read");
@@ -58,8 +59,9 @@ TEST_F(IISHelperHandlers, RemovingHandlersByName) {
   ASSERT_TRUE(iis.RemoveHandlerEverywhere(u"QuaverShop"));
   EXPECT_TRUE(iis.RemoveHandlerEverywhere(u"NoSuchHandler"));
   Save();
-  EXPECT_EQ(Entries(kHandlers, "Shop"), (Names{"ShopWildcard", "PHP-cgi", "ISAPI-dll", "PHP-FastCGI",
-                                               "BarePhp", "QuaverWildcard", "StaticFile"}));
+  EXPECT_EQ(Entries(kHandlers, "Shop"),
+            (Names{"ShopWildcard", "PHP-cgi", "ISAPI-dll", "PHP-FastCGI", "BarePhp",
+                   "QuaverWildcard", "StaticFile"}));
   EXPECT_EQ(Entries(kHandlers, "Blog"), Entries(kHandlers, ""));
 }
 
@@ -122,8 +124,8 @@ TEST_F(IISHelperHandlers, WildcardRemovalNeedsTheExecutableInTheScriptProcessor)
     Names server;
     Names shop;
   };
-  const Names allServer{"PHP-cgi", "ISAPI-dll", "PHP-FastCGI", "BarePhp", "QuaverWildcard",
-                        "StaticFile"};
+  const Names allServer{"PHP-cgi", "ISAPI-dll",      "PHP-FastCGI",
+                        "BarePhp", "QuaverWildcard", "StaticFile"};
   const Case cases[] = {
       // Both wildcard entries; StaticFile ("*" without a script processor)
       // and the *.php handlers stay.
@@ -167,8 +169,10 @@ TEST_F(IISHelperHandlers, WildcardLoopSkipsKeptMatchesAndClearsTheRest) {
   const struct {
     const char16_t* name;
     const char16_t* processor;
-  } handlers[] = {{u"W1", u"C:\\Q\\iquaver.dll"}, {u"W2", u"C:\\other.dll"},
-                  {u"W3", u"C:\\Q2\\iquaver.dll"}, {u"W4", u"C:\\other2.dll"},
+  } handlers[] = {{u"W1", u"C:\\Q\\iquaver.dll"},
+                  {u"W2", u"C:\\other.dll"},
+                  {u"W3", u"C:\\Q2\\iquaver.dll"},
+                  {u"W4", u"C:\\other2.dll"},
                   {u"W5", u"C:\\Q3\\iquaver.dll"}};
   for (const auto& handler : handlers) {
     ASSERT_TRUE(iis.AddHandler(handler.name, u"IsapiModule", u"*", u"", u"", u"Blog"));
@@ -181,8 +185,8 @@ TEST_F(IISHelperHandlers, WildcardLoopSkipsKeptMatchesAndClearsTheRest) {
   }
   ASSERT_TRUE(iis.RemoveAppHostWildcardScriptMap(u"iquaver.dll"));
   Save();
-  EXPECT_EQ(Entries(kHandlers, "Blog"), (Names{"W2", "W4", "PHP-cgi", "ISAPI-dll", "PHP-FastCGI",
-                                               "BarePhp", "StaticFile"}));
+  EXPECT_EQ(Entries(kHandlers, "Blog"),
+            (Names{"W2", "W4", "PHP-cgi", "ISAPI-dll", "PHP-FastCGI", "BarePhp", "StaticFile"}));
 }
 
 TEST_F(IISHelperHandlers, WalksNeedTheConfigurationFile) {

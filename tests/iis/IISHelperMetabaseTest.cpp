@@ -39,8 +39,8 @@ TEST_F(IISHelperMetabase, WebsiteEnumeration) {
     ASSERT_TRUE(iis.GetStringData(MD_KEY_TYPE, type, attributes, userType, keys.GetAt(i)));
     if (type.CompareNoCase(u"IIsWebServer") != 0) continue;
     ASSERT_TRUE(iis.GetStringData(MD_SERVER_COMMENT, name, attributes, userType, keys.GetAt(i)));
-    ASSERT_TRUE(iis.GetStringData(MD_VR_PATH, root, attributes, userType,
-                                  keys.GetAt(i) + u"/Root"));
+    ASSERT_TRUE(
+        iis.GetStringData(MD_VR_PATH, root, attributes, userType, keys.GetAt(i) + u"/Root"));
     CSPString id(keys.GetAt(i));
     CSPString narrow(name + u"=" + root);
     found.push_back(std::string(id.GetString()) + ":" + narrow.GetString());
@@ -149,8 +149,10 @@ TEST_F(IISHelperMetabase, BackupRestoreAndDelete) {
   ASSERT_TRUE(iis.RemoveFilter(u"Quaver", u"", true));
   ASSERT_TRUE(iis.Backup(u"Quaver Setup Temp Backup"));
   const std::string removed = image.MetabaseFile();
-  EXPECT_EQ(image.ReadHostFile("drive_c/Windows/System32/inetsrv/MetaBack/"
-                               "Quaver Setup Temp Backup.MD0").empty(),
+  EXPECT_EQ(image
+                .ReadHostFile("drive_c/Windows/System32/inetsrv/MetaBack/"
+                              "Quaver Setup Temp Backup.MD0")
+                .empty(),
             false);
   ASSERT_TRUE(iis.OpenKey(u"/LM/W3SVC"));
   ASSERT_TRUE(iis.DeleteKey(u"3"));

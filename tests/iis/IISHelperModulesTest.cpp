@@ -25,9 +25,10 @@ TEST_F(IISHelperModules, GlobalModuleIsAddedOnceAndUpdatedInPlace) {
   EXPECT_TRUE(Locked(kGlobalModules, "", "QuaverModule"));
   EXPECT_TRUE(Locked(kGlobalModules, "", "IsapiModule"));
   // Nothing but the name, the image and the lock is written.
-  EXPECT_NE(image.AppHostConfig().find(
-                "<add name=\"QuaverModule\" image=\"C:\\Quaver\\iquaver.dll\" lockItem=\"true\" />"),
-            std::string::npos);
+  EXPECT_NE(
+      image.AppHostConfig().find(
+          "<add name=\"QuaverModule\" image=\"C:\\Quaver\\iquaver.dll\" lockItem=\"true\" />"),
+      std::string::npos);
 }
 
 TEST_F(IISHelperModules, RemovingGlobalModuleNeedsOne) {
@@ -62,7 +63,7 @@ TEST_F(IISHelperModules, ModuleTheWebsiteAlreadyShowsIsOnlyLocked) {
 TEST_F(IISHelperModules, RemovingAModuleAtOneLocation) {
   Open();
   ASSERT_TRUE(iis.AddModule(u"QuaverModule", u""));
-  ASSERT_TRUE(iis.AddModule(u"QuaverModule", u"Blog"));  // inherited: no entry of its own
+  ASSERT_TRUE(iis.AddModule(u"QuaverModule", u"Blog"));     // inherited: no entry of its own
   EXPECT_TRUE(iis.RemoveModule(u"QuaverModule", u"Shop"));  // inherited there too
   EXPECT_FALSE(iis.RemoveModule(u"QuaverModule", u"Shop"));
   Save();

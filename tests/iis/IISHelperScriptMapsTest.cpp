@@ -21,9 +21,9 @@ std::string Metabase(const Strings& serviceMaps, const Strings* rootMaps = nullp
   std::string root = StringProperty(MD_KEY_TYPE, "IIsWebVirtualDir");
   if (rootMaps != nullptr) root += ListProperty(MD_SCRIPT_MAPS, *rootMaps);
   return "<Key name=\"LM\"><Key name=\"W3SVC\">" + StringProperty(MD_KEY_TYPE, "IIsWebService") +
-         ListProperty(MD_SCRIPT_MAPS, serviceMaps, "File", serviceAttributes) +
-         "<Key name=\"1\">" + StringProperty(MD_KEY_TYPE, "IIsWebServer") + "<Key name=\"ROOT\">" +
-         root + "</Key></Key></Key></Key>";
+         ListProperty(MD_SCRIPT_MAPS, serviceMaps, "File", serviceAttributes) + "<Key name=\"1\">" +
+         StringProperty(MD_KEY_TYPE, "IIsWebServer") + "<Key name=\"ROOT\">" + root +
+         "</Key></Key></Key></Key>";
 }
 
 struct VersionCase {
@@ -38,8 +38,7 @@ TEST(IISHelperScriptMaps, ExecutableFieldPerIisVersion) {
       {10, u"C:\\p\\f.dll", "C:\\p\\f.dll"},
       {6, u"C:\\p\\f.dll", "\"C:\\p\\f.dll\""},
       // Below 6 the short form, or the quoted path when there is none.
-      {5, u"C:\\Program Files\\Corvane Quaver\\iquaver.dll",
-       "C:\\PROGRA~1\\CORVAN~1\\iquaver.dll"},
+      {5, u"C:\\Program Files\\Corvane Quaver\\iquaver.dll", "C:\\PROGRA~1\\CORVAN~1\\iquaver.dll"},
       {5, u"C:\\missing\\f.dll", "\"C:\\missing\\f.dll\""},
   };
   for (const VersionCase& c : cases) {
@@ -110,16 +109,14 @@ TEST_F(IISHelperScriptMapsOnIis6, AncestorThatDoesNotLetInheritIsNoReason) {
   image.WriteMetabase(Metabase({kY, ".x,\"C:\\p\\f.dll\",5"}, &rootMaps, ""));
   Connect();
   ASSERT_TRUE(iis.AddScriptMap(u".x", u"C:\\p\\f.dll", 5, u"", u"1/ROOT", false));
-  EXPECT_EQ(image.List("/LM/W3SVC/1/ROOT", MD_SCRIPT_MAPS),
-            (Strings{kY, ".x,\"C:\\p\\f.dll\",5"}));
+  EXPECT_EQ(image.List("/LM/W3SVC/1/ROOT", MD_SCRIPT_MAPS), (Strings{kY, ".x,\"C:\\p\\f.dll\",5"}));
 }
 
 TEST_F(IISHelperScriptMapsOnIis6, KeyWithoutOwnMapsStartsFromTheInheritedList) {
   image.WriteMetabase(Metabase({kY}));
   Connect();
   ASSERT_TRUE(iis.AddScriptMap(u".x", u"C:\\p\\f.dll", 5, u"", u"1/ROOT", false));
-  EXPECT_EQ(image.List("/LM/W3SVC/1/ROOT", MD_SCRIPT_MAPS),
-            (Strings{kY, ".x,\"C:\\p\\f.dll\",5"}));
+  EXPECT_EQ(image.List("/LM/W3SVC/1/ROOT", MD_SCRIPT_MAPS), (Strings{kY, ".x,\"C:\\p\\f.dll\",5"}));
   EXPECT_EQ(image.List("/LM/W3SVC", MD_SCRIPT_MAPS), (Strings{kY}));
 }
 

@@ -22,8 +22,7 @@ IisTestImage::IisTestImage(uint32_t majorVersion, bool registerMetabase) {
     RegCloseKey(key);
   }
   if (registerMetabase) {
-    EXPECT_EQ(com::RegisterServiceClass(CLSID_MSAdminBase_W, u"IIS Admin Base Object",
-                                        u"IISADMIN"),
+    EXPECT_EQ(com::RegisterServiceClass(CLSID_MSAdminBase_W, u"IIS Admin Base Object", u"IISADMIN"),
               ERROR_SUCCESS);
   }
 }
@@ -45,9 +44,9 @@ std::string IisTestImage::MetabaseFile() const {
 
 void IisTestImage::InstallAppHost(std::string_view config) const {
   const std::u16string dll = u"%windir%\\system32\\inetsrv\\nativerd.dll";
-  EXPECT_EQ(com::RegisterInprocClass(CLSID_AppHostAdminManager, u"AppHostAdminManager", dll,
-                                     u"Both"),
-            ERROR_SUCCESS);
+  EXPECT_EQ(
+      com::RegisterInprocClass(CLSID_AppHostAdminManager, u"AppHostAdminManager", dll, u"Both"),
+      ERROR_SUCCESS);
   EXPECT_EQ(com::RegisterInprocClass(CLSID_AppHostWritableAdminManager,
                                      u"AppHostWritableAdminManager", dll, u"Both"),
             ERROR_SUCCESS);
@@ -132,11 +131,16 @@ namespace {
 std::string Escaped(std::string_view text) {
   std::string out;
   for (char c : text) {
-    if (c == '&') out += "&amp;";
-    else if (c == '<') out += "&lt;";
-    else if (c == '>') out += "&gt;";
-    else if (c == '"') out += "&quot;";
-    else out += c;
+    if (c == '&')
+      out += "&amp;";
+    else if (c == '<')
+      out += "&lt;";
+    else if (c == '>')
+      out += "&gt;";
+    else if (c == '"')
+      out += "&quot;";
+    else
+      out += c;
   }
   return out;
 }

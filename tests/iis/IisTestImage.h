@@ -51,8 +51,7 @@ class IisTestImage : public TempMachine {
 
  private:
   std::unique_ptr<metabase::Key> Load() const;
-  const metabase::Property* Find(const metabase::Key& root, std::string_view path,
-                                 DWORD id) const;
+  const metabase::Property* Find(const metabase::Key& root, std::string_view path, DWORD id) const;
 };
 
 inline constexpr char kAppHostConfigFile[] =

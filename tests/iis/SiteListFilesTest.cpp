@@ -24,16 +24,16 @@ void SetProductDir(const char16_t* dir) {
                             KEY_ALL_ACCESS, nullptr, &key, nullptr),
             ERROR_SUCCESS);
   std::u16string value(dir);
-  ASSERT_EQ(RegSetValueExW(key, u"ProductDir", 0, REG_SZ,
-                           reinterpret_cast<const BYTE*>(value.c_str()),
-                           static_cast<DWORD>((value.size() + 1) * 2)),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegSetValueExW(key, u"ProductDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>((value.size() + 1) * 2)),
+      ERROR_SUCCESS);
   RegCloseKey(key);
 }
 
 std::string Filters(const std::string& loadOrder, bool withQuaverKey) {
-  std::string keys = StringProperty(MD_KEY_TYPE, "IIsFilters") +
-                     StringProperty(MD_FILTER_LOAD_ORDER, loadOrder);
+  std::string keys =
+      StringProperty(MD_KEY_TYPE, "IIsFilters") + StringProperty(MD_FILTER_LOAD_ORDER, loadOrder);
   if (withQuaverKey) {
     keys += "<Key name=\"Quaver\">" + StringProperty(MD_KEY_TYPE, "IIsFilter") + "</Key>";
   }
@@ -132,14 +132,16 @@ TEST_F(SiteListFiles, MetabaseFailuresAreShown) {
   image.WriteMetabase("<Key name=\"LM\"></Key>");
   RWSiteList list(Recorder());
   EXPECT_FALSE(list.Load(RWSiteList::FromMetabase));
-  EXPECT_EQ(Shown, std::vector<std::string>{"System error: Cannot open IIS metabase key /LM/W3SVC"});
+  EXPECT_EQ(Shown,
+            std::vector<std::string>{"System error: Cannot open IIS metabase key /LM/W3SVC"});
 }
 
 TEST_F(SiteListFiles, PrioritiesFromMetabaseAndOldFile) {
   // The old file remembers website 9, whose filter is gone; a later line
   // replaces an earlier one; a line without a space is ignored.
   image.WriteHostFile(kPrioritiesFile, "9 4\r\n9 2\r\njunk\r\n2 7\r\n");
-  image.WriteMetabase(WebService(Filters("a,Quaver,b", true) + Site("1", Filters("quaver,a", true)) +
+  image.WriteMetabase(WebService(Filters("a,Quaver,b", true) +
+                                 Site("1", Filters("quaver,a", true)) +
                                  Site("2", Filters("a", false))));
   FilterPriorities priorities;
   ASSERT_TRUE(RefreshPriorities(priorities, true, Recorder()));

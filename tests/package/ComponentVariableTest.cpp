@@ -18,8 +18,8 @@ namespace {
 TEST(ComponentVariableLayout, ULongNamedOptionsIs19Bytes) {
   ComponentVariable node;
   node.SetULong("OPTIONS", 2);
-  Bytes expected = {0x0D, 0, 0, 0, 0x09, 0, 0x07, 'O', 'P', 'T', 'I', 'O', 'N', 'S',
-                    0x02, 0x02, 0,    0, 0};
+  Bytes expected = {0x0D, 0,   0,   0,   0x09, 0,    0x07, 'O', 'P', 'T',
+                    'I',  'O', 'N', 'S', 0x02, 0x02, 0,    0,   0};
   EXPECT_EQ(Encoded(node, true), expected);
 }
 
@@ -137,7 +137,7 @@ TEST(ComponentVariableEncode, NameOver255BytesRefused) {
   CSPBuffer out;
   out.Set("keep", 4);
   EXPECT_FALSE(node.Encode(out, true));
-  EXPECT_EQ(out.GetSize(), 4u);     // left as it was
+  EXPECT_EQ(out.GetSize(), 4u);          // left as it was
   EXPECT_TRUE(node.Encode(out, false));  // the name is not written
 }
 
@@ -298,9 +298,9 @@ Bytes ULongList(uint32_t announced, std::initializer_list<uint32_t> values, Byte
   Bytes body;
   for (uint32_t v : values) Append(body, UnnamedULong(v));
   Append(body, extra);
-  return Frame(ContainerHeader(Named("L", 0x61), VariableType::ULONG, announced,
-                               uint32_t(body.size())),
-               body);
+  return Frame(
+      ContainerHeader(Named("L", 0x61), VariableType::ULONG, announced, uint32_t(body.size())),
+      body);
 }
 
 TEST(ComponentVariableDecode, ListCountMustMatchItsBody) {
@@ -315,8 +315,7 @@ TEST(ComponentVariableDecode, DepthLimitSkipsAContainerUnread) {
   Bytes garbage = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
   Bytes list = Frame(ContainerHeader(Named("L", 0x61), 0x02, 5, 7), garbage);
   Bytes children = Concat({list, NamedULong("n", 9)});
-  Bytes root = Frame(ContainerHeader(Named("R", 0x60), -1, 2, uint32_t(children.size())),
-                     children);
+  Bytes root = Frame(ContainerHeader(Named("R", 0x60), -1, 2, uint32_t(children.size())), children);
   ComponentVariable node;
   ASSERT_TRUE(DecodeFramed(node, root, true, 1));
   EXPECT_EQ(node.GetChild("L")->GetType(), VariableType::LIST);
@@ -329,9 +328,8 @@ TEST(ComponentVariableDecode, DepthLimitSkipsAContainerUnread) {
 Bytes NestedLists(int levels) {
   Bytes node = Frame(ContainerHeader({VariableType::LIST}, VariableType::ULONG, 0, 0), {});
   for (int i = 1; i < levels; ++i) {
-    node = Frame(ContainerHeader({VariableType::LIST}, VariableType::LIST, 1,
-                                 uint32_t(node.size())),
-                 node);
+    node = Frame(
+        ContainerHeader({VariableType::LIST}, VariableType::LIST, 1, uint32_t(node.size())), node);
   }
   return node;
 }
@@ -382,8 +380,8 @@ TEST(ComponentVariableDecode, CompressedBodyMustInflateToExactlyItsSize) {
 // must not make the map's size wrap round.
 TEST(ComponentVariableDecode, DecodedMapSizeCountsChildrenAsTheyEncode) {
   Bytes compressed = CompressedBinary(999, Bytes(999, 'z'));
-  Bytes map = Frame(ContainerHeader(Named("M", 0x60), -1, 1, uint32_t(compressed.size())),
-                    compressed);
+  Bytes map =
+      Frame(ContainerHeader(Named("M", 0x60), -1, 1, uint32_t(compressed.size())), compressed);
   ComponentVariable node;
   ASSERT_TRUE(DecodeFramed(node, map, true));
   EXPECT_EQ(node.GetSize(), 6u + 8 + 999);

@@ -188,13 +188,16 @@ TEST_F(CvspToolTest, ExitStatusAndMessages) {
       {{"check", Path("report.cvsp")}, 1, "Update server error: Server down\n"},
       {{"check", Path("v3.cvsp")}, 1, "Version inconsistency: Unsupported file version\n"},
       {{"check", Path("short.cvsp")}, 1, "cvsp: "},
-      {{"check", Path("refused.cvsp")}, 1,
+      {{"check", Path("refused.cvsp")},
+       1,
        "Update data error: Update data format is invalid\n"
        "error: component #1 (CDIR): \"PATH\" (STRING) is missing: folder"},
-      {{"check", Path("text.cvsp")}, 1,
+      {{"check", Path("text.cvsp")},
+       1,
        "Update server error: Unknown error\ncvsp: " + Path("text.cvsp") +
            " does not begin with \"CVSETUPPCKG:\": it is not a package\n"},
-      {{"check", kExamples + "/sample.json"}, 1,
+      {{"check", kExamples + "/sample.json"},
+       1,
        "cvsp: " + kExamples + "/sample.json is a JSON manifest, not a package; `cvsp build "},
       {{"dump", kExamples + "/sample.json"}, 1, "cvsp: " + kExamples + "/sample.json is a JSON"},
       {{"info", kExamples + "/sample.json"}, 1, "cvsp: " + kExamples + "/sample.json is a JSON"},
@@ -233,7 +236,8 @@ TEST_F(CvspToolTest, ManifestMistakesNameTheNode) {
        "root/L: an empty LIST needs its \"element_type\""},
       {"{\"root\": {\"children\": {\"L\": {\"type\": \"LIST\", \"elements\": [1, \"x\"]}}}}",
        "root/L[1]: a STRING in a LIST of ULONG"},
-      {"{\"root\": {\"children\": {\"N\": {\"type\": \"ULONG\", \"value\": 1, \"compress\": true}}}}",
+      {"{\"root\": {\"children\": {\"N\": {\"type\": \"ULONG\", \"value\": 1, \"compress\": "
+       "true}}}}",
        "root/N: only BINARY"},
       {"{\"root\": {\"children\": {\"D\": {\"type\": \"DATE\", \"value\": \"2009-02-29\"}}}}",
        "root/D: not a valid date"},
@@ -350,9 +354,11 @@ TEST_F(CvspToolTest, InputsThatAreNoRegularFilesAreRefusedUnread) {
   ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
   const std::string notRegular = ": it is not a regular file (a device, FIFO or socket)\n";
   const ExitCase cases[] = {
-      {{"build", Path("folder"), "-o", Path("x.cvsp")}, 1,
+      {{"build", Path("folder"), "-o", Path("x.cvsp")},
+       1,
        "cvsp: cannot read " + Path("folder") + ": it is a folder, not a file\n"},
-      {{"build", Path("fifo"), "-o", Path("x.cvsp")}, 1,
+      {{"build", Path("fifo"), "-o", Path("x.cvsp")},
+       1,
        "cvsp: cannot read " + Path("fifo") + notRegular},
       {{"check", "/dev/zero"}, 1, "cvsp: cannot read /dev/zero" + notRegular},
       {{"dump", Path("fifo")}, 1, "cvsp: cannot read " + Path("fifo") + notRegular},
@@ -396,7 +402,8 @@ std::string ManifestWith(const std::string& rootExtra, const std::string& compon
                          const std::string& versionKeys = R"("VERSION_STRING": "1.0", )") {
   return R"({"format_version": ")" + version + R"(", "root": {"children": {)" + versionKeys +
          R"("VERSION_NUMBER": 1, "VERSION_DATE": {"type": "DATE", "value": "2020-01-01"},
-      "INFO": "test", )" + rootExtra +
+      "INFO": "test", )" +
+         rootExtra +
          R"("COMPONENTS": {"type": "LIST", "element_type": "MAP", "elements": [
         {"type": "MAP", "children": {"TYPE": "CDIR", "OPTIONS": 0, "PATH": "bin"}}, )" +
          component + "]}}}}";
@@ -466,8 +473,8 @@ TEST_F(CvspToolTest, BuildRefusesWhatTheInstallerRefuses) {
     }
   }
   // The good manifest itself is written and parses in the installer.
-  Write("m.json", ManifestWith(Condition(std::string(kFullCondition) + R"("EXECUTE": 1)"),
-                               kGoodFile));
+  Write("m.json",
+        ManifestWith(Condition(std::string(kFullCondition) + R"("EXECUTE": 1)"), kGoodFile));
   Result good = Run({"build", Path("m.json"), "-o", Path("out.cvsp")});
   ASSERT_EQ(good.status, 0) << good.err;
   EXPECT_EQ(good.err, "");
@@ -490,12 +497,12 @@ struct WarningCase {
 // What the installer accepts but does not do as its maker meant: build
 // writes it, check lists it as the engine will run it and exits 3.
 TEST_F(CvspToolTest, CheckWarnsAndDescribesConditionsAsTheEngineEvaluatesThem) {
-  auto condition = [](const std::string& name, int valueType, const std::string& text,
-                      int compare, int execute) {
+  auto condition = [](const std::string& name, int valueType, const std::string& text, int compare,
+                      int execute) {
     return Condition(R"("INDEX": 1, "NAME": ")" + name + R"(", "VALUE_TYPE": )" +
-                     std::to_string(valueType) + R"(, "ULONG_VALUE": 7, "STRING_VALUE": ")" +
-                     text + R"(", "OPERATOR": )" + std::to_string(compare) +
-                     R"(, "EXECUTE": )" + std::to_string(execute));
+                     std::to_string(valueType) + R"(, "ULONG_VALUE": 7, "STRING_VALUE": ")" + text +
+                     R"(", "OPERATOR": )" + std::to_string(compare) + R"(, "EXECUTE": )" +
+                     std::to_string(execute));
   };
   const WarningCase cases[] = {
       {ManifestWith("", R"({"type": "MAP", "children": {"TYPE": "CDRI", "OPTIONS": 0,

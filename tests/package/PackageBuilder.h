@@ -31,7 +31,8 @@ inline ComponentVariable BinaryNode(const char* name, const std::string& bytes) 
   return node;
 }
 
-inline ComponentVariable MapOf(const char* name, std::initializer_list<ComponentVariable> children) {
+inline ComponentVariable MapOf(const char* name,
+                               std::initializer_list<ComponentVariable> children) {
   ComponentVariable map;
   map.SetMap(name);
   for (const ComponentVariable& child : children) map.AddToMap(name, child);
@@ -56,10 +57,10 @@ inline void AddComponent(ComponentVariable& root, const ComponentVariable& recor
 inline ComponentVariable ConditionRecord(uint32_t index, const char* name, uint32_t valueType,
                                          uint32_t number, const char* text, uint32_t compare,
                                          uint32_t execute) {
-  return MapOf("", {ULongNode("INDEX", index), StringNode("NAME", name),
-                    ULongNode("VALUE_TYPE", valueType), ULongNode("ULONG_VALUE", number),
-                    StringNode("STRING_VALUE", text), ULongNode("OPERATOR", compare),
-                    ULongNode("EXECUTE", execute)});
+  return MapOf(
+      "", {ULongNode("INDEX", index), StringNode("NAME", name), ULongNode("VALUE_TYPE", valueType),
+           ULongNode("ULONG_VALUE", number), StringNode("STRING_VALUE", text),
+           ULongNode("OPERATOR", compare), ULongNode("EXECUTE", execute)});
 }
 
 inline void AddCondition(ComponentVariable& root, const ComponentVariable& record) {
@@ -81,9 +82,8 @@ inline ComponentVariable ComponentRecord(const char* type,
 }
 
 inline ComponentVariable FileRecord(const char* fileName) {
-  return MapOf("", {StringNode("TYPE", "FILE"), ULongNode("OPTIONS", 0),
-                    StringNode("PATH", "bin"), StringNode("FILENAME", fileName),
-                    BinaryNode("DATA", "content")});
+  return MapOf("", {StringNode("TYPE", "FILE"), ULongNode("OPTIONS", 0), StringNode("PATH", "bin"),
+                    StringNode("FILENAME", fileName), BinaryNode("DATA", "content")});
 }
 
 inline Bytes PackageFile(const ComponentVariable& root, uint32_t version = 0x20000) {

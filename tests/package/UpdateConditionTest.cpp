@@ -24,8 +24,8 @@ struct NumberCase {
 
 TEST(UpdateCondition, NumberComparisonsAgainstSeven) {
   const NumberCase cases[] = {
-      {1, 7, true},  {1, 8, false}, {2, 7, false}, {2, 6, true},  {3, 6, true},
-      {3, 7, false}, {4, 8, true},  {4, 7, false}, {5, 7, true},  {5, 8, false},
+      {1, 7, true},  {1, 8, false}, {2, 7, false},          {2, 6, true}, {3, 6, true},
+      {3, 7, false}, {4, 8, true},  {4, 7, false},          {5, 7, true}, {5, 8, false},
       {6, 7, true},  {6, 6, false}, {6, 0xFFFFFFFFu, true},  // unsigned comparison
   };
   for (const NumberCase& c : cases) {
@@ -44,7 +44,7 @@ TEST(UpdateCondition, TextComparisonsAreOrdinalAndCaseSensitive) {
   EXPECT_TRUE(equal.TestText("PIPELINE"));
   EXPECT_FALSE(equal.TestText("pipeline"));
   EXPECT_TRUE(less.TestText("ISAPIX64"));
-  EXPECT_TRUE(less.TestText("PIPE"));        // a prefix sorts first
+  EXPECT_TRUE(less.TestText("PIPE"));       // a prefix sorts first
   EXPECT_FALSE(less.TestText("pipeline"));  // lower case sorts after upper case
 }
 

@@ -120,8 +120,7 @@ std::vector<ParseCase> FrameCases() {
       {"error report", Raw("CVSETUPPCKG_ERROR:Server down"), false, "Update server error",
        "Server down"},
       {"empty error report", Raw("CVSETUPPCKG_ERROR:"), false, "Update server error", ""},
-      {"no magic", Raw("CVSETUPPACKAGE:0000000000"), false, "Update server error",
-       "Unknown error"},
+      {"no magic", Raw("CVSETUPPACKAGE:0000000000"), false, "Update server error", "Unknown error"},
       {"major version 3", PackageFile(PackageRoot(), 0x30000), false, "Version inconsistency",
        "Unsupported file version"},
       {"major version 2, minor 0xFFFF", PackageFile(PackageRoot(), 0x2FFFF), true, "", ""},
@@ -161,8 +160,8 @@ std::vector<ParseCase> KeyCases() {
       {"no COMPONENTS", without("COMPONENTS"), false, kDataError, kDataInvalid},
       {"VERSION_STRING a ULONG", replaced(ULongNode("VERSION_STRING", 4)), false, kDataError,
        kDataInvalid},
-      {"VERSION_NUMBER a STRING", replaced(StringNode("VERSION_NUMBER", "409")), false,
-       kDataError, kDataInvalid},
+      {"VERSION_NUMBER a STRING", replaced(StringNode("VERSION_NUMBER", "409")), false, kDataError,
+       kDataInvalid},
       {"VERSION_DATE a STRING", replaced(StringNode("VERSION_DATE", "2010-01-01")), false,
        kDataError, kDataInvalid},
       {"COMPONENTS of STRING", replaced(stringList), false, kDataError, kDataInvalid},
@@ -185,18 +184,18 @@ std::vector<ParseCase> ModuleCases() {
   };
   return {
       {"plain module", modules({BinaryNode("cvspmod.dll", "plain")}), true, "", ""},
-      {"both modules", modules({BinaryNode("cvspmod.dll", "plain"),
-                                BinaryNode("cvspmod.x64.dll", "x64")}),
-       true, "", ""},
+      {"both modules",
+       modules({BinaryNode("cvspmod.dll", "plain"), BinaryNode("cvspmod.x64.dll", "x64")}), true,
+       "", ""},
       {"x64 only", modules({BinaryNode("cvspmod.x64.dll", "x64")}), false, kDataError,
        kDataInvalid},
-      {"plain module not BINARY", modules({StringNode("cvspmod.dll", "plain")}), false,
+      {"plain module not BINARY", modules({StringNode("cvspmod.dll", "plain")}), false, kDataError,
+       kDataInvalid},
+      {"x64 not BINARY",
+       modules({BinaryNode("cvspmod.dll", "p"), StringNode("cvspmod.x64.dll", "x")}), false,
        kDataError, kDataInvalid},
-      {"x64 not BINARY", modules({BinaryNode("cvspmod.dll", "p"), StringNode("cvspmod.x64.dll", "x")}),
-       false, kDataError, kDataInvalid},
-      {"x64 taken over a plain STRING", modules({StringNode("cvspmod.dll", "p"),
-                                                 BinaryNode("cvspmod.x64.dll", "x")}),
-       true, "", ""},
+      {"x64 taken over a plain STRING",
+       modules({StringNode("cvspmod.dll", "p"), BinaryNode("cvspmod.x64.dll", "x")}), true, "", ""},
       {"no modules in the map", with(emptyModules), false, kDataError, kDataInvalid},
       {"modules as a LIST", with(modulesList), false, kDataError, kDataInvalid},
       {"other module name", modules({BinaryNode("other.dll", "x")}), false, kDataError,
@@ -228,8 +227,9 @@ std::vector<ParseCase> ConditionCases() {
     return WithRoot([node](ComponentVariable& root) { root.AddToMap("SETUP", node); });
   };
   return {
-      {"valid conditions", conditions({ConditionRecord(0, "IISVERSION", 1, 7, "", 6, 1),
-                                       ConditionRecord(0, "IISMODEL", 0, 0, "", 0, 0)}),
+      {"valid conditions",
+       conditions({ConditionRecord(0, "IISVERSION", 1, 7, "", 6, 1),
+                   ConditionRecord(0, "IISMODEL", 0, 0, "", 0, 0)}),
        true, "", ""},
       {"value type 3", conditions({ConditionRecord(0, "IISVERSION", 3, 7, "", 6, 1)}), false,
        kDataError, kDataInvalid},
@@ -283,11 +283,10 @@ TEST(UpdateParse, TakesTheX64ModuleImage) {
   Update engine;
   ComponentVariable modules = MapOf("UPDATE_MODULES", {StringNode("cvspmod.dll", "p"),
                                                        BinaryNode("cvspmod.x64.dll", "x64 image")});
-  ASSERT_TRUE(ParseBytes(WithRoot([&](ComponentVariable& root) {
-                           root.AddToMap("SETUP", modules);
-                         }),
-                         engine)
-                  .ok);
+  ASSERT_TRUE(
+      ParseBytes(WithRoot([&](ComponentVariable& root) { root.AddToMap("SETUP", modules); }),
+                 engine)
+          .ok);
   ASSERT_TRUE(engine.HasUpdateModule());
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(engine.GetUpdateModule().GetData()),
                         engine.GetUpdateModule().GetSize()),
@@ -296,8 +295,8 @@ TEST(UpdateParse, TakesTheX64ModuleImage) {
 
 TEST(UpdateParse, ComponentsInOrderWithTheBasePath) {
   ComponentVariable unknown = MapOf("", {StringNode("TYPE", "ZZZZ")});
-  ComponentVariable directory = MapOf("", {StringNode("TYPE", "CDIR"), ULongNode("OPTIONS", 8),
-                                           StringNode("PATH", "logs")});
+  ComponentVariable directory =
+      MapOf("", {StringNode("TYPE", "CDIR"), ULongNode("OPTIONS", 8), StringNode("PATH", "logs")});
   Update engine;
   engine.basePath = u"C:\\Program Files\\Corvane\\Quaver";
   Bytes bytes = WithRoot([&](ComponentVariable& root) {
@@ -324,7 +323,7 @@ TEST(UpdateParse, ConditionsFiledByIndexThenName) {
     AddCondition(root, ConditionRecord(0, "IISVERSION", 1, 6, "", 6, 1));
     AddCondition(root, ConditionRecord(0, "IISMODEL", 2, 0, "PIPELINE", 1, 1));
     AddCondition(root, ConditionRecord(0, "IISVERSION", 1, 7, "", 6, 0));  // replaces the first
-    AddCondition(root, ConditionRecord(9, "X86CORE", 2, 0, "YES", 1, 1));   // no component 9
+    AddCondition(root, ConditionRecord(9, "X86CORE", 2, 0, "YES", 1, 1));  // no component 9
   });
   ASSERT_TRUE(ParseBytes(bytes, engine).ok);
   const ConditionsByName* first = engine.GetConditions(0);

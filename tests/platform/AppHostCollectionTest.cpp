@@ -16,7 +16,8 @@ class AppHostCollectionTest : public AppHostTest {
     NewManager(manager);
   }
 
-  void Open(std::string_view section, Ref<IAppHostElement>& element, Ref<IAppHostElementCollection>& collection) {
+  void Open(std::string_view section, Ref<IAppHostElement>& element,
+            Ref<IAppHostElementCollection>& collection) {
     ASSERT_EQ(Section(manager.get(), section, kAppHostPath, element), S_OK);
     ASSERT_EQ(Entries(element.get(), collection), S_OK);
     ASSERT_TRUE(collection);
@@ -49,7 +50,8 @@ TEST_F(AppHostCollectionTest, NewEntriesTakeTheCollectionsAddElementName) {
     ASSERT_EQ(entry->get_Name(name.out()), S_OK);
     EXPECT_EQ(name.utf8(), c.tag) << c.section;
     Bstr wrong(u"bogus");
-    EXPECT_EQ(collection->CreateNewElement(wrong.get(), entry.out()), HRESULT_FROM_WIN32(ERROR_INVALID_INDEX))
+    EXPECT_EQ(collection->CreateNewElement(wrong.get(), entry.out()),
+              HRESULT_FROM_WIN32(ERROR_INVALID_INDEX))
         << c.section;
   }
 }
@@ -65,7 +67,8 @@ TEST_F(AppHostCollectionTest, NewEntryJoinsOnlyWhenAdded) {
   EXPECT_EQ(Text(entry.get(), "preCondition"), "");  // defaults apply before it is added
   EXPECT_EQ(EntryTexts(section.get(), "name"), (Names{"StaticFileModule", "IsapiModule"}));
   ASSERT_EQ(collection->AddElement(entry.get(), -1), S_OK);
-  EXPECT_EQ(EntryTexts(section.get(), "name"), (Names{"StaticFileModule", "IsapiModule", "QuaverModule"}));
+  EXPECT_EQ(EntryTexts(section.get(), "name"),
+            (Names{"StaticFileModule", "IsapiModule", "QuaverModule"}));
   // The object stays usable and now changes the added entry.
   ASSERT_EQ(SetText(entry.get(), "image", "C:\\Quaver\\quaver.dll"), S_OK);
   EXPECT_EQ(EntryTexts(section.get(), "image").back(), "C:\\Quaver\\quaver.dll");
@@ -82,8 +85,11 @@ TEST_F(AppHostCollectionTest, AddingRefusesDuplicateOrMissingKey) {
   Ref<IAppHostElement> fastCgi;
   ASSERT_EQ(Section(manager.get(), "system.webServer/fastCgi", kAppHostPath, fastCgi), S_OK);
   // A combined key: the same program with other arguments is another entry.
-  EXPECT_EQ(AddEntry(fastCgi.get(), {{"fullPath", "C:\\PHP\\php-cgi.exe"}, {"arguments", "-d x=1"}}), S_OK);
-  EXPECT_EQ(AddEntry(fastCgi.get(), {{"fullPath", "c:\\php\\PHP-CGI.exe"}}), HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
+  EXPECT_EQ(
+      AddEntry(fastCgi.get(), {{"fullPath", "C:\\PHP\\php-cgi.exe"}, {"arguments", "-d x=1"}}),
+      S_OK);
+  EXPECT_EQ(AddEntry(fastCgi.get(), {{"fullPath", "c:\\php\\PHP-CGI.exe"}}),
+            HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
 }
 
 TEST_F(AppHostCollectionTest, AddingAtAPositionAndOutOfRange) {
@@ -95,7 +101,9 @@ TEST_F(AppHostCollectionTest, AddingAtAPositionAndOutOfRange) {
     Bstr empty(u"");
     ASSERT_EQ(collection->CreateNewElement(empty.get(), entry.out()), S_OK);
     ASSERT_EQ(SetText(entry.get(), "name", "Late"), S_OK);
-    EXPECT_EQ(collection->AddElement(entry.get(), position), HRESULT_FROM_WIN32(ERROR_INVALID_INDEX)) << position;
+    EXPECT_EQ(collection->AddElement(entry.get(), position),
+              HRESULT_FROM_WIN32(ERROR_INVALID_INDEX))
+        << position;
   }
   Ref<IAppHostElement> first;
   Bstr empty(u"");
@@ -106,7 +114,8 @@ TEST_F(AppHostCollectionTest, AddingAtAPositionAndOutOfRange) {
   ASSERT_EQ(collection->CreateNewElement(empty.get(), middle.out()), S_OK);
   ASSERT_EQ(SetText(middle.get(), "name", "Middle"), S_OK);
   ASSERT_EQ(collection->AddElement(middle.get(), 2), S_OK);
-  EXPECT_EQ(EntryTexts(section.get(), "name"), (Names{"First", "StaticFileModule", "Middle", "IsapiModule"}));
+  EXPECT_EQ(EntryTexts(section.get(), "name"),
+            (Names{"First", "StaticFileModule", "Middle", "IsapiModule"}));
 }
 
 TEST_F(AppHostCollectionTest, DeleteByIndexOrSelector) {
@@ -172,17 +181,21 @@ TEST_F(AppHostCollectionTest, SitesNestApplicationsAndDirectories) {
   ASSERT_EQ(FindEntry(sites.get(), "name", "Shop", site), S_OK);
   Ref<IAppHostElement> application;
   ASSERT_EQ(FindEntry(site.get(), "path", "/", application), S_OK);
-  ASSERT_EQ(AddEntry(application.get(), {{"path", "/images"}, {"physicalPath", "C:\\Sites\\Images"}}), S_OK);
+  ASSERT_EQ(
+      AddEntry(application.get(), {{"path", "/images"}, {"physicalPath", "C:\\Sites\\Images"}}),
+      S_OK);
   EXPECT_EQ(EntryTexts(application.get(), "path"), (Names{"/", "/images"}));
   Ref<IAppHostElement> bindings;
   ASSERT_EQ(Child(site.get(), "bindings", bindings), S_OK);
   EXPECT_EQ(EntryTexts(bindings.get(), "bindingInformation"), Names{"*:8080:"});
   ASSERT_EQ(manager->CommitChanges(), S_OK);
-  EXPECT_NE(ReadConfig().find("                    <virtualDirectory path=\"/\" physicalPath=\"C:\\Sites\\Shop\" />\n"
-                              "                    <virtualDirectory path=\"/images\" "
-                              "physicalPath=\"C:\\Sites\\Images\" />\n"
-                              "                </application>\n"),
-            std::string::npos)
+  EXPECT_NE(
+      ReadConfig().find(
+          "                    <virtualDirectory path=\"/\" physicalPath=\"C:\\Sites\\Shop\" />\n"
+          "                    <virtualDirectory path=\"/images\" "
+          "physicalPath=\"C:\\Sites\\Images\" />\n"
+          "                </application>\n"),
+      std::string::npos)
       << ReadConfig();
 }
 

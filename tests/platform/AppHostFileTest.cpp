@@ -49,8 +49,8 @@ TEST(AppHostDocument, TextThatIsNoConfigurationIsRefusedWithTheLine) {
       {"<configuration>", "line 1: Start-end tags mismatch"},
       {"<?xml version=\"1.0\"?>\n<other />", "line 2: The root element is not <configuration>"},
       {"<configuration>\n<system.webServer>\n</configuration>", "line 3: Start-end tags mismatch"},
-      {Nested(bound + 1), "line " + std::to_string(bound + 1) +
-                              ": Elements nested deeper than 64 levels"},
+      {Nested(bound + 1),
+       "line " + std::to_string(bound + 1) + ": Elements nested deeper than 64 levels"},
       // Far past the bound, where walking the tree would exhaust the stack.
       {Nested(50000), "line 65: Elements nested deeper than 64 levels"},
   };
@@ -66,7 +66,8 @@ TEST(AppHostDocument, TextThatIsNoConfigurationIsRefusedWithTheLine) {
 }
 
 TEST(AppHostDocument, ByteOrderMarkAndTrailingTextSurvive) {
-  const std::string text = "\xEF\xBB\xBF<configuration>\r\n  <a x=\"1\"/>\r\n</configuration>\r\n<!-- end -->\r\n";
+  const std::string text =
+      "\xEF\xBB\xBF<configuration>\r\n  <a x=\"1\"/>\r\n</configuration>\r\n<!-- end -->\r\n";
   apphost::ConfigDocument document;
   std::string error;
   ASSERT_TRUE(document.Parse(text, error)) << error;
@@ -100,17 +101,25 @@ TEST_F(AppHostFileTest, ChangingOneModuleOfRealFileChangesOnlyItsLine) {
 // its own: the file must come back byte for byte.
 void AddProductEverywhere(IAppHostWritableAdminManager* manager) {
   Ref<IAppHostElement> globalModules;
-  ASSERT_EQ(AppHostTest::Section(manager, "system.webServer/globalModules", kAppHostPath, globalModules), S_OK);
-  ASSERT_EQ(AppHostTest::AddEntry(globalModules.get(),
-                                  {{"name", "QuaverModule"}, {"image", "C:\\Quaver\\quaver.dll"}}, true),
-            S_OK);
+  ASSERT_EQ(
+      AppHostTest::Section(manager, "system.webServer/globalModules", kAppHostPath, globalModules),
+      S_OK);
+  ASSERT_EQ(
+      AppHostTest::AddEntry(globalModules.get(),
+                            {{"name", "QuaverModule"}, {"image", "C:\\Quaver\\quaver.dll"}}, true),
+      S_OK);
   Ref<IAppHostElement> siteModules;
-  ASSERT_EQ(AppHostTest::SiteSection(manager, "system.webServer/modules", "WebSite1", siteModules), S_OK);
+  ASSERT_EQ(AppHostTest::SiteSection(manager, "system.webServer/modules", "WebSite1", siteModules),
+            S_OK);
   ASSERT_EQ(AppHostTest::AddEntry(siteModules.get(), {{"name", "QuaverModule"}}, true), S_OK);
   Ref<IAppHostElement> handlers;
-  ASSERT_EQ(AppHostTest::Section(manager, "system.webServer/handlers", kAppHostPath, handlers), S_OK);
+  ASSERT_EQ(AppHostTest::Section(manager, "system.webServer/handlers", kAppHostPath, handlers),
+            S_OK);
   ASSERT_EQ(AppHostTest::AddEntry(handlers.get(),
-                                  {{"name", "Quaver"}, {"path", "*.qvr"}, {"verb", "*"}, {"modules", "QuaverModule"},
+                                  {{"name", "Quaver"},
+                                   {"path", "*.qvr"},
+                                   {"verb", "*"},
+                                   {"modules", "QuaverModule"},
                                    {"requireAccess", "Script"}},
                                   true),
             S_OK);
@@ -140,7 +149,8 @@ void RemoveProductEverywhere(IAppHostWritableAdminManager* manager) {
                                 "system.webServer/handlers"}) {
       Ref<IAppHostElement> element;
       ASSERT_EQ(AppHostTest::SiteSection(file.get(), section, path, element), S_OK);
-      const char* name = std::string(section) == "system.webServer/handlers" ? "Quaver" : "QuaverModule";
+      const char* name =
+          std::string(section) == "system.webServer/handlers" ? "Quaver" : "QuaverModule";
       Ref<IAppHostElement> entry;
       if (SUCCEEDED(AppHostTest::FindEntry(element.get(), "name", name, entry))) {
         EXPECT_EQ(entry->Clear(), S_OK) << section << " at " << path;
@@ -161,7 +171,8 @@ TEST_F(AppHostFileTest, AddingAndRemovingEverywhereLeavesRealFileAsItWas) {
   }
   const std::string installed = ReadConfig();
   EXPECT_NE(installed.find("<location path=\"WebSite1\">"), std::string::npos);
-  EXPECT_NE(installed.find("<add name=\"QuaverModule\" image=\"C:\\Quaver\\quaver.dll\" lockItem=\"true\" />"),
+  EXPECT_NE(installed.find(
+                "<add name=\"QuaverModule\" image=\"C:\\Quaver\\quaver.dll\" lockItem=\"true\" />"),
             std::string::npos);
   {
     Ref<IAppHostWritableAdminManager> manager;
@@ -260,7 +271,9 @@ TEST_F(AppHostFileTest, CommitReplacesTheFileWhole) {
   NewManager(manager);
   Ref<IAppHostElement> modules;
   ASSERT_EQ(Section(manager.get(), "system.webServer/globalModules", kAppHostPath, modules), S_OK);
-  ASSERT_EQ(AddEntry(modules.get(), {{"name", "QuaverModule"}, {"image", "C:\\Quaver\\quaver.dll"}}), S_OK);
+  ASSERT_EQ(
+      AddEntry(modules.get(), {{"name", "QuaverModule"}, {"image", "C:\\Quaver\\quaver.dll"}}),
+      S_OK);
   ASSERT_EQ(manager->CommitChanges(), S_OK);
   const auto folder = image.Root() / "drive_c/Windows/System32/inetsrv/config";
   std::vector<std::string> names;
@@ -269,7 +282,8 @@ TEST_F(AppHostFileTest, CommitReplacesTheFileWhole) {
   }
   EXPECT_EQ(names, std::vector<std::string>{"applicationHost.config"});
   const std::string written = ReadConfig();
-  const std::string line = "            <add name=\"QuaverModule\" image=\"C:\\Quaver\\quaver.dll\" />\n";
+  const std::string line =
+      "            <add name=\"QuaverModule\" image=\"C:\\Quaver\\quaver.dll\" />\n";
   const size_t at = written.find(line);
   ASSERT_NE(at, std::string::npos) << written;
   EXPECT_EQ(written.substr(0, at) + written.substr(at + line.size()), kSmallConfig);

@@ -81,7 +81,8 @@ TEST_F(AppHostManagerTest, BadRequestsAnswerDocumentedErrors) {
   EXPECT_EQ(Child(modules.get(), "noSuchChild", child), HRESULT_FROM_WIN32(ERROR_INVALID_INDEX));
   EXPECT_EQ(Child(modules.get(), "add", child), HRESULT_FROM_WIN32(ERROR_INVALID_INDEX));
   Ref<IAppHostProperty> property;
-  EXPECT_EQ(Property(modules.get(), "noSuchProperty", property), HRESULT_FROM_WIN32(ERROR_INVALID_INDEX));
+  EXPECT_EQ(Property(modules.get(), "noSuchProperty", property),
+            HRESULT_FROM_WIN32(ERROR_INVALID_INDEX));
   Bstr unknown(u"noSuchMetadata");
   VARIANT value;
   EXPECT_EQ(modules->GetMetadata(unknown.get(), &value), HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED));
@@ -91,7 +92,8 @@ TEST_F(AppHostManagerTest, ElementsWithoutCollectionOrChildrenAnswerNull) {
   Ref<IAppHostWritableAdminManager> manager;
   NewManager(manager);
   Ref<IAppHostElement> pools;
-  ASSERT_EQ(Section(manager.get(), "system.applicationHost/applicationPools", kAppHostPath, pools), S_OK);
+  ASSERT_EQ(Section(manager.get(), "system.applicationHost/applicationPools", kAppHostPath, pools),
+            S_OK);
   Ref<IAppHostElement> defaults;
   ASSERT_EQ(Child(pools.get(), "applicationPoolDefaults", defaults), S_OK);
   Ref<IAppHostElement> processModel;
@@ -116,7 +118,8 @@ TEST_F(AppHostManagerTest, MissingOrBrokenFileIsReportedOnFirstUse) {
   nested += "</configuration>";
   const Case cases[] = {
       {std::nullopt, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)},
-      {std::string("<configuration><oops></configuration>"), HRESULT_FROM_WIN32(ERROR_INVALID_DATA)},
+      {std::string("<configuration><oops></configuration>"),
+       HRESULT_FROM_WIN32(ERROR_INVALID_DATA)},
       {std::string("<notConfiguration />"), HRESULT_FROM_WIN32(ERROR_INVALID_DATA)},
       {nested, HRESULT_FROM_WIN32(ERROR_INVALID_DATA)},
       {std::nullopt, HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED), true},
@@ -128,7 +131,8 @@ TEST_F(AppHostManagerTest, MissingOrBrokenFileIsReportedOnFirstUse) {
     Ref<IAppHostWritableAdminManager> manager;
     NewManager(manager);
     Ref<IAppHostElement> section;
-    EXPECT_EQ(Hex(Section(manager.get(), "system.webServer/modules", kAppHostPath, section)), Hex(c.expected));
+    EXPECT_EQ(Hex(Section(manager.get(), "system.webServer/modules", kAppHostPath, section)),
+              Hex(c.expected));
     Ref<IAppHostConfigManager> configManager;
     ASSERT_EQ(manager->get_ConfigManager(configManager.out()), S_OK);
     Ref<IAppHostConfigFile> file;
@@ -139,9 +143,12 @@ TEST_F(AppHostManagerTest, MissingOrBrokenFileIsReportedOnFirstUse) {
 
 TEST_F(AppHostManagerTest, ReadOnlyManagerReadsButNeverWrites) {
   Ref<IAppHostAdminManager> reader;
-  ASSERT_EQ(apphost::CreateAdminManager(IID_IAppHostAdminManager, reinterpret_cast<void**>(reader.out())), S_OK);
+  ASSERT_EQ(
+      apphost::CreateAdminManager(IID_IAppHostAdminManager, reinterpret_cast<void**>(reader.out())),
+      S_OK);
   Ref<IAppHostWritableAdminManager> writable;
-  EXPECT_EQ(reader->QueryInterface(IID_IAppHostWritableAdminManager, reinterpret_cast<void**>(writable.out())),
+  EXPECT_EQ(reader->QueryInterface(IID_IAppHostWritableAdminManager,
+                                   reinterpret_cast<void**>(writable.out())),
             E_NOINTERFACE);
   Ref<IAppHostElement> modules;
   ASSERT_EQ(Section(reader.get(), "system.webServer/modules", kAppHostPath, modules), S_OK);
@@ -182,13 +189,14 @@ TEST_F(AppHostManagerTest, CommitPathStaysWithTheApplicationHost) {
 }
 
 TEST_F(AppHostManagerTest, ConfigurationFileKnowsItsPathsAndLocations) {
-  WriteConfig(std::string(kSmallConfig).replace(std::string(kSmallConfig).find("</configuration>"), 0,
-                                                "    <location path=\"shop\" overrideMode=\"Deny\">\n"
-                                                "    </location>\n"
-                                                "    <location path=\"Default Web Site/app\">\n"
-                                                "    </location>\n"
-                                                "    <location path=\".\">\n"
-                                                "    </location>\n"));
+  WriteConfig(std::string(kSmallConfig)
+                  .replace(std::string(kSmallConfig).find("</configuration>"), 0,
+                           "    <location path=\"shop\" overrideMode=\"Deny\">\n"
+                           "    </location>\n"
+                           "    <location path=\"Default Web Site/app\">\n"
+                           "    </location>\n"
+                           "    <location path=\".\">\n"
+                           "    </location>\n"));
   Ref<IAppHostWritableAdminManager> manager;
   NewManager(manager);
   Ref<IAppHostConfigFile> file;
@@ -235,7 +243,8 @@ TEST_F(AppHostManagerTest, FileSectionsAndManagerSectionsShareChanges) {
   EXPECT_EQ(LocationPaths(file.get()), (Names{"", "Shop"}));
   Ref<IAppHostElement> throughManager;
   ASSERT_EQ(SiteSection(manager.get(), "system.webServer/modules", "Shop", throughManager), S_OK);
-  EXPECT_EQ(EntryTexts(throughManager.get(), "name"), (Names{"StaticFileModule", "IsapiModule", "QuaverModule"}));
+  EXPECT_EQ(EntryTexts(throughManager.get(), "name"),
+            (Names{"StaticFileModule", "IsapiModule", "QuaverModule"}));
   ASSERT_EQ(manager->CommitChanges(), S_OK);
   EXPECT_NE(ReadConfig().find("<add name=\"QuaverModule\" />"), std::string::npos);
 }
@@ -246,7 +255,8 @@ TEST_F(AppHostManagerTest, NewWebsiteLocationIsListed) {
   Ref<IAppHostConfigFile> file;
   File(manager.get(), file);
   Ref<IAppHostElement> modules;
-  ASSERT_EQ(SiteSection(manager.get(), "system.webServer/modules", "Default Web Site", modules), S_OK);
+  ASSERT_EQ(SiteSection(manager.get(), "system.webServer/modules", "Default Web Site", modules),
+            S_OK);
   EXPECT_EQ(LocationPaths(file.get()), (Names{"", "Shop"}));  // reading adds nothing
   ASSERT_EQ(AddEntry(modules.get(), {{"name", "QuaverModule"}}), S_OK);
   EXPECT_EQ(LocationPaths(file.get()), (Names{"", "Shop", "Default Web Site"}));
@@ -258,26 +268,29 @@ TEST_F(AppHostManagerTest, CoCreateInstanceCreatesRegisteredManagers) {
   for (const CLSID* clsid : {&CLSID_AppHostWritableAdminManager, &CLSID_AppHostAdminManager}) {
     char16_t guid[40];
     StringFromGUID2(*clsid, guid, 40);
-    const std::u16string key = std::u16string(u"Software\\Classes\\CLSID\\") + guid + u"\\InprocServer32";
+    const std::u16string key =
+        std::u16string(u"Software\\Classes\\CLSID\\") + guid + u"\\InprocServer32";
     HKEY created = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &created,
-                              nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &created, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(created);
   }
   ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
   Ref<IAppHostWritableAdminManager> writable;
-  EXPECT_EQ(CoCreateInstance(CLSID_AppHostWritableAdminManager, nullptr, 0x17, IID_IAppHostWritableAdminManager,
-                             reinterpret_cast<void**>(writable.out())),
-            S_OK);
+  EXPECT_EQ(
+      CoCreateInstance(CLSID_AppHostWritableAdminManager, nullptr, 0x17,
+                       IID_IAppHostWritableAdminManager, reinterpret_cast<void**>(writable.out())),
+      S_OK);
   Ref<IAppHostAdminManager> reader;
   EXPECT_EQ(CoCreateInstance(CLSID_AppHostAdminManager, nullptr, 0x17, IID_IAppHostAdminManager,
                              reinterpret_cast<void**>(reader.out())),
             S_OK);
   Ref<IAppHostWritableAdminManager> notWritable;
-  EXPECT_EQ(CoCreateInstance(CLSID_AppHostAdminManager, nullptr, 0x17, IID_IAppHostWritableAdminManager,
-                             reinterpret_cast<void**>(notWritable.out())),
-            E_NOINTERFACE);
+  EXPECT_EQ(
+      CoCreateInstance(CLSID_AppHostAdminManager, nullptr, 0x17, IID_IAppHostWritableAdminManager,
+                       reinterpret_cast<void**>(notWritable.out())),
+      E_NOINTERFACE);
   if (writable) {
     Ref<IAppHostElement> modules;
     EXPECT_EQ(Section(writable.get(), "system.webServer/modules", kAppHostPath, modules), S_OK);

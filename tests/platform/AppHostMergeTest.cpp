@@ -59,14 +59,17 @@ TEST_F(AppHostMergeTest, AddingAtWebsiteGoesToItsLocation) {
   Ref<IAppHostElement> modules;
   ASSERT_EQ(SiteSection(manager.get(), "system.webServer/modules", "Shop", modules), S_OK);
   ASSERT_EQ(AddEntry(modules.get(), {{"name", "QuaverModule"}}, true), S_OK);
-  EXPECT_EQ(At("system.webServer/modules", "Shop"), (Names{"StaticFileModule", "IsapiModule", "QuaverModule"}));
+  EXPECT_EQ(At("system.webServer/modules", "Shop"),
+            (Names{"StaticFileModule", "IsapiModule", "QuaverModule"}));
   EXPECT_EQ(At("system.webServer/modules", ""), (Names{"StaticFileModule", "IsapiModule"}));
-  EXPECT_EQ(At("system.webServer/modules", "Default Web Site"), (Names{"StaticFileModule", "IsapiModule"}));
+  EXPECT_EQ(At("system.webServer/modules", "Default Web Site"),
+            (Names{"StaticFileModule", "IsapiModule"}));
   ASSERT_EQ(manager->CommitChanges(), S_OK);
   EXPECT_NE(ReadConfig().find("    <location path=\"Shop\">\n"
                               "        <system.webServer>\n"
                               "            <handlers>\n"
-                              "                <add name=\"PHP\" path=\"*.php\" verb=\"GET,POST\" modules=\"FastCgiModule\" "
+                              "                <add name=\"PHP\" path=\"*.php\" verb=\"GET,POST\" "
+                              "modules=\"FastCgiModule\" "
                               "scriptProcessor=\"C:\\PHP\\php-cgi.exe\" />\n"
                               "            </handlers>\n"
                               "            <modules>\n"
@@ -81,7 +84,8 @@ TEST_F(AppHostMergeTest, AddingAtWebsiteGoesToItsLocation) {
 TEST_F(AppHostMergeTest, AddingInheritedKeyAtWebsiteIsDuplicate) {
   Ref<IAppHostElement> modules;
   ASSERT_EQ(SiteSection(manager.get(), "system.webServer/modules", "Shop", modules), S_OK);
-  EXPECT_EQ(AddEntry(modules.get(), {{"name", "staticfilemodule"}}), HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
+  EXPECT_EQ(AddEntry(modules.get(), {{"name", "staticfilemodule"}}),
+            HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
   EXPECT_EQ(manager->CommitChanges(), S_OK);
   EXPECT_EQ(ReadConfig(), kSmallConfig);
 }
@@ -123,10 +127,11 @@ TEST_F(AppHostMergeTest, ChangingInheritedEntryCopiesItDown) {
   EXPECT_EQ(At("system.webServer/handlers", "Shop", "verb"), (Names{"GET,POST", "GET,HEAD", "*"}));
   EXPECT_EQ(At("system.webServer/handlers", "", "verb"), (Names{"*", "*"}));
   ASSERT_EQ(manager->CommitChanges(), S_OK);
-  EXPECT_NE(ReadConfig().find("                <remove name=\"StaticFile\" />\n"
-                              "                <add name=\"StaticFile\" path=\"*\" verb=\"GET,HEAD\" "
-                              "modules=\"StaticFileModule\" requireAccess=\"Read\" />\n"),
-            std::string::npos)
+  EXPECT_NE(
+      ReadConfig().find("                <remove name=\"StaticFile\" />\n"
+                        "                <add name=\"StaticFile\" path=\"*\" verb=\"GET,HEAD\" "
+                        "modules=\"StaticFileModule\" requireAccess=\"Read\" />\n"),
+      std::string::npos)
       << ReadConfig();
 }
 
@@ -150,21 +155,21 @@ TEST_F(AppHostMergeTest, ClearAtWebsiteDropsEverythingInherited) {
 }
 
 TEST_F(AppHostMergeTest, RemoveAndClearInTheFileAreHonoured) {
-  WriteConfig(std::string(kSmallConfig).replace(
-      std::string(kSmallConfig).find("    <location path=\"Shop\">"), 0,
-      "    <location path=\"Default Web Site\">\n"
-      "        <system.webServer>\n"
-      "            <modules>\n"
-      "                <remove name=\"STATICFILEMODULE\" />\n"
-      "                <add name=\"Own\" />\n"
-      "            </modules>\n"
-      "            <handlers>\n"
-      "                <add name=\"Early\" path=\"*.e\" verb=\"*\" />\n"
-      "                <clear />\n"
-      "                <add name=\"Late\" path=\"*.l\" verb=\"*\" />\n"
-      "            </handlers>\n"
-      "        </system.webServer>\n"
-      "    </location>\n"));
+  WriteConfig(std::string(kSmallConfig)
+                  .replace(std::string(kSmallConfig).find("    <location path=\"Shop\">"), 0,
+                           "    <location path=\"Default Web Site\">\n"
+                           "        <system.webServer>\n"
+                           "            <modules>\n"
+                           "                <remove name=\"STATICFILEMODULE\" />\n"
+                           "                <add name=\"Own\" />\n"
+                           "            </modules>\n"
+                           "            <handlers>\n"
+                           "                <add name=\"Early\" path=\"*.e\" verb=\"*\" />\n"
+                           "                <clear />\n"
+                           "                <add name=\"Late\" path=\"*.l\" verb=\"*\" />\n"
+                           "            </handlers>\n"
+                           "        </system.webServer>\n"
+                           "    </location>\n"));
   NewManager(manager);
   EXPECT_EQ(At("system.webServer/modules", "Default Web Site"), (Names{"IsapiModule", "Own"}));
   EXPECT_EQ(At("system.webServer/handlers", "Default Web Site"), Names{"Late"});
@@ -246,7 +251,8 @@ TEST_F(AppHostMergeTest, ChildElementsMergeLikeSections) {
   ASSERT_EQ(AddEntry(files.get(), {{"value", "shop.php"}}), S_OK);
   EXPECT_EQ(EntryTexts(files.get(), "value"), (Names{"index.htm", "shop.php"}));
   Ref<IAppHostElement> serverDocument;
-  ASSERT_EQ(SiteSection(manager.get(), "system.webServer/defaultDocument", "", serverDocument), S_OK);
+  ASSERT_EQ(SiteSection(manager.get(), "system.webServer/defaultDocument", "", serverDocument),
+            S_OK);
   Ref<IAppHostElement> serverFiles;
   ASSERT_EQ(Child(serverDocument.get(), "files", serverFiles), S_OK);
   EXPECT_EQ(EntryTexts(serverFiles.get(), "value"), Names{"index.htm"});

@@ -17,7 +17,8 @@ class AppHostSchemaTest : public AppHostTest {
   }
 
   // The element at a path of child names and "name=value" entry selectors.
-  HRESULT Walk(std::string_view section, const std::vector<std::string>& steps, Ref<IAppHostElement>& element) {
+  HRESULT Walk(std::string_view section, const std::vector<std::string>& steps,
+               Ref<IAppHostElement>& element) {
     HRESULT hr = Section(manager.get(), section, kAppHostPath, element);
     for (const auto& step : steps) {
       if (FAILED(hr)) return hr;
@@ -45,30 +46,69 @@ TEST_F(AppHostSchemaTest, ReadsFallBackToSchemaDefaults) {
     VARTYPE type;
   };
   const Case cases[] = {
-      {"system.applicationHost/applicationPools", {"applicationPoolDefaults", "processModel"}, "identityType",
-       "ApplicationPoolIdentity", VT_I4},
-      {"system.applicationHost/applicationPools", {"name=DefaultAppPool", "processModel"}, "identityType",
-       "ApplicationPoolIdentity", VT_I4},
-      {"system.applicationHost/applicationPools", {"name=Shop", "processModel"}, "identityType", "SpecificUser",
+      {"system.applicationHost/applicationPools",
+       {"applicationPoolDefaults", "processModel"},
+       "identityType",
+       "ApplicationPoolIdentity",
        VT_I4},
-      {"system.applicationHost/applicationPools", {"name=Shop", "processModel"}, "userName", "shopuser", VT_BSTR},
-      {"system.applicationHost/applicationPools", {"name=DefaultAppPool"}, "managedPipelineMode", "Integrated",
+      {"system.applicationHost/applicationPools",
+       {"name=DefaultAppPool", "processModel"},
+       "identityType",
+       "ApplicationPoolIdentity",
        VT_I4},
-      {"system.applicationHost/applicationPools", {"name=DefaultAppPool"}, "autoStart", "true", VT_BOOL},
-      {"system.applicationHost/applicationPools", {"name=DefaultAppPool"}, "queueLength", "1000", VT_UI4},
+      {"system.applicationHost/applicationPools",
+       {"name=Shop", "processModel"},
+       "identityType",
+       "SpecificUser",
+       VT_I4},
+      {"system.applicationHost/applicationPools",
+       {"name=Shop", "processModel"},
+       "userName",
+       "shopuser",
+       VT_BSTR},
+      {"system.applicationHost/applicationPools",
+       {"name=DefaultAppPool"},
+       "managedPipelineMode",
+       "Integrated",
+       VT_I4},
+      {"system.applicationHost/applicationPools",
+       {"name=DefaultAppPool"},
+       "autoStart",
+       "true",
+       VT_BOOL},
+      {"system.applicationHost/applicationPools",
+       {"name=DefaultAppPool"},
+       "queueLength",
+       "1000",
+       VT_UI4},
       {"system.applicationHost/sites", {"name=Shop"}, "serverAutoStart", "true", VT_BOOL},
       {"system.applicationHost/sites", {"name=Shop"}, "id", "2", VT_UI4},
-      {"system.applicationHost/sites", {"name=Shop", "path=/"}, "enabledProtocols", "http", VT_BSTR},
-      {"system.applicationHost/sites", {"name=Shop", "logFile"}, "directory",
-       "%SystemDrive%\\inetpub\\logs\\LogFiles", VT_BSTR},
+      {"system.applicationHost/sites",
+       {"name=Shop", "path=/"},
+       "enabledProtocols",
+       "http",
+       VT_BSTR},
+      {"system.applicationHost/sites",
+       {"name=Shop", "logFile"},
+       "directory",
+       "%SystemDrive%\\inetpub\\logs\\LogFiles",
+       VT_BSTR},
       {"system.webServer/handlers", {"name=StaticFile"}, "requireAccess", "Script", VT_I4},
       {"system.webServer/handlers", {"name=StaticFile"}, "resourceType", "Unspecified", VT_I4},
       {"system.webServer/handlers", {"name=StaticFile"}, "scriptProcessor", "", VT_BSTR},
       {"system.webServer/isapiFilters", {"name=Legacy"}, "enabled", "true", VT_BOOL},
       {"system.webServer/fastCgi", {"fullPath=C:\\PHP\\php-cgi.exe"}, "maxInstances", "4", VT_UI4},
       {"system.webServer/fastCgi", {"fullPath=C:\\PHP\\php-cgi.exe"}, "arguments", "", VT_BSTR},
-      {"system.webServer/security/isapiCgiRestriction", {}, "notListedCgisAllowed", "false", VT_BOOL},
-      {"system.webServer/security/isapiCgiRestriction", {"groupId=Legacy"}, "description", "", VT_BSTR},
+      {"system.webServer/security/isapiCgiRestriction",
+       {},
+       "notListedCgisAllowed",
+       "false",
+       VT_BOOL},
+      {"system.webServer/security/isapiCgiRestriction",
+       {"groupId=Legacy"},
+       "description",
+       "",
+       VT_BSTR},
       {"system.webServer/globalModules", {"name=IsapiModule"}, "preCondition", "", VT_BSTR},
   };
   for (const auto& c : cases) {
@@ -87,7 +127,8 @@ TEST_F(AppHostSchemaTest, ReadsFallBackToSchemaDefaults) {
 
 TEST_F(AppHostSchemaTest, EnumsReadAsNumbersAndTextsAsNames) {
   Ref<IAppHostElement> processModel;
-  ASSERT_EQ(Walk("system.applicationHost/applicationPools", {"applicationPoolDefaults", "processModel"}, processModel),
+  ASSERT_EQ(Walk("system.applicationHost/applicationPools",
+                 {"applicationPoolDefaults", "processModel"}, processModel),
             S_OK);
   Ref<IAppHostProperty> identity;
   ASSERT_EQ(Property(processModel.get(), "identityType", identity), S_OK);
@@ -115,18 +156,24 @@ TEST_F(AppHostSchemaTest, ValuesThatDoNotFitTheTypeAreRefused) {
     const char* value;
   };
   const Case cases[] = {
-      {"system.applicationHost/applicationPools", {"applicationPoolDefaults", "processModel"}, "identityType",
+      {"system.applicationHost/applicationPools",
+       {"applicationPoolDefaults", "processModel"},
+       "identityType",
        "Nobody"},
       {"system.applicationHost/applicationPools", {"name=DefaultAppPool"}, "autoStart", "maybe"},
       {"system.applicationHost/applicationPools", {"name=DefaultAppPool"}, "queueLength", "-1"},
-      {"system.applicationHost/applicationPools", {"name=DefaultAppPool"}, "queueLength", "4294967296"},
+      {"system.applicationHost/applicationPools",
+       {"name=DefaultAppPool"},
+       "queueLength",
+       "4294967296"},
       {"system.applicationHost/applicationPools", {"name=DefaultAppPool"}, "queueLength", "12abc"},
       {"system.webServer/handlers", {}, "accessPolicy", "Read, Fly"},
   };
   for (const auto& c : cases) {
     Ref<IAppHostElement> element;
     ASSERT_EQ(Walk(c.section, c.steps, element), S_OK) << c.attribute;
-    EXPECT_EQ(SetText(element.get(), c.attribute, c.value), E_INVALIDARG) << c.attribute << "=" << c.value;
+    EXPECT_EQ(SetText(element.get(), c.attribute, c.value), E_INVALIDARG)
+        << c.attribute << "=" << c.value;
   }
   EXPECT_EQ(manager->CommitChanges(), S_OK);
   EXPECT_EQ(ReadConfig(), kSmallConfig);
@@ -151,7 +198,8 @@ TEST_F(AppHostSchemaTest, UnknownAttributesOfKnownElementsAreNoProperties) {
   // Locks are metadata, not properties.
   Ref<IAppHostElement> serverModule;
   ASSERT_EQ(Walk("system.webServer/modules", {"name=IsapiModule"}, serverModule), S_OK);
-  EXPECT_EQ(Property(serverModule.get(), "lockItem", property), HRESULT_FROM_WIN32(ERROR_INVALID_INDEX));
+  EXPECT_EQ(Property(serverModule.get(), "lockItem", property),
+            HRESULT_FROM_WIN32(ERROR_INVALID_INDEX));
   Bstr lockItem(u"lockItem");
   VARIANT locked;
   ASSERT_EQ(serverModule->GetMetadata(lockItem.get(), &locked), S_OK);
@@ -202,7 +250,9 @@ TEST_F(AppHostSchemaTest, GenericSectionTakesWhatTheFileHolds) {
 
 TEST_F(AppHostSchemaTest, EnvironmentReferencesAreReadAsWritten) {
   Ref<IAppHostElement> directory;
-  ASSERT_EQ(Walk("system.applicationHost/sites", {"name=Default Web Site", "path=/", "path=/"}, directory), S_OK);
+  ASSERT_EQ(Walk("system.applicationHost/sites", {"name=Default Web Site", "path=/", "path=/"},
+                 directory),
+            S_OK);
   EXPECT_EQ(Text(directory.get(), "physicalPath"), "%SystemDrive%\\inetpub\\wwwroot");
 }
 
@@ -212,7 +262,8 @@ TEST_F(AppHostSchemaTest, CharacterReferencesAreDecodedAndEncoded) {
   ASSERT_EQ(SetText(filter.get(), "preCondition", "a<b & \"c\"\nd"), S_OK);
   EXPECT_EQ(Text(filter.get(), "preCondition"), "a<b & \"c\"\nd");
   ASSERT_EQ(manager->CommitChanges(), S_OK);
-  EXPECT_NE(ReadConfig().find("preCondition=\"a&lt;b &amp; &quot;c&quot;&#xA;d\""), std::string::npos);
+  EXPECT_NE(ReadConfig().find("preCondition=\"a&lt;b &amp; &quot;c&quot;&#xA;d\""),
+            std::string::npos);
   Ref<IAppHostWritableAdminManager> again;
   NewManager(again);
   Ref<IAppHostElement> filters;

@@ -20,7 +20,8 @@
 
 namespace quaver::test {
 
-inline constexpr char kAppHostFile[] = "drive_c/Windows/System32/inetsrv/config/applicationHost.config";
+inline constexpr char kAppHostFile[] =
+    "drive_c/Windows/System32/inetsrv/config/applicationHost.config";
 inline constexpr char16_t kAppHostPath[] = u"MACHINE/WEBROOT/APPHOST";
 
 // A COM reference released at the end of the scope.
@@ -278,12 +279,14 @@ class AppHostTest : public TempMachineTest {
     return Section(manager, name, path, section);
   }
 
-  static HRESULT Child(IAppHostElement* element, std::string_view name, Ref<IAppHostElement>& child) {
+  static HRESULT Child(IAppHostElement* element, std::string_view name,
+                       Ref<IAppHostElement>& child) {
     Bstr childName(name);
     return element->GetElementByName(childName.get(), child.out());
   }
 
-  static HRESULT Property(IAppHostElement* element, std::string_view name, Ref<IAppHostProperty>& property) {
+  static HRESULT Property(IAppHostElement* element, std::string_view name,
+                          Ref<IAppHostProperty>& property) {
     Bstr propertyName(name);
     return element->GetPropertyByName(propertyName.get(), property.out());
   }
@@ -319,7 +322,8 @@ class AppHostTest : public TempMachineTest {
     std::vector<std::string> texts;
     Ref<IAppHostElementCollection> collection;
     DWORD count = 0;
-    if (FAILED(Entries(element, collection)) || !collection || FAILED(collection->get_Count(&count))) {
+    if (FAILED(Entries(element, collection)) || !collection ||
+        FAILED(collection->get_Count(&count))) {
       return {"<no collection>"};
     }
     for (DWORD i = 0; i < count; ++i) {
@@ -331,8 +335,8 @@ class AppHostTest : public TempMachineTest {
   }
 
   // The first entry whose attribute has the value.
-  static HRESULT FindEntry(IAppHostElement* element, std::string_view attribute, std::string_view value,
-                           Ref<IAppHostElement>& entry) {
+  static HRESULT FindEntry(IAppHostElement* element, std::string_view attribute,
+                           std::string_view value, Ref<IAppHostElement>& entry) {
     Ref<IAppHostElementCollection> collection;
     DWORD count = 0;
     HRESULT hr = Entries(element, collection);
@@ -371,7 +375,8 @@ class AppHostTest : public TempMachineTest {
     return collection->AddElement(entry.get(), -1);
   }
 
-  static HRESULT RemoveEntry(IAppHostElement* element, std::string_view attribute, std::string_view value) {
+  static HRESULT RemoveEntry(IAppHostElement* element, std::string_view attribute,
+                             std::string_view value) {
     Ref<IAppHostElement> entry;
     const HRESULT hr = FindEntry(element, attribute, value, entry);
     return FAILED(hr) ? hr : entry->Clear();

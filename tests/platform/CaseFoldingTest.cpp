@@ -20,17 +20,17 @@ struct FoldCase {
 };
 
 const FoldCase kFoldCases[] = {
-    {u"\u1EA1", u"\u1EA0", true},             // Vietnamese a with dot below
-    {u"\u0561", u"\u0531", true},             // Armenian ayb
-    {u"caf\u00E9", u"CAF\u00C9", true},       // Latin-1
+    {u"\u1EA1", u"\u1EA0", true},              // Vietnamese a with dot below
+    {u"\u0561", u"\u0531", true},              // Armenian ayb
+    {u"caf\u00E9", u"CAF\u00C9", true},        // Latin-1
     {u"\u03C3\u03C2", u"\u03A3\u03A3", true},  // Greek sigma and final sigma
-    {u"\u10D0", u"\u1C90", true},             // Georgian
-    {u"\uFF41", u"\uFF21", true},             // fullwidth
-    {u"\u24D0", u"\u24B6", true},             // circled letters
-    {u"\u0131", u"I", false},                 // dotless i is no ASCII I
-    {u"\u017F", u"S", false},                 // nor is long s an S
-    {u"\u00DF", u"SS", false},                // no one-to-many folding
-    {u"\xD800", u"\xDC00", false},            // lone surrogates stay themselves
+    {u"\u10D0", u"\u1C90", true},              // Georgian
+    {u"\uFF41", u"\uFF21", true},              // fullwidth
+    {u"\u24D0", u"\u24B6", true},              // circled letters
+    {u"\u0131", u"I", false},                  // dotless i is no ASCII I
+    {u"\u017F", u"S", false},                  // nor is long s an S
+    {u"\u00DF", u"SS", false},                 // no one-to-many folding
+    {u"\xD800", u"\xDC00", false},             // lone surrogates stay themselves
 };
 
 TEST(CaseFolding, NamesMatchAsWindowsMatchesThem) {

@@ -41,16 +41,18 @@ struct CompareCase {
 
 TEST(ComBstr, VarBstrCmp) {
   const CompareCase cases[] = {
-      {u"add", u"add", 0, VARCMP_EQ},     {u"add", u"Add", 0, VARCMP_GT},
+      {u"add", u"add", 0, VARCMP_EQ},
+      {u"add", u"Add", 0, VARCMP_GT},
       {u"add", u"Add", NORM_IGNORECASE, VARCMP_EQ},
-      {u"ad", u"add", 0, VARCMP_LT},      {u"", nullptr, 0, VARCMP_EQ},
-      {nullptr, u"a", 0, VARCMP_LT},      {u"\u00e9", u"\u00c9", NORM_IGNORECASE, VARCMP_EQ},
+      {u"ad", u"add", 0, VARCMP_LT},
+      {u"", nullptr, 0, VARCMP_EQ},
+      {nullptr, u"a", 0, VARCMP_LT},
+      {u"\u00e9", u"\u00c9", NORM_IGNORECASE, VARCMP_EQ},
   };
   for (const CompareCase& c : cases) {
     BSTR left = SysAllocString(c.left);
     BSTR right = SysAllocString(c.right);
-    EXPECT_EQ(VarBstrCmp(left, right, LOCALE_USER_DEFAULT, c.flags), c.expected)
-        << c.flags;
+    EXPECT_EQ(VarBstrCmp(left, right, LOCALE_USER_DEFAULT, c.flags), c.expected) << c.flags;
     SysFreeString(left);
     SysFreeString(right);
   }
@@ -110,8 +112,8 @@ TEST(ComVariant, ChangeType) {
       {Text(u"4294967296"), VT_UI4, DISP_E_OVERFLOW, nullptr},
       {Number(VT_I4, -1), VT_UI4, DISP_E_OVERFLOW, nullptr},
       {Number(VT_UI4, 4000000000), VT_I4, DISP_E_OVERFLOW, nullptr},
-      {Number(VT_R8, 5), VT_I4, S_OK, u"2"},   // 2.5 rounds to even
-      {Number(VT_R8, 7), VT_I4, S_OK, u"4"},   // 3.5 rounds to even
+      {Number(VT_R8, 5), VT_I4, S_OK, u"2"},  // 2.5 rounds to even
+      {Number(VT_R8, 7), VT_I4, S_OK, u"4"},  // 3.5 rounds to even
       {Number(VT_BOOL, 1), VT_BSTR, S_OK, u"-1"},
       {Number(VT_UI4, 3000000000), VT_BSTR, S_OK, u"3000000000"},
   };
@@ -148,11 +150,10 @@ TEST(ComGuid, TextRoundTrip) {
   CLSID parsed;
   ASSERT_EQ(CLSIDFromString(u"{a9e69610-b80d-11d0-b9b9-00a0c922e750}", &parsed), S_OK);
   EXPECT_TRUE(IsEqualGUID(parsed, CLSID_MSAdminBase_W));
-  for (const char16_t* bad : {u"A9E69610-B80D-11D0-B9B9-00A0C922E750",
-                              u"{A9E69610-B80D-11D0-B9B9-00A0C922E75}",
-                              u"{A9E69610-B80D-11D0-B9B9-00A0C922E7500}",
-                              u"{A9E69610+B80D-11D0-B9B9-00A0C922E750}",
-                              u"{G9E69610-B80D-11D0-B9B9-00A0C922E750}"}) {
+  for (const char16_t* bad :
+       {u"A9E69610-B80D-11D0-B9B9-00A0C922E750", u"{A9E69610-B80D-11D0-B9B9-00A0C922E75}",
+        u"{A9E69610-B80D-11D0-B9B9-00A0C922E7500}", u"{A9E69610+B80D-11D0-B9B9-00A0C922E750}",
+        u"{G9E69610-B80D-11D0-B9B9-00A0C922E750}"}) {
     EXPECT_EQ(CLSIDFromString(bad, &parsed), CO_E_CLASSSTRING);
   }
 }

@@ -13,8 +13,8 @@
 namespace {
 
 // {5E1F0C2A-7B3D-4E8F-9A10-2B3C4D5E6F70}: a class only these tests know.
-constexpr CLSID kTestClass = {0x5E1F0C2A, 0x7B3D, 0x4E8F,
-                              {0x9A, 0x10, 0x2B, 0x3C, 0x4D, 0x5E, 0x6F, 0x70}};
+constexpr CLSID kTestClass = {
+    0x5E1F0C2A, 0x7B3D, 0x4E8F, {0x9A, 0x10, 0x2B, 0x3C, 0x4D, 0x5E, 0x6F, 0x70}};
 
 std::atomic<int> gLiveObjects{0};
 
@@ -148,8 +148,7 @@ TEST_F(ComActivation, ServiceClassServesLocalRequests) {
 TEST(ComActivationWithoutApartment, IsRefused) {
   quaver::test::TempMachine image;
   void* object = nullptr;
-  EXPECT_EQ(CoCreateInstance(CLSID_MSAdminBase_W, nullptr, CLSCTX_ALL, IID_IMSAdminBase_W,
-                             &object),
+  EXPECT_EQ(CoCreateInstance(CLSID_MSAdminBase_W, nullptr, CLSCTX_ALL, IID_IMSAdminBase_W, &object),
             CO_E_NOTINITIALIZED);
 }
 

@@ -357,8 +357,8 @@ TEST_F(ConfinementRace, LinksPlantedInAnImageBeingMade) {
   constexpr int kImages = 60;
   int refused = 0;
   for (int round = 0; round < kImages; ++round) {
-    const fs::path fresh =
-        image.Root().parent_path() / (image.Root().filename().string() + "-new" + std::to_string(round));
+    const fs::path fresh = image.Root().parent_path() /
+                           (image.Root().filename().string() + "-new" + std::to_string(round));
     std::atomic<bool> done{false};
     std::thread planter([&] {
       std::error_code ec;

@@ -265,8 +265,8 @@ bool Control(const char16_t* name, DWORD control) {
   SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
   SC_HANDLE service = OpenServiceW(manager, name, SERVICE_ALL_ACCESS);
   SERVICE_STATUS status{};
-  const BOOL done = control == 0 ? StartServiceW(service, 0, nullptr)
-                                 : ControlService(service, control, &status);
+  const BOOL done =
+      control == 0 ? StartServiceW(service, 0, nullptr) : ControlService(service, control, &status);
   CloseServiceHandle(service);
   CloseServiceHandle(manager);
   return done;
@@ -286,7 +286,7 @@ TEST_F(ServiceJournal, OtherProcessChangesReplayAsAFreshReadingSees) {
   const std::string stamp = machine::StampOf(file);
   RunInChild([] {
     EXPECT_TRUE(Control(u"W3SVC", SERVICE_CONTROL_STOP));  // gains PendingSince
-    EXPECT_TRUE(Control(u"WAS", 0));                     // loses it
+    EXPECT_TRUE(Control(u"WAS", 0));                       // loses it
     EXPECT_TRUE(machine::services::AddService("Extra", {{"State", "running"}}));
   });
   EXPECT_EQ(machine::StampOf(file), stamp);  // the changes went to the journal only

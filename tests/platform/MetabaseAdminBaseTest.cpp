@@ -66,7 +66,10 @@ class MetabaseAdminBase : public quaver::test::TempMachineTest {
 
   HRESULT SetString(METADATA_HANDLE handle, const char16_t* path, DWORD id,
                     const std::u16string& value, DWORD attributes = 0) {
-    METADATA_RECORD record{id, attributes, IIS_MD_UT_SERVER, STRING_METADATA,
+    METADATA_RECORD record{id,
+                           attributes,
+                           IIS_MD_UT_SERVER,
+                           STRING_METADATA,
                            static_cast<DWORD>((value.size() + 1) * 2),
                            reinterpret_cast<unsigned char*>(const_cast<char16_t*>(value.c_str())),
                            0};
@@ -77,8 +80,9 @@ class MetabaseAdminBase : public quaver::test::TempMachineTest {
   HRESULT GetString(METADATA_HANDLE handle, const char16_t* path, DWORD id, std::u16string& value,
                     DWORD attributes = 0, DWORD* returnedAttributes = nullptr) {
     char16_t buffer[256] = {};
-    METADATA_RECORD record{id, attributes, 0, ALL_METADATA, sizeof buffer,
-                           reinterpret_cast<unsigned char*>(buffer), 0};
+    METADATA_RECORD record{
+        id, attributes, 0, ALL_METADATA, sizeof buffer, reinterpret_cast<unsigned char*>(buffer),
+        0};
     DWORD required = 0;
     const HRESULT hr = admin->GetData(handle, path, &record, &required);
     if (SUCCEEDED(hr)) value = buffer;
@@ -101,9 +105,9 @@ TEST_F(MetabaseAdminBase, HandleLocks) {
   EXPECT_EQ(admin->OpenKey(METADATA_MASTER_ROOT_HANDLE, u"/LM/W3SVC/1/ROOT",
                            METADATA_PERMISSION_WRITE, 3000, &handle),
             HRESULT_FROM_WIN32(ERROR_PATH_BUSY));
-  EXPECT_EQ(admin->OpenKey(METADATA_MASTER_ROOT_HANDLE, u"/LM", METADATA_PERMISSION_WRITE, 3000,
-                           &handle),
-            HRESULT_FROM_WIN32(ERROR_PATH_BUSY));
+  EXPECT_EQ(
+      admin->OpenKey(METADATA_MASTER_ROOT_HANDLE, u"/LM", METADATA_PERMISSION_WRITE, 3000, &handle),
+      HRESULT_FROM_WIN32(ERROR_PATH_BUSY));
   ASSERT_EQ(admin->CloseKey(w3svc), S_OK);
   EXPECT_EQ(admin->CloseKey(w3svc), HRESULT_FROM_WIN32(ERROR_INVALID_HANDLE));
   EXPECT_EQ(admin->OpenKey(METADATA_MASTER_ROOT_HANDLE, u"/LM/W3SVC/9", METADATA_PERMISSION_READ,
@@ -128,7 +132,8 @@ TEST_F(MetabaseAdminBase, ReleaseClosesTheConnectionsHandles) {
 
 TEST_F(MetabaseAdminBase, WritesNeedAWriteHandle) {
   const METADATA_HANDLE reader = Open(u"/LM/W3SVC", METADATA_PERMISSION_READ);
-  EXPECT_EQ(SetString(reader, u"1", MD_SERVER_COMMENT, u"x"), HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(SetString(reader, u"1", MD_SERVER_COMMENT, u"x"),
+            HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
   EXPECT_EQ(admin->AddKey(METADATA_MASTER_ROOT_HANDLE, u"/LM/W3SVC/2"),
             HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
   EXPECT_EQ(admin->DeleteData(reader, u"1", MD_SERVER_COMMENT, ALL_METADATA),
@@ -144,16 +149,21 @@ TEST_F(MetabaseAdminBase, GetDataAnswers) {
   EXPECT_EQ(GetString(w3svc, u"9", MD_KEY_TYPE, value), HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));
   // A too small buffer reports the size in bytes, terminator included.
   char16_t small[4];
-  METADATA_RECORD record{MD_SERVER_COMMENT, 0, 0, ALL_METADATA, sizeof small,
-                         reinterpret_cast<unsigned char*>(small), 0};
+  METADATA_RECORD record{MD_SERVER_COMMENT,
+                         0,
+                         0,
+                         ALL_METADATA,
+                         sizeof small,
+                         reinterpret_cast<unsigned char*>(small),
+                         0};
   DWORD required = 0;
   EXPECT_EQ(admin->GetData(w3svc, u"1", &record, &required),
             HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER));
   EXPECT_EQ(required, 34u);
   // A type that does not match is no data.
   DWORD number = 0;
-  METADATA_RECORD dword{MD_SERVER_COMMENT, 0, 0, DWORD_METADATA, 4,
-                        reinterpret_cast<unsigned char*>(&number), 0};
+  METADATA_RECORD dword{
+      MD_SERVER_COMMENT, 0, 0, DWORD_METADATA, 4, reinterpret_cast<unsigned char*>(&number), 0};
   EXPECT_EQ(admin->GetData(w3svc, u"1", &dword, &required), MD_ERROR_DATA_NOT_FOUND);
 }
 
@@ -161,8 +171,13 @@ TEST_F(MetabaseAdminBase, InheritanceOnRequest) {
   const METADATA_HANDLE root = Open(u"/LM/W3SVC/1/ROOT", METADATA_PERMISSION_READ);
   char16_t buffer[128];
   DWORD required = 0;
-  METADATA_RECORD record{MD_SCRIPT_MAPS, 0, 0, ALL_METADATA, sizeof buffer,
-                         reinterpret_cast<unsigned char*>(buffer), 0};
+  METADATA_RECORD record{MD_SCRIPT_MAPS,
+                         0,
+                         0,
+                         ALL_METADATA,
+                         sizeof buffer,
+                         reinterpret_cast<unsigned char*>(buffer),
+                         0};
   EXPECT_EQ(admin->GetData(root, u"", &record, &required), MD_ERROR_DATA_NOT_FOUND);
   record.dwMDAttributes = METADATA_INHERIT | METADATA_ISINHERITED;
   record.dwMDDataLen = sizeof buffer;
@@ -172,16 +187,21 @@ TEST_F(MetabaseAdminBase, InheritanceOnRequest) {
   EXPECT_EQ(std::u16string(buffer), u".asp,C:\\asp.dll,5");
   // Only values their key lets inherit come down.
   DWORD access = 0;
-  METADATA_RECORD flags{MD_ACCESS_PERM, METADATA_INHERIT, 0, ALL_METADATA, 4,
-                        reinterpret_cast<unsigned char*>(&access), 0};
+  METADATA_RECORD flags{MD_ACCESS_PERM,
+                        METADATA_INHERIT,
+                        0,
+                        ALL_METADATA,
+                        4,
+                        reinterpret_cast<unsigned char*>(&access),
+                        0};
   EXPECT_EQ(admin->GetData(root, u"", &flags, &required), MD_ERROR_DATA_NOT_FOUND);
   // A partial path takes what its deepest existing key inherits.
   std::u16string path;
   EXPECT_EQ(GetString(root, u"no/such/dir", MD_VR_PATH, path, METADATA_INHERIT),
             HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));
-  EXPECT_EQ(GetString(root, u"no/such/dir", MD_VR_PATH, path,
-                      METADATA_INHERIT | METADATA_PARTIAL_PATH),
-            S_OK);
+  EXPECT_EQ(
+      GetString(root, u"no/such/dir", MD_VR_PATH, path, METADATA_INHERIT | METADATA_PARTIAL_PATH),
+      S_OK);
   EXPECT_EQ(path, u"C:\\Inetpub\\wwwroot");
 }
 
@@ -253,8 +273,7 @@ TEST_F(MetabaseAdminBase, KeysStopAtTheDepthTheFileHolds) {
   deepest += u"d";
   ASSERT_EQ(admin->AddKey(site, deepest.c_str()), S_OK);
   ASSERT_EQ(SetString(site, deepest.c_str(), MD_SERVER_COMMENT, u"deep", METADATA_INHERIT), S_OK);
-  EXPECT_EQ(admin->AddKey(site, (deepest + u"/e").c_str()),
-            HRESULT_FROM_WIN32(ERROR_INVALID_NAME));
+  EXPECT_EQ(admin->AddKey(site, (deepest + u"/e").c_str()), HRESULT_FROM_WIN32(ERROR_INVALID_NAME));
   ASSERT_EQ(admin->CloseKey(site), S_OK);
   const auto tree = FileTree();
   const metabase::Key* key = tree->FindChild(u"LM")->FindChild(u"W3SVC")->FindChild(u"1");
@@ -305,17 +324,16 @@ TEST_F(MetabaseAdminBase, DataPathsAreRelativeToTheHandle) {
             HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER));
   EXPECT_EQ(required, 10u);  // "/1/ROOT/", its terminator, the list's terminator
   std::vector<char16_t> buffer(required);
-  ASSERT_EQ(admin->GetDataPaths(w3svc, u"", MD_VR_PATH, ALL_METADATA, required, buffer.data(),
-                                &required),
-            S_OK);
+  ASSERT_EQ(
+      admin->GetDataPaths(w3svc, u"", MD_VR_PATH, ALL_METADATA, required, buffer.data(), &required),
+      S_OK);
   EXPECT_EQ(std::u16string(buffer.data()), u"/1/ROOT/");
   char16_t list[64];
   ASSERT_EQ(admin->GetDataPaths(w3svc, u"", MD_SERVER_COMMENT, ALL_METADATA, 64, list, &required),
             S_OK);
   EXPECT_EQ(std::u16string(list), u"/");
   EXPECT_EQ(std::u16string(list + 2), u"/1/");
-  EXPECT_EQ(admin->GetDataPaths(w3svc, u"", MD_SERVER_COMMENT, DWORD_METADATA, 64, list,
-                                &required),
+  EXPECT_EQ(admin->GetDataPaths(w3svc, u"", MD_SERVER_COMMENT, DWORD_METADATA, 64, list, &required),
             S_OK);
   EXPECT_EQ(list[0], 0);
 }
@@ -325,9 +343,9 @@ TEST_F(MetabaseAdminBase, SaveWaitsForWriters) {
   EXPECT_EQ(admin->SaveData(), HRESULT_FROM_WIN32(ERROR_PATH_BUSY));
   EXPECT_EQ(admin->Backup(u"b", MD_BACKUP_NEXT_VERSION, MD_BACKUP_SAVE_FIRST),
             HRESULT_FROM_WIN32(ERROR_PATH_BUSY));
-  EXPECT_EQ(admin->Backup(u"b", MD_BACKUP_NEXT_VERSION,
-                          MD_BACKUP_SAVE_FIRST | MD_BACKUP_FORCE_BACKUP),
-            MD_WARNING_SAVE_FAILED);
+  EXPECT_EQ(
+      admin->Backup(u"b", MD_BACKUP_NEXT_VERSION, MD_BACKUP_SAVE_FIRST | MD_BACKUP_FORCE_BACKUP),
+      MD_WARNING_SAVE_FAILED);
   ASSERT_EQ(admin->CloseKey(writer), S_OK);
   EXPECT_EQ(admin->SaveData(), S_OK);
 }
@@ -372,8 +390,7 @@ TEST_F(MetabaseAdminBase, RestoreEndsOpenHandles) {
   std::u16string value;
   EXPECT_EQ(GetString(w3svc, u"1", MD_SERVER_COMMENT, value),
             HRESULT_FROM_WIN32(ERROR_INVALID_HANDLE));
-  EXPECT_EQ(GetString(METADATA_MASTER_ROOT_HANDLE, u"/LM/W3SVC/1", MD_SERVER_COMMENT, value),
-            S_OK);
+  EXPECT_EQ(GetString(METADATA_MASTER_ROOT_HANDLE, u"/LM/W3SVC/1", MD_SERVER_COMMENT, value), S_OK);
 }
 
 // Two connections on two threads write below different keys at the same
@@ -387,12 +404,13 @@ TEST_F(MetabaseAdminBase, TwoThreadsTwoConnections) {
     ASSERT_EQ(metabase::CreateAdminBase(IID_IMSAdminBase_W, &object), S_OK);
     auto* connection = static_cast<IMSAdminBaseW*>(object);
     METADATA_HANDLE writer = 0;
-    ASSERT_EQ(connection->OpenKey(METADATA_MASTER_ROOT_HANDLE, key, METADATA_PERMISSION_WRITE,
-                                  3000, &writer),
+    ASSERT_EQ(connection->OpenKey(METADATA_MASTER_ROOT_HANDLE, key, METADATA_PERMISSION_WRITE, 3000,
+                                  &writer),
               S_OK);
     for (DWORD i = 0; i < 40; ++i) {
-      METADATA_RECORD record{5000 + i, 0, IIS_MD_UT_SERVER, DWORD_METADATA, 4,
-                             reinterpret_cast<unsigned char*>(&i), 0};
+      METADATA_RECORD record{
+          5000 + i, 0, IIS_MD_UT_SERVER, DWORD_METADATA, 4, reinterpret_cast<unsigned char*>(&i),
+          0};
       EXPECT_EQ(connection->SetData(writer, u"", &record), S_OK);
     }
     connection->Release();  // closes the handle

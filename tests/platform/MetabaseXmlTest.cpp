@@ -11,17 +11,17 @@ namespace {
 using metabase::Key;
 using metabase::Property;
 
-
 // A tree read from the stand-in's earlier form is written back in it.
 TEST(MetabaseXml, EarlierFormStaysInItsForm) {
   Key root(u"");
-  root.AddChild(u"LM").SetProperty(metabase::MakeProperty(1002, STRING_METADATA, 0, IIS_MD_UT_SERVER,
-                                        metabase::EncodeString(u"IIsComputer")));
+  root.AddChild(u"LM").SetProperty(metabase::MakeProperty(
+      1002, STRING_METADATA, 0, IIS_MD_UT_SERVER, metabase::EncodeString(u"IIsComputer")));
   const std::string text =
       "<Metabase><Key name=\"LM\"><Property id=\"1002\" type=\"String\" userType=\"Server\">"
       "IIsComputer</Property></Key></Metabase>";
   const auto read = metabase::ParseMetabaseXml(text, "MetaBase.xml");
-  EXPECT_EQ(read->FindChild(u"LM")->Properties().front(), root.FindChild(u"LM")->Properties().front());
+  EXPECT_EQ(read->FindChild(u"LM")->Properties().front(),
+            root.FindChild(u"LM")->Properties().front());
   const std::string written = metabase::SerializeMetabaseXml(*read);
   EXPECT_NE(written.find("<Property id=\"1002\" name=\"KeyType\""), std::string::npos) << written;
   EXPECT_EQ(metabase::ParseMetabaseXml(written, "MetaBase.xml")->FindChild(u"LM")->Properties(),
@@ -79,7 +79,8 @@ TEST(MetabaseXml, RefusalsNameTheLine) {
       {head + "<IIsWeb\xC6rvice Location=\"/LM/W3SVC\"/>\n</MBProperty>\n</configuration>\n",
        "MetaBase.xml, line 3: the element name of key /LM/W3SVC is not UTF-8 text"},
       // Written back, such a name would become a Custom key type beside it.
-      {head + "<" + std::string(65, 'K') + " Location=\"/LM/W3SVC\"/>\n</MBProperty>\n</configuration>\n",
+      {head + "<" + std::string(65, 'K') +
+           " Location=\"/LM/W3SVC\"/>\n</MBProperty>\n</configuration>\n",
        "MetaBase.xml, line 3: the element name of key /LM/W3SVC is no key type name"},
       {head + "<a:b xmlns:a=\"x\" Location=\"/LM/W3SVC\"/>\n</MBProperty>\n</configuration>\n",
        "MetaBase.xml, line 3: the element name of key /LM/W3SVC is no key type name"},

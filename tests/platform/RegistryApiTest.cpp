@@ -24,7 +24,8 @@ TEST_F(RegistryApi, QueryFollowsTheBufferProtocol) {
   SetValue(key.get(), u"Greeting", REG_SZ, Utf16(u"hello"));
 
   DWORD type = 0xDEAD, size = 0;
-  ASSERT_EQ(RegQueryValueExW(key.get(), u"Greeting", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+  ASSERT_EQ(RegQueryValueExW(key.get(), u"Greeting", nullptr, &type, nullptr, &size),
+            ERROR_SUCCESS);
   EXPECT_EQ(type, REG_SZ);
   EXPECT_EQ(size, 12u);  // five code units and the terminating zero
 
@@ -32,14 +33,16 @@ TEST_F(RegistryApi, QueryFollowsTheBufferProtocol) {
   std::memset(small, 0xCC, sizeof small);
   size = sizeof small;
   type = 0xDEAD;
-  EXPECT_EQ(RegQueryValueExW(key.get(), u"Greeting", nullptr, &type, small, &size), ERROR_MORE_DATA);
+  EXPECT_EQ(RegQueryValueExW(key.get(), u"Greeting", nullptr, &type, small, &size),
+            ERROR_MORE_DATA);
   EXPECT_EQ(size, 12u);
   EXPECT_EQ(type, REG_SZ);
   for (BYTE b : small) EXPECT_EQ(b, 0xCC) << "a short buffer stays untouched";
 
   BYTE exact[12];
   size = sizeof exact;
-  ASSERT_EQ(RegQueryValueExW(key.get(), u"Greeting", nullptr, nullptr, exact, &size), ERROR_SUCCESS);
+  ASSERT_EQ(RegQueryValueExW(key.get(), u"Greeting", nullptr, nullptr, exact, &size),
+            ERROR_SUCCESS);
   EXPECT_EQ(Bytes(exact, exact + size), Utf16(u"hello"));
 }
 
@@ -47,7 +50,8 @@ TEST_F(RegistryApi, QueryArgumentErrorsLeaveOutputsUntouched) {
   SetValue(key.get(), u"Present", REG_DWORD, Dword(7));
   DWORD type = 0xDEAD, size = 0xBEEF, reserved = 0;
   BYTE data[4] = {0xCC, 0xCC, 0xCC, 0xCC};
-  EXPECT_EQ(RegQueryValueExW(key.get(), u"Missing", nullptr, &type, data, &size), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegQueryValueExW(key.get(), u"Missing", nullptr, &type, data, &size),
+            ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(RegQueryValueExW(key.get(), u"Present", &reserved, &type, data, &size),
             ERROR_INVALID_PARAMETER);
   EXPECT_EQ(RegQueryValueExW(key.get(), u"Present", nullptr, &type, data, nullptr),
@@ -77,8 +81,9 @@ TEST_F(RegistryApi, NamesMatchWithoutCaseAndKeepTheirCase) {
   SetValue(sub.get(), u"VALUENAME", REG_DWORD, Dword(2));  // the same value
 
   ScopedKey again;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"software\\TEST\\mixedcase", 0, KEY_READ, again.out()),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"software\\TEST\\mixedcase", 0, KEY_READ, again.out()),
+      ERROR_SUCCESS);
   EXPECT_EQ(QueryValue(again.get(), u"valuename"), Dword(2));
 
   char16_t name[32];
@@ -114,7 +119,8 @@ TEST_F(RegistryApi, AccessMaskOfTheHandleIsHonoured) {
             ERROR_SUCCESS);
 
   Bytes data = Dword(9);
-  EXPECT_EQ(RegSetValueExW(reader.get(), u"Kept", 0, REG_DWORD, data.data(), 4), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(RegSetValueExW(reader.get(), u"Kept", 0, REG_DWORD, data.data(), 4),
+            ERROR_ACCESS_DENIED);
   EXPECT_EQ(RegDeleteValueW(reader.get(), u"Kept"), ERROR_ACCESS_DENIED);
   EXPECT_EQ(QueryValue(reader.get(), u"Kept"), Dword(5));
   DWORD size = 0;
@@ -149,7 +155,8 @@ TEST_F(RegistryApi, DeleteKeyRefusesKeysWithSubkeys) {
   ScopedKey(MakeKey(key.get(), u"Parent\\Child"));
   EXPECT_EQ(RegDeleteKeyW(key.get(), u"Parent"), ERROR_ACCESS_DENIED);
   ScopedKey stillThere;
-  EXPECT_EQ(RegOpenKeyExW(key.get(), u"Parent\\Child", 0, KEY_READ, stillThere.out()), ERROR_SUCCESS);
+  EXPECT_EQ(RegOpenKeyExW(key.get(), u"Parent\\Child", 0, KEY_READ, stillThere.out()),
+            ERROR_SUCCESS);
 
   EXPECT_EQ(RegDeleteKeyW(key.get(), u"Parent\\Child"), ERROR_SUCCESS);
   EXPECT_EQ(RegDeleteKeyW(key.get(), u"Parent"), ERROR_SUCCESS);
@@ -291,7 +298,8 @@ TEST_F(RegistryApi, EnumerationOrderAndBufferSizes) {
   DWORD type = 0;
   BYTE data[4];
   DWORD size = sizeof data;
-  EXPECT_EQ(RegEnumValueW(key.get(), 1, name, &length, nullptr, &type, data, &size), ERROR_MORE_DATA);
+  EXPECT_EQ(RegEnumValueW(key.get(), 1, name, &length, nullptr, &type, data, &size),
+            ERROR_MORE_DATA);
   EXPECT_EQ(std::u16string(name, length), u"first");
   EXPECT_EQ(size, 8u);
   EXPECT_EQ(type, REG_BINARY);
@@ -301,11 +309,11 @@ TEST_F(RegistryApi, EnumerationOrderAndBufferSizes) {
 }
 
 TEST_F(RegistryApi, AnsiFunctionsConvertThroughTheAnsiCodePage) {
-  const char name[] = "Caf\xE9";  // "Café" in Windows-1252
+  const char name[] = "Caf\xE9";        // "Café" in Windows-1252
   const char text[] = "na\xEFve \x80";  // "naïve €"
-  ASSERT_EQ(RegSetValueExA(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                           sizeof text),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegSetValueExA(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text),
+      ERROR_SUCCESS);
   EXPECT_EQ(QueryValue(key.get(), u"Café"), Utf16(u"naïve €"));
 
   DWORD type = 0, size = 0;
@@ -324,8 +332,9 @@ TEST_F(RegistryApi, AnsiFunctionsConvertThroughTheAnsiCodePage) {
   // A code unit without an ANSI byte reads as '?'.
   SetValue(key.get(), u"Greek", REG_SZ, Utf16(u"\u03A9"));
   size = sizeof back;
-  ASSERT_EQ(RegQueryValueExA(key.get(), "Greek", nullptr, nullptr, reinterpret_cast<BYTE*>(back), &size),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegQueryValueExA(key.get(), "Greek", nullptr, nullptr, reinterpret_cast<BYTE*>(back), &size),
+      ERROR_SUCCESS);
   EXPECT_EQ(std::string(back, size), std::string("?\0", 2));
 
   ScopedKey opened;
@@ -357,8 +366,8 @@ TEST_F(RegistryApi, VolatileKeysStayOutOfTheHiveFile) {
 bool KeyGrants(const char16_t* objectName, PSID sid, ACCESS_MASK mask) {
   PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetNamedSecurityInfoW(objectName, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                            &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+  if (GetNamedSecurityInfoW(objectName, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr,
+                            nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
     return false;
   }
   bool found = false;
@@ -380,8 +389,8 @@ TEST_F(RegistryApi, SecurityAttributesGoToTheNewKeysOnly) {
   const ACCESS_MASK kMask = KEY_QUERY_VALUE | KEY_SET_VALUE;
   SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
   PSID guests = nullptr;
-  ASSERT_TRUE(AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_GUESTS, 0,
-                                       0, 0, 0, 0, 0, &guests));
+  ASSERT_TRUE(AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_GUESTS,
+                                       0, 0, 0, 0, 0, 0, &guests));
   alignas(8) BYTE aclBuffer[128];
   PACL acl = reinterpret_cast<PACL>(aclBuffer);
   ASSERT_TRUE(InitializeAcl(acl, sizeof aclBuffer, ACL_REVISION));
@@ -399,7 +408,8 @@ TEST_F(RegistryApi, SecurityAttributesGoToTheNewKeysOnly) {
                             KEY_ALL_ACCESS, &attributes, created.out(), nullptr),
             ERROR_SUCCESS);
   EXPECT_TRUE(KeyGrants(u"MACHINE\\SOFTWARE\\Test\\Secured", guests, kMask));
-  EXPECT_FALSE(KeyGrants(u"MACHINE\\SOFTWARE\\Test", guests, kMask)) << "an existing key keeps its list";
+  EXPECT_FALSE(KeyGrants(u"MACHINE\\SOFTWARE\\Test", guests, kMask))
+      << "an existing key keeps its list";
 
   // A key made again after its deletion starts without the old list.
   ASSERT_EQ(RegDeleteKeyW(key.get(), u"Secured"), ERROR_SUCCESS);
@@ -409,8 +419,8 @@ TEST_F(RegistryApi, SecurityAttributesGoToTheNewKeysOnly) {
   SECURITY_DESCRIPTOR broken{};
   SECURITY_ATTRIBUTES bad{sizeof bad, &broken, FALSE};
   ScopedKey refused;
-  EXPECT_EQ(RegCreateKeyExW(key.get(), u"Refused", 0, nullptr, 0, KEY_ALL_ACCESS, &bad, refused.out(),
-                            nullptr),
+  EXPECT_EQ(RegCreateKeyExW(key.get(), u"Refused", 0, nullptr, 0, KEY_ALL_ACCESS, &bad,
+                            refused.out(), nullptr),
             ERROR_INVALID_SECURITY_DESCR);
   FreeSid(guests);
 }

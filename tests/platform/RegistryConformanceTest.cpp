@@ -135,8 +135,8 @@ const ArgumentCase kArgumentCases[] = {
      Result::Untouched, kSentinel},
     {"CreateALeadingBackslash", true, true, Parent::OpenKey, "\\New", false, ERROR_BAD_PATHNAME,
      Result::Untouched, kSentinel},
-    {"CreateLongestName", true, false, Parent::OpenKey, std::string(255, 'k'), false,
-     ERROR_SUCCESS, Result::NewHandle, REG_CREATED_NEW_KEY},
+    {"CreateLongestName", true, false, Parent::OpenKey, std::string(255, 'k'), false, ERROR_SUCCESS,
+     Result::NewHandle, REG_CREATED_NEW_KEY},
     {"CreateNameTooLong", true, false, Parent::OpenKey, "New\\" + std::string(256, 'k'), false,
      ERROR_INVALID_PARAMETER, Result::Untouched, kSentinel},
 };

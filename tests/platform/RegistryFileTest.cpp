@@ -2,7 +2,6 @@
 // changed them, every value surviving the text form; import and export of
 // registry export files, the real Windows editor's included.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -27,7 +26,8 @@ void TakeSnapshot(HKEY key, const std::u16string& path, Snapshot& snapshot) {
   char16_t name[512];
   for (DWORD i = 0;; ++i) {
     DWORD length = 512, type = 0, size = 0;
-    if (RegEnumValueW(key, i, name, &length, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) break;
+    if (RegEnumValueW(key, i, name, &length, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+      break;
     std::u16string valueName(name, length);
     snapshot[path + u"|" + valueName] = {type, *QueryValue(key, valueName.c_str())};
   }
@@ -201,7 +201,8 @@ TEST_F(RegistryFiles, RealExportRoundTrip) {
   EXPECT_EQ(imported.at(key + u"expand-sz"), std::make_tuple(DWORD{REG_EXPAND_SZ}, Bytes{0, 0}));
   EXPECT_EQ(imported.at(key + u"qword-255"),
             std::make_tuple(DWORD{REG_QWORD}, Bytes{0xFF, 0, 0, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(imported.at(key + u"binary-a-b"), std::make_tuple(DWORD{REG_BINARY}, Bytes{0x61, 0x62}));
+  EXPECT_EQ(imported.at(key + u"binary-a-b"),
+            std::make_tuple(DWORD{REG_BINARY}, Bytes{0x61, 0x62}));
   EXPECT_EQ(imported.size(), 14u);  // thirteen values and their key
 
   std::u16string exported;
@@ -224,7 +225,8 @@ TEST_F(RegistryFiles, Regedit4FilesAreAnsi) {
       "\"Path\"=hex(2):25,41,25,00\r\n",
       "old.reg");
   ScopedKey key;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Old", 0, KEY_READ, key.out()), ERROR_SUCCESS);
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Old", 0, KEY_READ, key.out()),
+            ERROR_SUCCESS);
   EXPECT_EQ(QueryValue(key.get(), u"Café"), Utf16(u"naïve"));
   DWORD type = 0;
   EXPECT_EQ(QueryValue(key.get(), u"Path", &type), Utf16(u"%A%"));
@@ -293,7 +295,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BadFile{"[HKEY_LOCAL_MACHINE\\SOFTWARE\\B\n", "bad.reg:5: key line without"},
                       BadFile{"[HKEY_NOWHERE\\B]\n", "bad.reg:5: unknown root key"},
                       BadFile{"[HKEY_LOCAL_MACHINE\\NewHive]\n", "bad.reg:5: no new keys"},
-                      BadFile{"[-HKEY_LOCAL_MACHINE\\SOFTWARE]\n", "bad.reg:5: this key cannot be deleted"},
+                      BadFile{"[-HKEY_LOCAL_MACHINE\\SOFTWARE]\n",
+                              "bad.reg:5: this key cannot be deleted"},
                       BadFile{"junk\n", "bad.reg:5: unexpected text"},
                       // Names the registry functions could never open: every walk
                       // of the tree would open the parent again instead.
@@ -315,8 +318,10 @@ TEST_F(RegistryFiles, UnreadableHiveIsRefusedAndKept) {
     const char* error;
   };
   const Case cases[] = {
-      {header + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n\"v\"=\"caf\xE9\"\n", "HKLM.reg:4: not UTF-8 text"},
-      {header + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n\"\xC3\"=dword:1\n", "HKLM.reg:4: not UTF-8 text"},
+      {header + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n\"v\"=\"caf\xE9\"\n",
+       "HKLM.reg:4: not UTF-8 text"},
+      {header + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n\"\xC3\"=dword:1\n",
+       "HKLM.reg:4: not UTF-8 text"},
       {header + WithZeros("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\\0]\n"),
        "HKLM.reg:3: a key name cannot hold a zero character"},
       {header + deep + "]\n", "HKLM.reg:3: key nested deeper than 512 levels"},
@@ -388,7 +393,8 @@ TEST_F(RegistryFiles, ImportedUtf16SurvivesRewriteByteForByte) {
   // A change elsewhere rewrites the whole hive.
   ScopedKey other(MakeKey(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Other"));
   SetValue(other.get(), u"x", REG_DWORD, Dword(1));
-  EXPECT_NE(image.ReadHostFile("registry/HKLM.reg").find("\"half\\uDC00\"=hex(1):61,00,00,d8,62,00,00,00\n"),
+  EXPECT_NE(image.ReadHostFile("registry/HKLM.reg")
+                .find("\"half\\uDC00\"=hex(1):61,00,00,d8,62,00,00,00\n"),
             std::string::npos)
       << image.ReadHostFile("registry/HKLM.reg");
 

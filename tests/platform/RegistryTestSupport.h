@@ -57,8 +57,7 @@ class ScopedKey {
 
 inline HKEY MakeKey(HKEY parent, const char16_t* path, REGSAM access = KEY_ALL_ACCESS) {
   HKEY key = nullptr;
-  LSTATUS status =
-      RegCreateKeyExW(parent, path, 0, nullptr, 0, access, nullptr, &key, nullptr);
+  LSTATUS status = RegCreateKeyExW(parent, path, 0, nullptr, 0, access, nullptr, &key, nullptr);
   EXPECT_EQ(status, ERROR_SUCCESS) << "creating a test key";
   return key;
 }

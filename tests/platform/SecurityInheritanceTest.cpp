@@ -22,8 +22,8 @@ std::string Dacl(const char16_t* name, SE_OBJECT_TYPE type = SE_FILE_OBJECT) {
   DWORD error = GetNamedSecurityInfoW(name, type, DACL_SECURITY_INFORMATION, nullptr, nullptr,
                                       &dacl, nullptr, &descriptor);
   if (error != ERROR_SUCCESS) return "error " + std::to_string(error);
-  std::string text = AclText(
-      dacl, type == SE_FILE_OBJECT ? winsec::RightsStyle::File : winsec::RightsStyle::Key);
+  std::string text =
+      AclText(dacl, type == SE_FILE_OBJECT ? winsec::RightsStyle::File : winsec::RightsStyle::Key);
   LocalFree(descriptor);
   return text;
 }

@@ -316,7 +316,8 @@ TEST_F(NamedSecurityTest, UnreadableAccessListsFailCreationButNotRemoval) {
                     ? 0
                     : GetLastError();
        }},
-      {"GetNamedSecurityInfoW", [this] { return Dacl(u"C:\\inetpub") == "error 1358" ? 1358u : 0u; }},
+      {"GetNamedSecurityInfoW",
+       [this] { return Dacl(u"C:\\inetpub") == "error 1358" ? 1358u : 0u; }},
       {"SetNamedSecurityInfoW", [this] { return SetDacl(u"C:\\inetpub", "(A;;FA;;;BA)"); }},
   };
   for (const Call& call : calls) {
@@ -326,7 +327,8 @@ TEST_F(NamedSecurityTest, UnreadableAccessListsFailCreationButNotRemoval) {
         << call.name << ": " << winsec::LastStoreError();
   }
   for (const char* name : {"new", "new.txt", "new.lnk"}) {
-    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(image.DriveC() / "inetpub" / name)))
+    EXPECT_FALSE(
+        std::filesystem::exists(std::filesystem::symlink_status(image.DriveC() / "inetpub" / name)))
         << name;
   }
   EXPECT_TRUE(DeleteFileW(u"C:\\inetpub\\wwwroot\\index.htm"));

@@ -35,12 +35,18 @@ struct TreeCase {
 };
 
 TEST(SecurityStoreTree, RemovesTheObjectAndExactlyWhatIsBelowIt) {
-  const std::vector<const char16_t*> files = {u"C:\\",       u"C:\\a",  u"C:\\a\\b",
-                                              u"C:\\a\\b\\c.txt", u"C:\\ab", u"C:\\a b",
-                                              u"D:\\a"};
+  const std::vector<const char16_t*> files = {
+      u"C:\\", u"C:\\a", u"C:\\a\\b", u"C:\\a\\b\\c.txt", u"C:\\ab", u"C:\\a b", u"D:\\a"};
   const std::vector<TreeCase> cases = {
-      {"folder, any case", ObjectKind::File, u"c:\\A", true, {u"C:\\", u"C:\\ab", u"C:\\a b", u"D:\\a"}},
-      {"a folder without a line of its own", ObjectKind::File, u"C:\\a\\B", true,
+      {"folder, any case",
+       ObjectKind::File,
+       u"c:\\A",
+       true,
+       {u"C:\\", u"C:\\ab", u"C:\\a b", u"D:\\a"}},
+      {"a folder without a line of its own",
+       ObjectKind::File,
+       u"C:\\a\\B",
+       true,
        {u"C:\\", u"C:\\a", u"C:\\ab", u"C:\\a b", u"D:\\a"}},
       {"the drive root", ObjectKind::File, u"C:\\", true, {u"D:\\a"}},
       {"nothing there", ObjectKind::File, u"C:\\a\\x", false, files},
@@ -52,8 +58,8 @@ TEST(SecurityStoreTree, RemovesTheObjectAndExactlyWhatIsBelowIt) {
     SecurityStore store = SecurityStore::Parse(kLines, "security.sddl");
     EXPECT_EQ(store.RemoveWithDescendants(c.kind, c.name), c.removed);
     for (const char16_t* name : files) {
-      const bool kept = std::find(c.kept.begin(), c.kept.end(), std::u16string_view(name)) !=
-                        c.kept.end();
+      const bool kept =
+          std::find(c.kept.begin(), c.kept.end(), std::u16string_view(name)) != c.kept.end();
       EXPECT_EQ(store.Find(ObjectKind::File, name) != nullptr, kept)
           << std::string(name, name + std::char_traits<char16_t>::length(name));
     }

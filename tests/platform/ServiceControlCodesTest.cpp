@@ -79,9 +79,9 @@ TEST_F(ServiceControlCodes, PausedServiceCanBeStopped) {
 TEST_F(ServiceControlCodes, ParameterAndBindingChangesAreDefinedCodes) {
   SC_HANDLE stopOnly = OpenServiceW(manager, u"W3SVC", SERVICE_STOP | SERVICE_QUERY_STATUS);
   ASSERT_NE(stopOnly, nullptr);
-  for (DWORD control : {SERVICE_CONTROL_PARAMCHANGE, SERVICE_CONTROL_NETBINDADD,
-                        SERVICE_CONTROL_NETBINDREMOVE, SERVICE_CONTROL_NETBINDENABLE,
-                        SERVICE_CONTROL_NETBINDDISABLE}) {
+  for (DWORD control :
+       {SERVICE_CONTROL_PARAMCHANGE, SERVICE_CONTROL_NETBINDADD, SERVICE_CONTROL_NETBINDREMOVE,
+        SERVICE_CONTROL_NETBINDENABLE, SERVICE_CONTROL_NETBINDDISABLE}) {
     SERVICE_STATUS status{};
     EXPECT_EQ(Refusal(control, status), static_cast<DWORD>(ERROR_INVALID_SERVICE_CONTROL));
     EXPECT_EQ(status.dwCurrentState, SERVICE_RUNNING);

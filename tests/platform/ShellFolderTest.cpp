@@ -99,9 +99,9 @@ TEST_F(ShellFolderTest, MissingFolderIsCreatedOnlyOnRequest) {
   char16_t path[MAX_PATH] = u"sentinel";
   EXPECT_EQ(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, path), E_FAIL);
   EXPECT_EQ(path[0], u'\0');
-  EXPECT_EQ(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY | CSIDL_FLAG_DONT_VERIFY, nullptr, 0,
-                             path),
-            S_OK);
+  EXPECT_EQ(
+      SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY | CSIDL_FLAG_DONT_VERIFY, nullptr, 0, path),
+      S_OK);
   EXPECT_EQ(std::u16string(path), u"C:\\Profiles\\Admin\\Desktop");
   EXPECT_FALSE(fs::exists(image.DriveC() / "Profiles"));
   EXPECT_EQ(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY | CSIDL_FLAG_CREATE, nullptr, 0, path),
@@ -143,8 +143,9 @@ TEST_F(ShellFolderTest, ShellExecuteRecordsEveryRequest) {
   EXPECT_GT(started(ShellExecuteW(nullptr, nullptr, u"iquaverctlld.exe", nullptr,
                                   u"C:\\Program Files\\Corvane\\Quaver", SW_SHOWNORMAL)),
             32);
-  EXPECT_EQ(started(ShellExecuteW(nullptr, u"open", u"iquaverctlld.exe", nullptr, nullptr, SW_SHOW)),
-            SE_ERR_FNF);
+  EXPECT_EQ(
+      started(ShellExecuteW(nullptr, u"open", u"iquaverctlld.exe", nullptr, nullptr, SW_SHOW)),
+      SE_ERR_FNF);
 
   const std::string log = image.ReadHostFile("shell.log");
   EXPECT_EQ(log.substr(0, log.find('\n')),

@@ -80,9 +80,9 @@ TEST_F(ShellLinkTest, DesktopIconRoundTrip) {
 
   IShellLinkW* link = NewLink();
   IPersistFile* file = FileOf(link);
-  ASSERT_EQ(file->Load(u"c:\\users\\administrator\\desktop\\IIS Quaver Control Center.lnk",
-                       STGM_READ),
-            S_OK);
+  ASSERT_EQ(
+      file->Load(u"c:\\users\\administrator\\desktop\\IIS Quaver Control Center.lnk", STGM_READ),
+      S_OK);
   EXPECT_EQ(file->IsDirty(), S_FALSE);
   char16_t path[MAX_PATH];
   WIN32_FIND_DATAW data{};
@@ -127,8 +127,7 @@ TEST_F(ShellLinkTest, AnIndependentReaderSeesTheShortcut) {
     GTEST_SKIP() << "lnkinfo (liblnk-utils) is not installed";
   }
   ASSERT_EQ(SaveDesktopIcon(kShortcut), S_OK);
-  const fs::path lnk =
-      image.DriveC() / "Users/Administrator/Desktop/IIS Quaver Control Center.lnk";
+  const fs::path lnk = image.DriveC() / "Users/Administrator/Desktop/IIS Quaver Control Center.lnk";
   const fs::path out = image.Root() / "lnkinfo.txt";
   ASSERT_EQ(std::system(("lnkinfo '" + lnk.string() + "' > '" + out.string() + "' 2>&1").c_str()),
             0);
@@ -232,7 +231,8 @@ TEST(LinkFileFormat, ReadsShortcutsWindowsWrote) {
        u"C:\\Users\\Parsia\\AppData\\Local\\Programs\\Microsoft VS Code\\Code.exe",
        u"C:\\Users\\Parsia\\AppData\\Local\\Programs\\Microsoft VS Code",
        u"..\\..\\..\\..\\..\\..\\Local\\Programs\\Microsoft VS Code\\Code.exe"},
-      {"pylnk-net_folder1_file1-unc.lnk", u"\\\\192.168.138.2\\STORAGE\\Downloads\\folder1\\file1.txt",
+      {"pylnk-net_folder1_file1-unc.lnk",
+       u"\\\\192.168.138.2\\STORAGE\\Downloads\\folder1\\file1.txt",
        u"\\\\192.168.138.2\\storage\\Downloads\\folder1", u""},
       // ANSI strings of a French server (Windows-1252).
       {"golnk-remote-file-xp.lnk",

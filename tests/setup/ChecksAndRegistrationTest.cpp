@@ -143,15 +143,13 @@ TEST_P(Registration, ProductKeyInTheRightViewsAndRollBack) {
   EXPECT_TRUE(ui.messages.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Iis, Registration,
-                         ::testing::Values(RegistrationCase{"6", false},
-                                           RegistrationCase{"7.5", true},
-                                           RegistrationCase{"10", true}),
-                         [](const auto& info) {
-                           return "Iis" + std::string(info.param.iis == std::string("7.5")
-                                                          ? "75"
-                                                          : info.param.iis);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Iis, Registration,
+    ::testing::Values(RegistrationCase{"6", false}, RegistrationCase{"7.5", true},
+                      RegistrationCase{"10", true}),
+    [](const auto& info) {
+      return "Iis" + std::string(info.param.iis == std::string("7.5") ? "75" : info.param.iis);
+    });
 
 TEST_F(Checks, UninstallEntryAndPackageFile) {
   UseProductDir();

@@ -84,7 +84,7 @@ class Server : public SetupImage {
 
   int Install(const Strings& options, const std::string& media = QUAVER_DEMO_MEDIA) {
     Strings args = {"--unattended", "--machine", Root().string(), "--dir", "C:\\Program Files",
-                    "--media", media};
+                    "--media",      media};
     args.insert(args.end(), options.begin(), options.end());
     std::ostringstream out;
     std::ostringstream err;
@@ -123,19 +123,16 @@ TEST_P(DemoInstall, InstallsExactlyTheProductAndUninstallsIt) {
   ASSERT_EQ(server.Install(c.options), quaver_setup::kInstalled) << server.messages;
   EXPECT_EQ(server.report, "IIS Quaver Pro v4.0 setup is completed succesfully!\n");
   const Files after = Snapshot(server.Root());
-  const Strings allowed = {kProductFolder,
-                           "drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/IIS Quaver/",
-                           "registry/HKLM.reg",
-                           "security.sddl",
-                           "services.ini",
-                           "drive_c/Users/Administrator/Desktop/IIS Quaver Control Center.lnk",
-                           // Windows Server 2003 keeps profiles elsewhere.
-                           "drive_c/Documents and Settings/All Users/Start Menu/Programs/IIS Quaver/",
-                           "drive_c/Documents and Settings/Administrator/Desktop/"
-                           "IIS Quaver Control Center.lnk",
-                           c.iisFile,
-                           "drive_c/Windows/System32/inetsrv/MetaBack/IIS Quaver Backup",
-                           std::string(c.iisFile) + ".IIS Quaver Backup"};
+  const Strings allowed = {
+      kProductFolder, "drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/IIS Quaver/",
+      "registry/HKLM.reg", "security.sddl", "services.ini",
+      "drive_c/Users/Administrator/Desktop/IIS Quaver Control Center.lnk",
+      // Windows Server 2003 keeps profiles elsewhere.
+      "drive_c/Documents and Settings/All Users/Start Menu/Programs/IIS Quaver/",
+      "drive_c/Documents and Settings/Administrator/Desktop/"
+      "IIS Quaver Control Center.lnk",
+      c.iisFile, "drive_c/Windows/System32/inetsrv/MetaBack/IIS Quaver Backup",
+      std::string(c.iisFile) + ".IIS Quaver Backup"};
   for (const std::string& path : Changed(before, after)) {
     bool expected = false;
     for (const std::string& prefix : allowed) expected = expected || StartsWith(path, prefix);
@@ -171,16 +168,23 @@ TEST_P(DemoInstall, InstallsExactlyTheProductAndUninstallsIt) {
 INSTANTIATE_TEST_SUITE_P(
     Servers, DemoInstall,
     ::testing::Values(
-        InstallCase{"Iis6Filter", "6", {"--mode", "isapi", "--sites", "1,3"},
+        InstallCase{"Iis6Filter",
+                    "6",
+                    {"--mode", "isapi", "--sites", "1,3"},
                     "drive_c/Windows/System32/inetsrv/MetaBase.xml",
                     {"Location =\"/LM/W3SVC/1/Filters/Quaver\"", "Quaver,IIS Quaver"}},
-        InstallCase{"Iis75Module", "7.5", {"--mode", "pipeline", "--sites", "all"},
+        InstallCase{"Iis75Module",
+                    "7.5",
+                    {"--mode", "pipeline", "--sites", "all"},
                     "drive_c/Windows/System32/inetsrv/config/applicationHost.config",
                     {"<add name=\"QuaverModule\" image=", "<add name=\"QuaverModule\""}},
-        InstallCase{"Iis75Filter", "7.5c", {"--mode", "isapi", "--sites", "1", "--desktop-icon"},
+        InstallCase{"Iis75Filter",
+                    "7.5c",
+                    {"--mode", "isapi", "--sites", "1", "--desktop-icon"},
                     "drive_c/Windows/System32/inetsrv/config/applicationHost.config",
                     {"<filter name=\"Quaver\""}},
-        InstallCase{"Iis10Module", "10",
+        InstallCase{"Iis10Module",
+                    "10",
                     {"--mode", "pipeline", "--sites", "1,2", "--no-backup", "--no-webroot-access"},
                     "drive_c/Windows/System32/inetsrv/config/applicationHost.config",
                     {"<add name=\"QuaverModule\" image="}}),
@@ -194,7 +198,10 @@ std::string BrokenMedia(const fs::path& folder) {
   manifest["root"]["children"]["COMPONENTS"]["elements"].push_back(
       {{"type", "MAP"},
        {"children",
-        {{"TYPE", "FILE"}, {"OPTIONS", 0u}, {"PATH", ""}, {"FILENAME", "C:\\NoSuchFolder\\x\\y.dll"},
+        {{"TYPE", "FILE"},
+         {"OPTIONS", 0u},
+         {"PATH", ""},
+         {"FILENAME", "C:\\NoSuchFolder\\x\\y.dll"},
          {"DATA", {{"type", "BINARY"}, {"hex", "00"}}}}}});
   cvsp::PackageImage image;
   cvsp::ReadManifest(manifest, fs::path(QUAVER_SOURCE_DIR) / "demo", image);
@@ -216,8 +223,8 @@ class ForcedFailure : public ::testing::TestWithParam<FailureCase> {};
 
 TEST_P(ForcedFailure, RollsBackRegistryDirectoriesAndIis) {
   Server server(GetParam().iis);
-  const std::string media = BrokenMedia(server.Root().parent_path() /
-                                        (server.Root().filename().string() + "-media"));
+  const std::string media =
+      BrokenMedia(server.Root().parent_path() / (server.Root().filename().string() + "-media"));
   const Files before = Snapshot(server.Root());
   EXPECT_EQ(server.Install({"--mode", GetParam().mode, "--sites", "1"}, media),
             quaver_setup::kFailed);
@@ -278,13 +285,15 @@ TEST(DamagedImage, SetupFailsAndChangesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Servers, ForcedFailure,
-    ::testing::Values(
-        FailureCase{"6", "isapi", "drive_c/Windows/System32/inetsrv/MetaBase.xml"},
-        FailureCase{"7.5", "pipeline",
-                    "drive_c/Windows/System32/inetsrv/config/applicationHost.config"},
-        FailureCase{"10", "pipeline",
-                    "drive_c/Windows/System32/inetsrv/config/applicationHost.config"}),
-    [](const auto& info) { return std::string("Iis") + (info.param.iis[1] == '.' ? "75" : info.param.iis); });
+    ::testing::Values(FailureCase{"6", "isapi", "drive_c/Windows/System32/inetsrv/MetaBase.xml"},
+                      FailureCase{"7.5", "pipeline",
+                                  "drive_c/Windows/System32/inetsrv/config/applicationHost.config"},
+                      FailureCase{
+                          "10", "pipeline",
+                          "drive_c/Windows/System32/inetsrv/config/applicationHost.config"}),
+    [](const auto& info) {
+      return std::string("Iis") + (info.param.iis[1] == '.' ? "75" : info.param.iis);
+    });
 
 TEST(QuaverSetupUsage, ErrorsExitWith64AndAUsageLine) {
   Server server("6");
@@ -313,7 +322,8 @@ TEST(QuaverSetupUsage, ImageThatCannotBeSelected) {
   std::ostringstream out;
   std::ostringstream err;
   const Strings notAnImage = {"--unattended", "--machine", server.Root().string() + "-missing",
-                              "--dir", "C:\\", "--mode", "pipeline"};
+                              "--dir",        "C:\\",      "--mode",
+                              "pipeline"};
   EXPECT_EQ(quaver_setup::Run(notAnImage, out, err, false), quaver_setup::kUsageError);
   EXPECT_NE(err.str().find("usage: quaver-setup --unattended"), std::string::npos) << err.str();
   server.WriteHostFile("machine.ini", server.ReadHostFile("machine.ini") + "garbage\n");

@@ -41,9 +41,7 @@ TEST(CleanPhpPath, QuotesSlashesVariablesAndCase) {
 // One server with PHP in C:\PHP whose php.ini the test writes.
 class PhpIni : public SetupCoreTest {
  protected:
-  PhpIni() : SetupCoreTest("6") {
-    WriteRegistryText(u"Software\\PHP", u"InstallDir", u"C:\\PHP");
-  }
+  PhpIni() : SetupCoreTest("6") { WriteRegistryText(u"Software\\PHP", u"InstallDir", u"C:\\PHP"); }
   std::string Integrate(const std::string& ini) {
     image.WriteHostFile("drive_c/PHP/php.ini", ini);
     IISHelper iis;
@@ -68,7 +66,8 @@ TEST_F(PhpIni, DirectivePlacement) {
       {"AfterPhpSection", "; top\r\n[PHP]\r\nengine = On\r\n",
        "; top\r\n[PHP]\r\n" + kLine + "engine = On\r\n"},
       {"AtTheTop", "engine = On\r\n", kLine + "engine = On\r\n"},
-      {"DirectiveOnLastLineWithoutEnd", "a\nauto_prepend_file =", kLine + "a\n;auto_prepend_file ="},
+      {"DirectiveOnLastLineWithoutEnd",
+       "a\nauto_prepend_file =", kLine + "a\n;auto_prepend_file ="},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Integrate(c.before), c.after) << c.name;
@@ -173,11 +172,12 @@ TEST_F(FastCgiSettings, PhpTypeValues) {
   const Case cases[] = {
       {"Executable", "[Types]\r\nphp=C:\\PHP8\\php-cgi.exe\r\n", {"c:\\php8\\"}},
       {"NamesMatchWithoutCase", "[TYPES]\nPHP=D:/Php5/php-cgi.exe\n", {"d:\\php5\\"}},
-      {"QuotedWithArguments", "[Types]\nphp=\"C:\\Program Files\\PHP\\php-cgi.exe\" -d x=1\n",
+      {"QuotedWithArguments",
+       "[Types]\nphp=\"C:\\Program Files\\PHP\\php-cgi.exe\" -d x=1\n",
        {"c:\\program files\\php\\"}},
-      {"EnvironmentReference", "[Types]\nphp = %SystemDrive%\\Php7\\php-cgi.exe\n",
-       {"c:\\php7\\"}},
-      {"SectionNameWithoutBackslash", "[Types]\nphp=PHP\n[PHP]\nExePath=c:\\php\\php-cgi.exe\n",
+      {"EnvironmentReference", "[Types]\nphp = %SystemDrive%\\Php7\\php-cgi.exe\n", {"c:\\php7\\"}},
+      {"SectionNameWithoutBackslash",
+       "[Types]\nphp=PHP\n[PHP]\nExePath=c:\\php\\php-cgi.exe\n",
        {}},
       {"Empty", "[Types]\nphp=\n", {}},
       {"NoPhpKey", "[Types]\nphp:12=C:\\PHP\\php-cgi.exe\n", {}},

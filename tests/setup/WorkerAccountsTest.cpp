@@ -71,18 +71,18 @@ INSTANTIATE_TEST_SUITE_P(
                       "IIS APPPOOL\\DefaultAppPool", "BUILTIN\\IIS_IUSRS",
                       "NT AUTHORITY\\NETWORK SERVICE", "IIS APPPOOL\\ShopPool", "BUILTIN\\Users"},
                      {}},
-        AccountsCase{"10",
-                     IQVSetupCore::ModePipeline,
-                     {"IIS APPPOOL\\.NET v4.5", "IIS APPPOOL\\.NET v4.5 Classic",
-                      "BUILTIN\\Administrators", "IIS APPPOOL\\DefaultAppPool", "BUILTIN\\IIS_IUSRS",
-                      "NT AUTHORITY\\NETWORK SERVICE", "IIS APPPOOL\\ShopPool", "BUILTIN\\Users"},
-                     {}}),
+        AccountsCase{
+            "10",
+            IQVSetupCore::ModePipeline,
+            {"IIS APPPOOL\\.NET v4.5", "IIS APPPOOL\\.NET v4.5 Classic", "BUILTIN\\Administrators",
+             "IIS APPPOOL\\DefaultAppPool", "BUILTIN\\IIS_IUSRS", "NT AUTHORITY\\NETWORK SERVICE",
+             "IIS APPPOOL\\ShopPool", "BUILTIN\\Users"},
+            {}}),
     [](const auto& info) {
       std::string name = info.param.iis;
       name.erase(std::remove(name.begin(), name.end(), '.'), name.end());
       return "Iis" + name;
     });
-
 
 // A fresh IIS 10 server whose intranet pool runs with another identity.
 class PoolIdentity : public SetupCoreTest {
@@ -115,7 +115,9 @@ TEST_F(PoolIdentity, TextsOfTheTable) {
       {"identityType=\"LocalSystem\"", true, "NT AUTHORITY\\SYSTEM", {}},
       {"identityType=\"LocalService\"", true, "NT AUTHORITY\\SERVICE", {}},
       {"identityType=\"ApplicationPoolIdentity\"", true, "IIS APPPOOL\\IntranetPool", {}},
-      {"identityType=\"SpecificUser\" userName=\"NoSuchUser\"", true, nullptr,
+      {"identityType=\"SpecificUser\" userName=\"NoSuchUser\"",
+       true,
+       nullptr,
        {"System error: Cannot resolve standard user NoSuchUser"}},
   };
   const std::string original = "identityType=\"NetworkService\"";
@@ -199,10 +201,10 @@ TEST_P(WebRoots, ChosenRootsGetReadAndExecuteOnce) {
 
 INSTANTIATE_TEST_SUITE_P(
     Iis, WebRoots,
-    ::testing::Values(
-        WebRootCase{"6", IQVSetupCore::ModeIsapi, u"C:\\Inetpub\\intranet", u"C:\\Inetpub\\wwwroot"},
-        WebRootCase{"10", IQVSetupCore::ModePipeline, u"C:\\Sites\\Intranet",
-                    u"C:\\inetpub\\wwwroot"}),
+    ::testing::Values(WebRootCase{"6", IQVSetupCore::ModeIsapi, u"C:\\Inetpub\\intranet",
+                                  u"C:\\Inetpub\\wwwroot"},
+                      WebRootCase{"10", IQVSetupCore::ModePipeline, u"C:\\Sites\\Intranet",
+                                  u"C:\\inetpub\\wwwroot"}),
     [](const auto& info) { return std::string("Iis") + info.param.iis; });
 
 }  // namespace

@@ -1,9 +1,8 @@
-#include "system/RegKey.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "system/RegKey.h"
 #include "tests/support/TempMachine.h"
 
 namespace quaver::test {
@@ -12,7 +11,8 @@ namespace {
 class RegKeyTest : public TempMachineTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(key.Create(u"SOFTWARE\\Corvane\\Quaver", HKEY_LOCAL_MACHINE, KEY_ALL_ACCESS, nullptr));
+    ASSERT_TRUE(
+        key.Create(u"SOFTWARE\\Corvane\\Quaver", HKEY_LOCAL_MACHINE, KEY_ALL_ACCESS, nullptr));
   }
   void SetRaw(const char16_t* name, DWORD type, const void* data, DWORD size) {
     ASSERT_EQ(RegSetValueExW(key.GetHandle(), name, 0, type, static_cast<const BYTE*>(data), size),
@@ -113,8 +113,7 @@ TEST_P(StoredTexts, ReadsAsTheStoredText) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, StoredTexts,
     ::testing::Values(StoredText{"Terminated", std::u16string(u"abc\0", 4), u"abc"},
-                      StoredText{"NoData", u"", u""},
-                      StoredText{"Unterminated", u"abc", u"abc"},
+                      StoredText{"NoData", u"", u""}, StoredText{"Unterminated", u"abc", u"abc"},
                       StoredText{"DoublyTerminated", std::u16string(u"abc\0\0", 5), u"abc"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -133,9 +132,11 @@ TEST_F(RegKeyTest, SetStringWritesTheTerminatingZero) {
   ASSERT_TRUE(key.SetStringValue(u"Wide", CSPWString(u"ab")));
   ASSERT_TRUE(key.SetStringValue("Narrow", CSPString("ab")));
   DWORD size = 0;
-  ASSERT_EQ(RegQueryValueExW(key.GetHandle(), u"Wide", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+  ASSERT_EQ(RegQueryValueExW(key.GetHandle(), u"Wide", nullptr, nullptr, nullptr, &size),
+            ERROR_SUCCESS);
   EXPECT_EQ(size, 6u);
-  ASSERT_EQ(RegQueryValueExA(key.GetHandle(), "Narrow", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+  ASSERT_EQ(RegQueryValueExA(key.GetHandle(), "Narrow", nullptr, nullptr, nullptr, &size),
+            ERROR_SUCCESS);
   EXPECT_EQ(size, 3u);
 }
 
@@ -193,9 +194,9 @@ TEST_F(RegKeyTest, DeleteSubKeyAndValue) {
 
 TEST_F(RegKeyTest, AttachAcceptsOnlyPredefinedKeys) {
   RegKey root;
-  for (HKEY predefined : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS,
-                          HKEY_PERFORMANCE_DATA, HKEY_CURRENT_CONFIG, HKEY_DYN_DATA,
-                          HKEY_PERFORMANCE_TEXT, HKEY_PERFORMANCE_NLSTEXT}) {
+  for (HKEY predefined :
+       {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS, HKEY_PERFORMANCE_DATA,
+        HKEY_CURRENT_CONFIG, HKEY_DYN_DATA, HKEY_PERFORMANCE_TEXT, HKEY_PERFORMANCE_NLSTEXT}) {
     EXPECT_TRUE(root.Attach(predefined));
     EXPECT_EQ(root.GetHandle(), predefined);
   }
@@ -206,8 +207,8 @@ TEST_F(RegKeyTest, AttachAcceptsOnlyPredefinedKeys) {
 
 TEST_F(RegKeyTest, AttachedMachineRootDeletesAPathBelowIt) {
   RegKey leaf;
-  ASSERT_TRUE(leaf.Create(u"SOFTWARE\\Corvane\\Quaver\\Leaf", HKEY_LOCAL_MACHINE, KEY_ALL_ACCESS,
-                          nullptr));
+  ASSERT_TRUE(
+      leaf.Create(u"SOFTWARE\\Corvane\\Quaver\\Leaf", HKEY_LOCAL_MACHINE, KEY_ALL_ACCESS, nullptr));
   leaf.Close();
   RegKey root;
   ASSERT_TRUE(root.Attach(HKEY_LOCAL_MACHINE));

@@ -1,10 +1,9 @@
-#include "system/ServiceHelper.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "platform/clock.h"
+#include "system/ServiceHelper.h"
 #include "tests/support/TempMachine.h"
 
 namespace quaver::test {
@@ -93,13 +92,13 @@ TEST_P(DoneAlready, SucceedsWithoutARequest) {
   EXPECT_EQ(clock.Sleeps(), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, DoneAlready,
-    ::testing::Values(AtOnce{"Stopped", &ServiceHelper::Stop, "StopStopped"},
-                      AtOnce{"W3SVC", &ServiceHelper::Start, "StartRunning"},
-                      AtOnce{"Paused", &ServiceHelper::Pause, "PausePaused"},
-                      AtOnce{"W3SVC", &ServiceHelper::Continue, "ContinueRunning"}),
-    [](const auto& info) { return std::string(info.param.what); });
+INSTANTIATE_TEST_SUITE_P(Cases, DoneAlready,
+                         ::testing::Values(AtOnce{"Stopped", &ServiceHelper::Stop, "StopStopped"},
+                                           AtOnce{"W3SVC", &ServiceHelper::Start, "StartRunning"},
+                                           AtOnce{"Paused", &ServiceHelper::Pause, "PausePaused"},
+                                           AtOnce{"W3SVC", &ServiceHelper::Continue,
+                                                  "ContinueRunning"}),
+                         [](const auto& info) { return std::string(info.param.what); });
 
 TEST_F(ServiceHelperTest, PauseAndContinueFailAtTheRequest) {
   ASSERT_TRUE(helper.Open("W3SVC"));

@@ -62,8 +62,8 @@ TEST(CreatedAppHost, AddingAndRemovingEverywhereLeavesTheFileAsItWas) {
       ASSERT_TRUE(iis.GetSiteNames(sites));
       const CSPWString* site = sites.Lookup(u"1");
       ASSERT_NE(site, nullptr);
-      ASSERT_TRUE(iis.AddGlobalModule(u"QuaverModule",
-                                      u"C:\\Program Files\\Corvane\\Quaver\\iquaver.dll"));
+      ASSERT_TRUE(
+          iis.AddGlobalModule(u"QuaverModule", u"C:\\Program Files\\Corvane\\Quaver\\iquaver.dll"));
       ASSERT_TRUE(iis.AddModule(u"QuaverModule", *site));
       ASSERT_TRUE(iis.AddHandler(u"Quaver", u"QuaverModule", u"*.qv", u"", u"", u""));
       ASSERT_TRUE(iis.AddHandler(u"QuaverSite", u"QuaverModule", u"", u"GET", u"Read", *site));

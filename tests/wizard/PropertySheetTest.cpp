@@ -20,7 +20,12 @@ namespace {
 enum { kEdit = 10, kCheck = 11, kRadioA = 12, kRadioB = 13, kLabel = 14, kBar = 15, kList = 16 };
 
 DialogTemplate ProbeTemplate(UINT id) {
-  return DialogTemplate{id, 286, 116, u"Probe", u"MS Shell Dlg", 8,
+  return DialogTemplate{id,
+                        286,
+                        116,
+                        u"Probe",
+                        u"MS Shell Dlg",
+                        8,
                         {{IDC_STATIC, ControlKind::Static, u"Heading", 5, 5, 100, 8, StyleNone},
                          {kEdit, ControlKind::Edit, u"", 5, 20, 100, 12, StyleNone},
                          {kCheck, ControlKind::CheckBox, u"Agree", 5, 35, 100, 10, StyleNone},
@@ -77,7 +82,9 @@ class ProbePage : public CPropertyPage {
   CListCtrl list;
 
  private:
-  void Note(const std::string& what) { log.push_back(std::to_string(GetTemplateId()) + " " + what); }
+  void Note(const std::string& what) {
+    log.push_back(std::to_string(GetTemplateId()) + " " + what);
+  }
   std::vector<std::string>& log;
 };
 
@@ -137,9 +144,9 @@ TEST_F(PropertySheetTest, PagesAreInitialisedOnceOnTheirFirstActivation) {
   Press(sheet, PSBTN_NEXT);
   Press(sheet, PSBTN_BACK);
   Press(sheet, PSBTN_NEXT);
-  std::vector<std::string> expected = {"200 init",   "200 active", "200 next", "201 init",
-                                       "201 active", "201 back",   "200 active", "200 next",
-                                       "201 active"};
+  std::vector<std::string> expected = {"200 init",   "200 active", "200 next",
+                                       "201 init",   "201 active", "201 back",
+                                       "200 active", "200 next",   "201 active"};
   EXPECT_EQ(log, expected);
   EXPECT_FALSE(Page(2).IsCreated());
   EXPECT_EQ(Page(2).GetDlgItem(kEdit), nullptr);
@@ -177,7 +184,8 @@ TEST_F(PropertySheetTest, UserActionsReachThePageAsCommands) {
   EXPECT_TRUE(page.GetDlgItem(kCheck)->checked);
 
   std::vector<std::string> commands(log.begin() + 2, log.end());
-  std::vector<std::string> expected = {"200 command 13/0", "200 command 11/0", "200 command 10/768"};
+  std::vector<std::string> expected = {"200 command 13/0", "200 command 11/0",
+                                       "200 command 10/768"};
   EXPECT_EQ(commands, expected);
 }
 

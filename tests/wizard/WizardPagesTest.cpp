@@ -40,20 +40,20 @@ TEST_P(WizardNavigation, TheModePageIsShownOnlyWhenBothModesAreOffered) {
   }
   EXPECT_EQ(wizard.State().extensibilityMode, c.modeOnWebsites);
   EXPECT_EQ(wizard.State().isapiAvailable, c.modeOnWebsites == IQVSetupCore::ModeIsapi ||
-                                                c.afterInstallPath == CMainSheet::PageMode);
+                                               c.afterInstallPath == CMainSheet::PageMode);
   wizard.Back();
   EXPECT_EQ(wizard.Index(), c.afterWebsitesBack);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Servers, WizardNavigation,
-    ::testing::Values(NavigationCase{Server::Iis6, CMainSheet::PageWebsites, IQVSetupCore::ModeIsapi,
-                                     CMainSheet::PageInstallPath, IQVSetupCore::ModeIsapi},
-                      NavigationCase{Server::Iis10, CMainSheet::PageWebsites,
-                                     IQVSetupCore::ModePipeline, CMainSheet::PageInstallPath,
-                                     IQVSetupCore::ModePipeline},
-                      NavigationCase{Server::Iis10Both, CMainSheet::PageMode, IQVSetupCore::ModeChoose,
-                                     CMainSheet::PageMode, IQVSetupCore::ModePipeline}),
+    ::testing::Values(
+        NavigationCase{Server::Iis6, CMainSheet::PageWebsites, IQVSetupCore::ModeIsapi,
+                       CMainSheet::PageInstallPath, IQVSetupCore::ModeIsapi},
+        NavigationCase{Server::Iis10, CMainSheet::PageWebsites, IQVSetupCore::ModePipeline,
+                       CMainSheet::PageInstallPath, IQVSetupCore::ModePipeline},
+        NavigationCase{Server::Iis10Both, CMainSheet::PageMode, IQVSetupCore::ModeChoose,
+                       CMainSheet::PageMode, IQVSetupCore::ModePipeline}),
     [](const auto& info) { return wizardtest::ServerName(info.param.server); });
 
 TEST(WizardModePage, TheChosenRadioButtonSetsTheModeAndNoChoiceStays) {
@@ -100,7 +100,8 @@ TEST_P(WelcomeFailures, JumpToAFailedFinishPage) {
   EXPECT_EQ(wizard.host.boxes[0].owner, &wizard.sheet->pageWelcome);
   EXPECT_TRUE(wizard.State().failed);
   EXPECT_EQ(wizard.Index(), CMainSheet::PageFinish);
-  EXPECT_EQ(wizard.TextOf(wizard.sheet->pageFinish, 1011), u"IIS Quaver Pro v4.0 Setup failed.\r\n\r\n");
+  EXPECT_EQ(wizard.TextOf(wizard.sheet->pageFinish, 1011),
+            u"IIS Quaver Pro v4.0 Setup failed.\r\n\r\n");
   EXPECT_FALSE(wizard.Control(wizard.sheet->pageFinish, 1002).visible);
   EXPECT_EQ(wizard.sheet->GetWizardButtons(), static_cast<DWORD>(PSWIZB_FINISH));
 }
@@ -108,8 +109,9 @@ TEST_P(WelcomeFailures, JumpToAFailedFinishPage) {
 INSTANTIATE_TEST_SUITE_P(
     Welcome, WelcomeFailures,
     ::testing::Values(WelcomeFailure{Server::None, u"Cannot connect to IIS."},
-                      WelcomeFailure{Server::Iis5,
-                                     u"This product requires IIS 6.0 or higher.\r\nSetup cannot continue."}),
+                      WelcomeFailure{
+                          Server::Iis5,
+                          u"This product requires IIS 6.0 or higher.\r\nSetup cannot continue."}),
     [](const auto& info) { return wizardtest::ServerName(info.param.server); });
 
 TEST(WizardInstallPath, AMissingDirectoryKeepsThePage) {
@@ -137,7 +139,8 @@ TEST(WizardInstallPath, NoModeLeftFailsToTheFinishPage) {
   wizard.Next();
   EXPECT_EQ(wizard.Index(), CMainSheet::PageFinish);
   ASSERT_EQ(wizard.host.boxes.size(), 1u);
-  EXPECT_EQ(wizard.host.boxes[0].text, u"No IIS extensibility mode is available.\r\nSetup cannot continue.");
+  EXPECT_EQ(wizard.host.boxes[0].text,
+            u"No IIS extensibility mode is available.\r\nSetup cannot continue.");
   EXPECT_EQ(wizard.host.boxes[0].caption, u"Fatal error");
   EXPECT_EQ(wizard.host.boxes[0].owner, &wizard.sheet->pageInstallPath);
   EXPECT_TRUE(wizard.State().failed);
@@ -287,8 +290,11 @@ TEST_P(WizardOptions, StartWithWebRootOffAndScriptExecutionOnlyForIsapi) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, WizardOptions,
-                         ::testing::Values(OptionsCase{Server::Iis6, true}, OptionsCase{Server::Iis10, false}),
-                         [](const auto& info) { return wizardtest::ServerName(info.param.server); });
+                         ::testing::Values(OptionsCase{Server::Iis6, true},
+                                           OptionsCase{Server::Iis10, false}),
+                         [](const auto& info) {
+                           return wizardtest::ServerName(info.param.server);
+                         });
 
 // --- Finish texts ---
 
@@ -319,13 +325,17 @@ TEST_P(WizardFinish, ShowsTheOutcomeAndTheReport) {
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, WizardFinish,
     ::testing::Values(
-        FinishCase{"Success", false, "", u"IIS Quaver Pro v4.0 setup is completed succesfully!", true},
-        FinishCase{"Omissions", false, "CREATE DESKTOP ICON: FAILED\r\n",
-                   u"IIS Quaver Pro v4.0 is installed successfully with the following omissions:\r\n\r\n"
-                   u"CREATE DESKTOP ICON: FAILED\r\n",
+        FinishCase{"Success", false, "", u"IIS Quaver Pro v4.0 setup is completed succesfully!",
                    true},
-        FinishCase{"Failure", true, "ADD IIS FILTER: x  FAILED: \xE9\r\n",
-                   u"IIS Quaver Pro v4.0 Setup failed.\r\n\r\nADD IIS FILTER: x  FAILED: \u00E9\r\n", false}),
+        FinishCase{
+            "Omissions", false, "CREATE DESKTOP ICON: FAILED\r\n",
+            u"IIS Quaver Pro v4.0 is installed successfully with the following omissions:\r\n\r\n"
+            u"CREATE DESKTOP ICON: FAILED\r\n",
+            true},
+        FinishCase{
+            "Failure", true, "ADD IIS FILTER: x  FAILED: \xE9\r\n",
+            u"IIS Quaver Pro v4.0 Setup failed.\r\n\r\nADD IIS FILTER: x  FAILED: \u00E9\r\n",
+            false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(WizardSheet, HeaderTitlesOnlyOnTheInteriorPagesAndTheBitmaps) {
@@ -410,9 +420,11 @@ TEST_P(WizardLaunch, TheControlCentreStartsOnlyWhenAskedAndSetupDidNotFail) {
   EXPECT_FALSE(app.InitInstance());
   const std::string log = image.ReadHostFile("shell.log");
   if (c.launched) {
-    EXPECT_NE(log.find("verb=open\tfile=C:\\Program Files\\Corvane\\Quaver\\iquaverctlld.exe\tparameters=\t"
-                       "directory=\tshow=5"),
-              std::string::npos)
+    EXPECT_NE(
+        log.find(
+            "verb=open\tfile=C:\\Program Files\\Corvane\\Quaver\\iquaverctlld.exe\tparameters=\t"
+            "directory=\tshow=5"),
+        std::string::npos)
         << log;
   } else {
     EXPECT_EQ(log, "");
@@ -423,7 +435,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, WizardLaunch,
                          ::testing::Values(LaunchCase{"Checked", true, true, false, true},
                                            LaunchCase{"NotChecked", true, false, false, false},
                                            LaunchCase{"CheckedThenFailed", true, true, true, false},
-                                           LaunchCase{"ClosedOnWelcome", false, false, false, false}),
+                                           LaunchCase{"ClosedOnWelcome", false, false, false,
+                                                      false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -42,8 +42,7 @@ std::string Show(const CSPWString& text) {
 
 std::string Show(const CSPDate& date) {
   char out[32];
-  std::snprintf(out, sizeof out, "%04d-%02d-%02d", date.GetYear(), date.GetMonth(),
-                date.GetDay());
+  std::snprintf(out, sizeof out, "%04d-%02d-%02d", date.GetYear(), date.GetMonth(), date.GetDay());
   return out;
 }
 
@@ -92,9 +91,11 @@ int Build(const Options& o, std::ostream& out, std::ostream& err) {
   EncodePackage(image, package);
   std::string refusal;
   const bool refused = !InstallerAccepts(package, refusal) || HasErrors(findings);
-  if (refused && !HasErrors(findings)) err << "error: the installer refuses it: " << refusal << "\n";
+  if (refused && !HasErrors(findings))
+    err << "error: the installer refuses it: " << refusal << "\n";
   if (refused && !o.force) {
-    throw ToolError(o.output + " not written: the installer would refuse this package "
+    throw ToolError(o.output +
+                    " not written: the installer would refuse this package "
                     "(--force writes it anyway)");
   }
   WriteAtomically(o.output, package.GetData(), package.GetSize());
@@ -105,7 +106,8 @@ int Build(const Options& o, std::ostream& out, std::ostream& err) {
 
 // A file that is no package: the engine's own words, then what it is.
 [[noreturn]] void NotAPackage(const Update& engine, const std::string& path) {
-  if (engine.GetErrorTitle().GetLength() == 0) throw ToolError(path + " is too short for a package");
+  if (engine.GetErrorTitle().GetLength() == 0)
+    throw ToolError(path + " is too short for a package");
   std::string message = Show(engine.GetErrorTitle()) + ": " + Show(engine.GetErrorText());
   if (engine.GetErrorText() == "Unknown error") {
     message += "\ncvsp: " + path + " does not begin with \"CVSETUPPCKG:\": it is not a package";
@@ -208,8 +210,7 @@ int Info(const std::string& path, const std::string& machineDir, std::ostream& o
   }
   Update engine;
   if (!engine.ReadPackageInfo(CSPWString(windowsPath.c_str()))) {
-    std::string message =
-        Show(engine.GetErrorTitle()) + ": " + Show(engine.GetErrorText());
+    std::string message = Show(engine.GetErrorTitle()) + ": " + Show(engine.GetErrorText());
     // Messages name the staged copy; the user knows the file by its own name.
     if (machineDir.empty()) ReplaceAll(message, machine::ToUtf8(windowsPath), path);
     throw EngineError(message);
@@ -246,10 +247,14 @@ void PrintConditions(const ConditionsByName& filed, std::ostream& out) {
 
 std::string FieldValue(const ComponentVariable& field) {
   switch (field.GetType()) {
-    case VariableType::STRING: return "\"" + Show(field.GetText()) + "\"";
-    case VariableType::ULONG: return std::to_string(field.GetULong());
-    case VariableType::BINARY: return std::to_string(field.GetBytes().GetSize()) + " bytes";
-    default: return TypeName(field.GetType());
+    case VariableType::STRING:
+      return "\"" + Show(field.GetText()) + "\"";
+    case VariableType::ULONG:
+      return std::to_string(field.GetULong());
+    case VariableType::BINARY:
+      return std::to_string(field.GetBytes().GetSize()) + " bytes";
+    default:
+      return TypeName(field.GetType());
   }
 }
 
@@ -265,8 +270,7 @@ void PrintFields(const ComponentVariable& record, std::ostream& out) {
 
 void PrintComponent(const Update& engine, uint32_t index, bool verbose, std::ostream& out) {
   const UpdateComponent& component = *engine.GetComponent(index);
-  const ComponentSchema::ComponentType* type =
-      ComponentSchema::FindType(component.GetTypeCode());
+  const ComponentSchema::ComponentType* type = ComponentSchema::FindType(component.GetTypeCode());
   out << "  #" << index << " ";
   if (type != nullptr) {
     out << type->code << (verbose ? std::string("  ") + type->action : "") << "\n";
@@ -327,8 +331,8 @@ int Check(const Options& o, std::ostream& out, std::ostream& err) {
 void PrintField(const ComponentSchema::Field& field, std::ostream& out) {
   std::string name = field.name;
   out << "    " << name << std::string(name.size() < 18 ? 18 - name.size() : 1, ' ')
-      << TypeName(field.type) << std::string(8 - TypeName(field.type).size(), ' ')
-      << field.meaning << "\n";
+      << TypeName(field.type) << std::string(8 - TypeName(field.type).size(), ' ') << field.meaning
+      << "\n";
 }
 
 int Fields(std::ostream& out) {

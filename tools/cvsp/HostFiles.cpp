@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+
 #include "platform/files/HostFileRead.h"
 #include "platform/machine.h"
 
@@ -35,9 +36,8 @@ void RefuseManifest(const std::string& path, const CSPBuffer& bytes) {
 
 void WriteAtomically(const std::string& path, const void* data, size_t size) {
   const fs::path target(path);
-  const fs::path partial =
-      target.parent_path() /
-      ("." + target.filename().string() + ".part-" + std::to_string(::getpid()));
+  const fs::path partial = target.parent_path() / ("." + target.filename().string() + ".part-" +
+                                                   std::to_string(::getpid()));
   {
     std::ofstream file(partial, std::ios::binary | std::ios::trunc);
     file.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));

@@ -21,11 +21,11 @@ namespace {
 using json = nlohmann::json;
 using ojson = nlohmann::ordered_json;
 
-const uint8_t kAllTypes[] = {
-    VariableType::LONG,   VariableType::ULONG,   VariableType::LONGLONG, VariableType::ULONGLONG,
-    VariableType::DOUBLE, VariableType::DATE,    VariableType::DATETIME, VariableType::TIME,
-    VariableType::BINARY, VariableType::STRING,  VariableType::WSTRING,  VariableType::MAP,
-    VariableType::LIST};
+const uint8_t kAllTypes[] = {VariableType::LONG,      VariableType::ULONG,   VariableType::LONGLONG,
+                             VariableType::ULONGLONG, VariableType::DOUBLE,  VariableType::DATE,
+                             VariableType::DATETIME,  VariableType::TIME,    VariableType::BINARY,
+                             VariableType::STRING,    VariableType::WSTRING, VariableType::MAP,
+                             VariableType::LIST};
 
 [[noreturn]] void Fail(const std::string& where, const std::string& message) {
   throw ManifestError(where + ": " + message);
@@ -39,8 +39,8 @@ uint8_t TypeFromName(const json& value, const std::string& where) {
   }
   // A structured value is named by its kind: dumping it whole could recurse
   // as deep as the manifest nests.
-  Fail(where, "unknown type " + (value.is_structured() ? std::string(value.type_name())
-                                                         : value.dump()));
+  Fail(where,
+       "unknown type " + (value.is_structured() ? std::string(value.type_name()) : value.dump()));
 }
 
 // A type name, or for an empty list the raw code a decoded package may hold.
@@ -106,20 +106,21 @@ CSPBuffer FromHex(const json& value, const std::string& where) {
 
 // A BINARY node's file: below the manifest's folder unless the caller
 // allows any path, a regular file, and no larger than a value can be.
-CSPBuffer ReadBinaryFile(const std::filesystem::path& base, const std::string& file,
-                         bool anywhere, const std::string& where) {
+CSPBuffer ReadBinaryFile(const std::filesystem::path& base, const std::string& file, bool anywhere,
+                         const std::string& where) {
   // The name would end at the NUL when the file is opened.
   if (file.find('\0') != std::string::npos) Fail(where, "\"file\" holds a NUL character");
   std::string bytes, error;
-  const bool read =
-      anywhere ? machine::files::ReadHostFile(base / file, UINT32_MAX, bytes, error)
-               : machine::files::ReadHostFileBelow(base, file, UINT32_MAX, bytes, error);
+  const bool read = anywhere
+                        ? machine::files::ReadHostFile(base / file, UINT32_MAX, bytes, error)
+                        : machine::files::ReadHostFileBelow(base, file, UINT32_MAX, bytes, error);
   if (!read) {
     const bool fence = !anywhere && (error == "is outside the folder" ||
                                      error.find("symbolic link") != std::string::npos);
-    Fail(where, "\"file\" " + file + " " +
-                    (error == "is outside the folder" ? "is outside the manifest's folder" : error) +
-                    (fence ? " (--allow-outside reads it anyway)" : ""));
+    Fail(where,
+         "\"file\" " + file + " " +
+             (error == "is outside the folder" ? "is outside the manifest's folder" : error) +
+             (fence ? " (--allow-outside reads it anyway)" : ""));
   }
   CSPBuffer out;
   out.Set(bytes.data(), static_cast<uint32_t>(bytes.size()));
@@ -152,8 +153,8 @@ int64_t Integer(const json& value, int64_t low, int64_t high, const std::string&
     int64_t number = value.get<int64_t>();
     if (number >= low && number <= high) return number;
   }
-  Fail(where, "\"value\" must be an integer from " + std::to_string(low) + " to " +
-                  std::to_string(high));
+  Fail(where,
+       "\"value\" must be an integer from " + std::to_string(low) + " to " + std::to_string(high));
 }
 
 uint64_t Unsigned64(const json& value, const std::string& where) {
@@ -166,9 +167,9 @@ bool ScanExactly(const std::string& text, const char* format, int* a, int* b, in
                  int* d = nullptr, int* e = nullptr, int* f = nullptr) {
   int consumed = -1;
   std::string withEnd = std::string(format) + "%n";
-  int fields = d == nullptr ? std::sscanf(text.c_str(), withEnd.c_str(), a, b, c, &consumed)
-                            : std::sscanf(text.c_str(), withEnd.c_str(), a, b, c, d, e, f,
-                                          &consumed);
+  int fields = d == nullptr
+                   ? std::sscanf(text.c_str(), withEnd.c_str(), a, b, c, &consumed)
+                   : std::sscanf(text.c_str(), withEnd.c_str(), a, b, c, d, e, f, &consumed);
   int wanted = d == nullptr ? 3 : 6;
   return fields == wanted && consumed == static_cast<int>(text.size());
 }
@@ -189,7 +190,8 @@ CSPTime MakeTime(int hour, int minute, int second, const std::string& where) {
 }
 
 std::string TextOf(const json& value, const char* format, const std::string& where) {
-  if (!value.is_string()) Fail(where, std::string("\"value\" must be a text of the form ") + format);
+  if (!value.is_string())
+    Fail(where, std::string("\"value\" must be a text of the form ") + format);
   return value.get<std::string>();
 }
 
@@ -211,8 +213,8 @@ CSPTime ReadTime(const json& value, const std::string& where) {
 
 CSPDateTime ReadDateTime(const json& value, const std::string& where) {
   int y, mo, d, h, mi, s;
-  if (!ScanExactly(TextOf(value, "YYYY-MM-DDTHH:MM:SS", where), "%d-%d-%dT%d:%d:%d", &y, &mo,
-                   &d, &h, &mi, &s)) {
+  if (!ScanExactly(TextOf(value, "YYYY-MM-DDTHH:MM:SS", where), "%d-%d-%dT%d:%d:%d", &y, &mo, &d,
+                   &h, &mi, &s)) {
     Fail(where, "\"value\" must be YYYY-MM-DDTHH:MM:SS");
   }
   // Standard time: the encoding has no daylight-saving flag to fill in.
@@ -317,7 +319,8 @@ void Reader::Scalar(const json& j, uint8_t type, const CSPString& name, const st
   Keys(j, where, {"name", "value", "bits"});
   switch (type) {
     case VariableType::LONG:
-      node.SetLong(name, static_cast<int32_t>(Integer(Value(j, where), INT32_MIN, INT32_MAX, where)));
+      node.SetLong(name,
+                   static_cast<int32_t>(Integer(Value(j, where), INT32_MIN, INT32_MAX, where)));
       break;
     case VariableType::ULONG:
       node.SetULong(name, static_cast<uint32_t>(Integer(Value(j, where), 0, UINT32_MAX, where)));
@@ -501,10 +504,18 @@ ojson Dumper::Binary(const CSPBuffer& bytes) {
 
 void Dumper::Value(const ComponentVariable& node, ojson& out) {
   switch (node.GetType()) {
-    case VariableType::LONG: out["value"] = node.GetLong(); break;
-    case VariableType::ULONG: out["value"] = node.GetULong(); break;
-    case VariableType::LONGLONG: out["value"] = node.GetLongLong(); break;
-    case VariableType::ULONGLONG: out["value"] = node.GetULongLong(); break;
+    case VariableType::LONG:
+      out["value"] = node.GetLong();
+      break;
+    case VariableType::ULONG:
+      out["value"] = node.GetULong();
+      break;
+    case VariableType::LONGLONG:
+      out["value"] = node.GetLongLong();
+      break;
+    case VariableType::ULONGLONG:
+      out["value"] = node.GetULongLong();
+      break;
     case VariableType::DOUBLE:
       if (std::isfinite(node.GetDouble())) {
         out["value"] = node.GetDouble();
@@ -514,8 +525,12 @@ void Dumper::Value(const ComponentVariable& node, ojson& out) {
         out["bits"] = Hex(bits, 8);
       }
       break;
-    case VariableType::DATE: out["value"] = DateText(node.GetDate()); break;
-    case VariableType::TIME: out["value"] = TimeText(node.GetTime()); break;
+    case VariableType::DATE:
+      out["value"] = DateText(node.GetDate());
+      break;
+    case VariableType::TIME:
+      out["value"] = TimeText(node.GetTime());
+      break;
     case VariableType::DATETIME:
       out["value"] = DateText(node.GetDate()) + "T" + TimeText(node.GetTime());
       break;
@@ -583,8 +598,8 @@ ojson Dumper::Node(const ComponentVariable& node, bool isRoot) {
 
 }  // namespace
 
-void ReadManifest(const json& manifest, const std::filesystem::path& baseDir,
-                  PackageImage& image, bool filesAnywhere) {
+void ReadManifest(const json& manifest, const std::filesystem::path& baseDir, PackageImage& image,
+                  bool filesAnywhere) {
   if (!manifest.is_object()) Fail("manifest", "must be a JSON object");
   for (auto it = manifest.begin(); it != manifest.end(); ++it) {
     if (it.key() != "format_version" && it.key() != "root") {

@@ -121,8 +121,8 @@ bool Checker::Require(const std::string& where, const ComponentVariable& map, co
 
 void Checker::Root(uint32_t formatVersion, const ComponentVariable& root) {
   if ((formatVersion >> 16) > kHighestMajorVersion) {
-    Error("format version", VersionText(formatVersion) +
-                                " is not read by the installer, which takes 0.x to 2.x");
+    Error("format version",
+          VersionText(formatVersion) + " is not read by the installer, which takes 0.x to 2.x");
   }
   if (root.GetType() != VariableType::MAP) {
     Error("root", "is a " + TypeName(root.GetType()) + "; it must be a MAP");
@@ -133,11 +133,12 @@ void Checker::Root(uint32_t formatVersion, const ComponentVariable& root) {
   Require("package", root, "VERSION_DATE", VariableType::DATE, "the release date");
   const ComponentVariable* info = root.GetChild("INFO");
   if (info == nullptr || info->GetType() != VariableType::STRING) {
-    Warning("package", "no \"INFO\" (STRING): the installer runs the package, but its header "
-                       "reader (cvsp info) refuses it");
+    Warning("package",
+            "no \"INFO\" (STRING): the installer runs the package, but its header "
+            "reader (cvsp info) refuses it");
   }
   static const std::set<std::string> kKeys = {"VERSION_STRING", "VERSION_NUMBER", "VERSION_DATE",
-                                              "INFO", "UPDATE_MODULES", "CONDITIONS",
+                                              "INFO",           "UPDATE_MODULES", "CONDITIONS",
                                               "COMPONENTS"};
   for (uint32_t i = 0; i < root.GetChildCount(); ++i) {
     std::string key = Latin1ToUtf8(root.GetChildAt(i)->GetName());
@@ -174,8 +175,8 @@ void Checker::UpdateModules(const ComponentVariable& modules) {
     return;
   }
   // The installer takes the 64-bit image when there is one.
-  const char* taken = modules.GetChild("cvspmod.x64.dll") != nullptr ? "cvspmod.x64.dll"
-                                                                       : "cvspmod.dll";
+  const char* taken =
+      modules.GetChild("cvspmod.x64.dll") != nullptr ? "cvspmod.x64.dll" : "cvspmod.dll";
   Require(where, modules, taken, VariableType::BINARY, "");
 }
 
@@ -217,8 +218,8 @@ void Checker::Condition(const std::string& where, const ComponentVariable& recor
   }
   uint32_t index = record.GetChild("INDEX")->GetULong();
   const CSPString& name = record.GetChild("NAME")->GetText();
-  std::string about = where + " (" + Latin1ToUtf8(name) + " for component #" +
-                      std::to_string(index) + ")";
+  std::string about =
+      where + " (" + Latin1ToUtf8(name) + " for component #" + std::to_string(index) + ")";
   if (!conditionsSeen.emplace(index, Latin1ToUtf8(name)).second) {
     Warning(about, "replaces an earlier condition of the same name for the same component");
   }
@@ -294,8 +295,8 @@ bool HasErrors(const std::vector<Finding>& findings) {
 }
 
 std::string FindingLine(const Finding& finding) {
-  return std::string(finding.level == Finding::kError ? "error: " : "warning: ") +
-         finding.where + ": " + finding.text;
+  return std::string(finding.level == Finding::kError ? "error: " : "warning: ") + finding.where +
+         ": " + finding.text;
 }
 
 std::string DescribeCondition(const UpdateCondition& condition) {
@@ -303,8 +304,7 @@ std::string DescribeCondition(const UpdateCondition& condition) {
   const std::string name = Latin1ToUtf8(condition.GetName());
   const ComponentSchema::Fact* fact = ComponentSchema::FindFact(condition.GetName());
   if (fact == nullptr) {
-    return name + " matches no fact, so the condition is ignored" +
-           Suggestion(name, FactNames());
+    return name + " matches no fact, so the condition is ignored" + Suggestion(name, FactNames());
   }
   if (condition.GetValueType() == UpdateCondition::kNeverHolds) {
     return "always skipped: VALUE_TYPE 0 never holds";
@@ -316,9 +316,9 @@ std::string DescribeCondition(const UpdateCondition& condition) {
            (numberFact ? "number" : "text") + ", and a " + (numberFact ? "text" : "number") +
            " test of it never holds";
   }
-  std::string test = name + " " + kOperators[condition.GetOperator()] + " " +
-                     (numberFact ? std::to_string(condition.GetULongValue())
-                                 : Quoted(condition.GetStringValue()));
+  std::string test =
+      name + " " + kOperators[condition.GetOperator()] + " " +
+      (numberFact ? std::to_string(condition.GetULongValue()) : Quoted(condition.GetStringValue()));
   return (condition.GetExecute() ? "runs only when " : "skipped when ") + test;
 }
 

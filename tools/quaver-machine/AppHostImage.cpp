@@ -21,18 +21,27 @@ struct Version {
 
 const Version& VersionOf(const std::string& iis) {
   static const std::vector<Version> versions = {
-      {"7", "v2.0", "NetworkService",
+      {"7",
+       "v2.0",
+       "NetworkService",
        {{"Classic .NET AppPool", "managedPipelineMode=\"Classic\""}}},
-      {"7.5", "v2.0", "ApplicationPoolIdentity",
+      {"7.5",
+       "v2.0",
+       "ApplicationPoolIdentity",
        {{"Classic .NET AppPool", "managedPipelineMode=\"Classic\""},
         {"ASP.NET v4.0", "managedRuntimeVersion=\"v4.0\""},
-        {"ASP.NET v4.0 Classic", "managedRuntimeVersion=\"v4.0\" managedPipelineMode=\"Classic\""}}},
-      {"8.5", "v4.0", "ApplicationPoolIdentity",
+        {"ASP.NET v4.0 Classic",
+         "managedRuntimeVersion=\"v4.0\" managedPipelineMode=\"Classic\""}}},
+      {"8.5",
+       "v4.0",
+       "ApplicationPoolIdentity",
        {{".NET v2.0", "managedRuntimeVersion=\"v2.0\""},
         {".NET v2.0 Classic", "managedRuntimeVersion=\"v2.0\" managedPipelineMode=\"Classic\""},
         {".NET v4.5", "managedRuntimeVersion=\"v4.0\""},
         {".NET v4.5 Classic", "managedRuntimeVersion=\"v4.0\" managedPipelineMode=\"Classic\""}}},
-      {"10", "v4.0", "ApplicationPoolIdentity",
+      {"10",
+       "v4.0",
+       "ApplicationPoolIdentity",
        {{".NET v4.5", "managedRuntimeVersion=\"v4.0\""},
         {".NET v4.5 Classic", "managedRuntimeVersion=\"v4.0\" managedPipelineMode=\"Classic\""}}},
   };
@@ -318,7 +327,8 @@ const char kGlobalModules[] = R"xml(        <directoryBrowse enabled="false" />
             <handlers accessPolicy="Read, Script">
 )xml";
 
-const char kTail[] = R"xml(                <add name="CGI-exe" path="*.exe" verb="*" modules="CgiModule" resourceType="File" requireAccess="Execute" allowPathInfo="true" />
+const char kTail[] =
+    R"xml(                <add name="CGI-exe" path="*.exe" verb="*" modules="CgiModule" resourceType="File" requireAccess="Execute" allowPathInfo="true" />
                 <add name="ISAPI-dll" path="*.dll" verb="*" modules="IsapiModule" resourceType="File" requireAccess="Execute" allowPathInfo="true" />
                 <add name="TRACEVerbHandler" path="*" verb="TRACE" modules="ProtocolSupportModule" requireAccess="None" />
                 <add name="OPTIONSVerbHandler" path="*" verb="OPTIONS" modules="ProtocolSupportModule" requireAccess="None" />
@@ -360,7 +370,8 @@ std::string Pools(const Version& version) {
   text += pool("ShopPool", "managedRuntimeVersion=\"\"");
   text += "            <add name=\"IntranetPool\"";
   if (!newest) text += " " + runtime;
-  text += ">\n                <processModel identityType=\"NetworkService\" />\n            </add>\n";
+  text +=
+      ">\n                <processModel identityType=\"NetworkService\" />\n            </add>\n";
   text += "            <applicationPoolDefaults managedRuntimeVersion=\"" +
           std::string(version.runtime) + "\">\n                " + identity +
           "\n            </applicationPoolDefaults>\n";
@@ -389,11 +400,16 @@ std::string PhpDocument(const std::string& phpDir) {
 std::string FastCgi(const std::string& phpDir) {
   if (phpDir.empty()) return "        <fastCgi />\n\n";
   return "        <fastCgi>\n"
-         "            <application fullPath=\"" + phpDir + "\\php-cgi.exe\" activityTimeout=\"600\" "
+         "            <application fullPath=\"" +
+         phpDir +
+         "\\php-cgi.exe\" activityTimeout=\"600\" "
          "requestTimeout=\"600\" instanceMaxRequests=\"10000\">\n"
          "                <environmentVariables>\n"
-         "                    <environmentVariable name=\"PHP_FCGI_MAX_REQUESTS\" value=\"10000\" />\n"
-         "                    <environmentVariable name=\"PHPRC\" value=\"" + phpDir + "\" />\n"
+         "                    <environmentVariable name=\"PHP_FCGI_MAX_REQUESTS\" value=\"10000\" "
+         "/>\n"
+         "                    <environmentVariable name=\"PHPRC\" value=\"" +
+         phpDir +
+         "\" />\n"
          "                </environmentVariables>\n"
          "            </application>\n"
          "        </fastCgi>\n\n";
@@ -402,7 +418,9 @@ std::string FastCgi(const std::string& phpDir) {
 std::string PhpHandler(const std::string& phpDir) {
   if (phpDir.empty()) return "";
   return "                <add name=\"PHP_via_FastCGI\" path=\"*.php\" verb=\"GET,HEAD,POST\" "
-         "modules=\"FastCgiModule\" scriptProcessor=\"" + phpDir + "\\php-cgi.exe\" "
+         "modules=\"FastCgiModule\" scriptProcessor=\"" +
+         phpDir +
+         "\\php-cgi.exe\" "
          "resourceType=\"Either\" requireAccess=\"Script\" />\n";
 }
 
@@ -441,7 +459,8 @@ void WriteFileInImage(const std::u16string& path, const std::string& bytes) {
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) FailWithWindowsError(machine::ToUtf8(path), GetLastError());
   DWORD written = 0;
-  const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  const BOOL ok =
+      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   const DWORD error = GetLastError();
   CloseHandle(file);
   if (!ok || written != bytes.size()) FailWithWindowsError(machine::ToUtf8(path), error);

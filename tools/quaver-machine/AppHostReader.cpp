@@ -113,7 +113,8 @@ AppHostReader::AppHostReader() {
   if (FAILED(created)) {
     CoUninitialize();
     if (created == REGDB_E_CLASSNOTREG) {
-      throw CommandError("this image has no IIS application host (create it with --iis 7 or later)");
+      throw CommandError(
+          "this image has no IIS application host (create it with --iis 7 or later)");
     }
     // A registry that cannot be read is no missing application host: say why.
     const std::string why = machine::registry::LastStoreError();

@@ -194,7 +194,8 @@ void ListObjects(const AppcmdObjectType& type, Arguments arguments) {
   const std::string location =
       std::string(type.name) == "module" ? arguments.Take("app.name") : std::string();
   const std::string text = arguments.Take("text");
-  if (!text.empty() && arguments.xml) Fail("/text and /xml exclude each other.", ToolFailure::kUsage);
+  if (!text.empty() && arguments.xml)
+    Fail("/text and /xml exclude each other.", ToolFailure::kUsage);
   const AppHostReader reader;
   std::vector<AppcmdObject> objects =
       Select(type, type.list(reader, apphost::NormalizeLocation(location)), arguments);

@@ -1,8 +1,8 @@
-#include "platform/apphost/XmlText.h"
 #include "tools/quaver-machine/AppcmdConfig.h"
 
 #include <vector>
 
+#include "platform/apphost/XmlText.h"
 #include "tools/quaver-machine/Tool.h"
 
 namespace quaver_machine {
@@ -86,9 +86,10 @@ std::string FullSectionName(const std::vector<std::string>& declared, const std:
   std::string found;
   for (const std::string& candidate : declared) {
     if (candidate == name) return candidate;
-    const bool endsWith = candidate.size() > name.size() &&
-                          candidate.compare(candidate.size() - name.size(), name.size(), name) == 0 &&
-                          candidate[candidate.size() - name.size() - 1] == '/';
+    const bool endsWith =
+        candidate.size() > name.size() &&
+        candidate.compare(candidate.size() - name.size(), name.size(), name) == 0 &&
+        candidate[candidate.size() - name.size() - 1] == '/';
     if (!endsWith) continue;
     if (!found.empty()) {
       throw ToolFailure("ERROR ( message:The section name \"" + name + "\" is ambiguous. )");

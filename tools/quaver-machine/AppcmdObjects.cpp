@@ -18,8 +18,8 @@ std::string ServiceState(const char16_t* service) {
   SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
   SC_HANDLE handle = manager ? OpenServiceW(manager, service, SERVICE_QUERY_STATUS) : nullptr;
   SERVICE_STATUS status{};
-  const bool running = handle && QueryServiceStatus(handle, &status) &&
-                       status.dwCurrentState == SERVICE_RUNNING;
+  const bool running =
+      handle && QueryServiceStatus(handle, &status) && status.dwCurrentState == SERVICE_RUNNING;
   if (handle) CloseServiceHandle(handle);
   if (manager) CloseServiceHandle(manager);
   return running ? "Started" : "Stopped";
@@ -51,8 +51,10 @@ std::vector<AppcmdObject> Sites(const AppHostReader& reader, const std::string&)
     const bool autoStart = AppHostReader::Text(site.get(), "serverAutoStart") != "false";
     const std::string id = AppHostReader::Text(site.get(), "id");
     const std::string state = autoStart ? serviceState : "Stopped";
-    object.attributes = {{"SITE.NAME", object.identifier}, {"SITE.ID", id},
-                         {"bindings", bindings}, {"state", state}};
+    object.attributes = {{"SITE.NAME", object.identifier},
+                         {"SITE.ID", id},
+                         {"bindings", bindings},
+                         {"state", state}};
     object.summary = {{"id", id}, {"bindings", bindings}, {"state", state}};
     AddConfiguration(site.get(), object);
     objects.push_back(std::move(object));
@@ -99,8 +101,8 @@ std::vector<AppcmdObject> Applications(const AppHostReader& reader, const std::s
                                  const std::string& pool) {
     AppcmdObject object;
     object.identifier = JoinPath(siteName, AppHostReader::Text(application, "path"));
-    object.attributes = {{"APP.NAME", object.identifier}, {"APPPOOL.NAME", pool},
-                         {"SITE.NAME", siteName}};
+    object.attributes = {
+        {"APP.NAME", object.identifier}, {"APPPOOL.NAME", pool}, {"SITE.NAME", siteName}};
     object.summary = {{"applicationPool", pool}};
     AddConfiguration(application, object);
     objects.push_back(std::move(object));
@@ -117,8 +119,8 @@ std::vector<AppcmdObject> VirtualDirectories(const AppHostReader& reader, const 
       AppcmdObject object;
       object.identifier = JoinPath(appName, AppHostReader::Text(directory.get(), "path"));
       const std::string physicalPath = AppHostReader::Text(directory.get(), "physicalPath");
-      object.attributes = {{"VDIR.NAME", object.identifier}, {"APP.NAME", appName},
-                           {"physicalPath", physicalPath}};
+      object.attributes = {
+          {"VDIR.NAME", object.identifier}, {"APP.NAME", appName}, {"physicalPath", physicalPath}};
       object.summary = {{"physicalPath", physicalPath}};
       AddConfiguration(directory.get(), object);
       objects.push_back(std::move(object));
@@ -147,8 +149,10 @@ std::vector<AppcmdObject> Pools(const AppHostReader& reader, const std::string&)
     const std::string mode = PoolValue(pool.get(), defaults.get(), "managedPipelineMode");
     const std::string version = PoolValue(pool.get(), defaults.get(), "managedRuntimeVersion");
     const std::string state = autoStart ? serviceState : "Stopped";
-    object.attributes = {{"APPPOOL.NAME", object.identifier}, {"PipelineMode", mode},
-                         {"RuntimeVersion", version}, {"state", state}};
+    object.attributes = {{"APPPOOL.NAME", object.identifier},
+                         {"PipelineMode", mode},
+                         {"RuntimeVersion", version},
+                         {"state", state}};
     object.summary = {{"MgdVersion", version}, {"MgdMode", mode}, {"state", state}};
     AddConfiguration(pool.get(), object);
     objects.push_back(std::move(object));
@@ -170,8 +174,7 @@ std::vector<AppcmdObject> Modules(const AppHostReader& reader, const std::string
       object.summary = {{"type", type},
                         {"preCondition", AppHostReader::Text(module.get(), "preCondition")}};
     }
-    object.attributes.insert(object.attributes.end(), object.summary.begin(),
-                             object.summary.end());
+    object.attributes.insert(object.attributes.end(), object.summary.begin(), object.summary.end());
     AddConfiguration(module.get(), object);
     objects.push_back(std::move(object));
   }

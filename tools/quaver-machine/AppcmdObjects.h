@@ -18,7 +18,7 @@ struct AppcmdObject {
   std::vector<std::pair<std::string, std::string>> attributes;
   // What the one-line form shows in brackets ("id", "bindings", "state").
   std::vector<std::pair<std::string, std::string>> summary;
-  std::string elementName;  // "site", "application" ...
+  std::string elementName;                                         // "site", "application" ...
   std::vector<std::pair<std::string, std::string>> configuration;  // the element's attributes
 };
 

@@ -194,6 +194,7 @@ void CreateRegistryAndServices(const quaver_machine::CreateRequest& request) {
   machine::WriteFileAtomically(machine::RequireMachine().File("services.ini"), services);
 }
 
-const bool registered = quaver_machine::RegisterCreateHook("registry-and-services", CreateRegistryAndServices);
+const bool registered =
+    quaver_machine::RegisterCreateHook("registry-and-services", CreateRegistryAndServices);
 
 }  // namespace

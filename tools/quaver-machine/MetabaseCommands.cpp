@@ -10,6 +10,8 @@
 // Every IIS image also gets the COM registrations of its administration
 // objects: the metabase on IIS 6 (and with the compatibility feature), the
 // application-host admin managers on IIS 7 and later.
+#include "tools/quaver-machine/MetabaseCommands.h"
+
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -24,7 +26,6 @@
 #include "platform/services/Services.h"
 #include "platform/text.h"
 #include "platform/win.h"
-#include "tools/quaver-machine/MetabaseCommands.h"
 #include "tools/quaver-machine/Tool.h"
 
 namespace fs = std::filesystem;
@@ -46,8 +47,8 @@ void RegisterAppHostClasses() {
   const std::u16string dll = u"%windir%\\system32\\inetsrv\\nativerd.dll";
   Check(com::RegisterInprocClass(CLSID_AppHostAdminManager, u"AppHostAdminManager", dll, u"Both"),
         "cannot register the application-host class");
-  Check(com::RegisterInprocClass(CLSID_AppHostWritableAdminManager,
-                                 u"AppHostWritableAdminManager", dll, u"Both"),
+  Check(com::RegisterInprocClass(CLSID_AppHostWritableAdminManager, u"AppHostWritableAdminManager",
+                                 dll, u"Both"),
         "cannot register the application-host class");
 }
 
@@ -199,12 +200,12 @@ namespace quaver_machine {
 // compatibility layer, and the admin base class it serves.
 void InstallMetabaseCompatibility() {
   HKEY key = nullptr;
-  Check(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Microsoft\\InetStp\\Components", 0,
-                        nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+  Check(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Microsoft\\InetStp\\Components", 0, nullptr,
+                        0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
         "cannot record the metabase compatibility");
   const DWORD installed = 1;
-  const LSTATUS status = RegSetValueExW(key, u"Metabase", 0, REG_DWORD,
-                                        reinterpret_cast<const BYTE*>(&installed), sizeof installed);
+  const LSTATUS status = RegSetValueExW(
+      key, u"Metabase", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&installed), sizeof installed);
   RegCloseKey(key);
   Check(status, "cannot record the metabase compatibility");
   machine::services::AddService("IISADMIN", {{"DisplayName", "IIS Admin Service"},

@@ -23,7 +23,8 @@ namespace {
 using quaver_machine::ToolFailure;
 
 constexpr const char* kDone = "The operation completed successfully.";
-constexpr const char* kNotFound = "The system was unable to find the specified registry key or value.";
+constexpr const char* kNotFound =
+    "The system was unable to find the specified registry key or value.";
 
 // ---- Arguments --------------------------------------------------------------
 
@@ -129,7 +130,8 @@ KeyName ParseKeyName(const std::string& text) {
   std::u16string first = name.substr(0, slash);
   for (const auto& root : roots) {
     if (machine::EqualNoCase(first, root.shortName) || machine::EqualNoCase(first, root.fullName)) {
-      KeyName key{root.root, root.fullName, slash == std::u16string::npos ? u"" : name.substr(slash + 1)};
+      KeyName key{root.root, root.fullName,
+                  slash == std::u16string::npos ? u"" : name.substr(slash + 1)};
       while (!key.path.empty() && key.path.back() == u'\\') key.path.pop_back();
       return key;
     }
@@ -140,19 +142,25 @@ KeyName ParseKeyName(const std::string& text) {
 
 [[noreturn]] void FailRegistry(LSTATUS status) {
   switch (status) {
-    case ERROR_FILE_NOT_FOUND: Fail(kNotFound);
-    case ERROR_ACCESS_DENIED: Fail("Access is denied.");
-    case ERROR_BAD_PATHNAME: Fail("Invalid key name.");
+    case ERROR_FILE_NOT_FOUND:
+      Fail(kNotFound);
+    case ERROR_ACCESS_DENIED:
+      Fail("Access is denied.");
+    case ERROR_BAD_PATHNAME:
+      Fail("Invalid key name.");
     case ERROR_BADDB:
-    case ERROR_CANTWRITE: Fail(machine::registry::LastStoreError());
-    default: Fail(quaver_machine::WindowsErrorText(static_cast<DWORD>(status)));
+    case ERROR_CANTWRITE:
+      Fail(machine::registry::LastStoreError());
+    default:
+      Fail(quaver_machine::WindowsErrorText(static_cast<DWORD>(status)));
   }
 }
 
 class OpenKey {
  public:
   OpenKey(HKEY parent, const std::u16string& path, REGSAM access) {
-    if (LSTATUS status = RegOpenKeyExW(parent, path.c_str(), 0, access, &key_)) FailRegistry(status);
+    if (LSTATUS status = RegOpenKeyExW(parent, path.c_str(), 0, access, &key_))
+      FailRegistry(status);
   }
   ~OpenKey() { RegCloseKey(key_); }
   OpenKey(const OpenKey&) = delete;
@@ -192,7 +200,8 @@ std::vector<Value> Values(HKEY key) {
   for (DWORD i = 0; i < count; ++i) {
     Value value;
     DWORD length = maxName + 1, size = 0;
-    if (LSTATUS status = RegEnumValueW(key, i, name.data(), &length, nullptr, &value.type, nullptr, &size)) {
+    if (LSTATUS status =
+            RegEnumValueW(key, i, name.data(), &length, nullptr, &value.type, nullptr, &size)) {
       FailRegistry(status);
     }
     value.name.assign(name.data(), length);
@@ -256,12 +265,14 @@ std::string DataText(const Value& value) {
       std::u16string text = Units(value.data);
       while (!text.empty() && text.back() == u'\0') text.pop_back();
       std::string shown;
-      for (char16_t c : text) shown += c == 0 ? std::string("\\0") : machine::ToUtf8(std::u16string(1, c));
+      for (char16_t c : text)
+        shown += c == 0 ? std::string("\\0") : machine::ToUtf8(std::u16string(1, c));
       return shown;
     }
     case REG_DWORD:
     case REG_QWORD:
-      if (value.data.size() == (value.type == REG_DWORD ? 4u : 8u)) return Hex(LittleEndian(value.data));
+      if (value.data.size() == (value.type == REG_DWORD ? 4u : 8u))
+        return Hex(LittleEndian(value.data));
       [[fallthrough]];
     default: {
       std::ostringstream out;
@@ -275,7 +286,8 @@ std::string DataText(const Value& value) {
 
 void PrintValue(const Value& value) {
   std::string name = value.name.empty() ? "(Default)" : machine::ToUtf8(value.name);
-  std::cout << "    " << name << "    " << TypeName(value.type) << "    " << DataText(value) << "\n";
+  std::cout << "    " << name << "    " << TypeName(value.type) << "    " << DataText(value)
+            << "\n";
 }
 
 void PrintTree(HKEY key, const std::u16string& shown) {
@@ -306,8 +318,7 @@ class Finder {
   }
   bool Key(const std::u16string& name) const { return keys_ && Match(name); }
   bool Value(const ::Value& value) const {
-    return (names_ && Match(value.name)) ||
-           (data_ && Match(machine::FromUtf8(DataText(value))));
+    return (names_ && Match(value.name)) || (data_ && Match(machine::FromUtf8(DataText(value))));
   }
 
  private:
@@ -362,8 +373,15 @@ void Search(HKEY key, const std::u16string& shown, const Arguments& a) {
 
 void Query(const std::vector<std::string>& args) {
   Arguments a = Parse("query", args,
-                      {{"v", true}, {"ve", false}, {"s", false}, {"f", true}, {"k", false},
-                       {"d", false}, {"e", false}, {"c", false}, {"reg:64", false}});
+                      {{"v", true},
+                       {"ve", false},
+                       {"s", false},
+                       {"f", true},
+                       {"k", false},
+                       {"d", false},
+                       {"e", false},
+                       {"c", false},
+                       {"reg:64", false}});
   if (a.positional.size() != 1) Usage("query", "give one key name");
   if (a.Has("v") && a.Has("ve")) Usage("query", "/v and /ve exclude each other");
   if (a.Has("f") && (a.Has("v") || a.Has("ve"))) Usage("query", "/f searches; /v and /ve name");
@@ -385,7 +403,8 @@ void Query(const std::vector<std::string>& args) {
       }
     }
     if (a.Has("ve")) {
-      std::cout << machine::ToUtf8(name.Shown()) << "\n    (Default)    REG_SZ    (value not set)\n\n";
+      std::cout << machine::ToUtf8(name.Shown())
+                << "\n    (Default)    REG_SZ    (value not set)\n\n";
       return;
     }
     Fail(kNotFound);
@@ -407,7 +426,8 @@ void Query(const std::vector<std::string>& args) {
 // ---- reg add --------------------------------------------------------------------
 
 DWORD TypeFromName(const std::string& name) {
-  for (DWORD type : {REG_SZ, REG_MULTI_SZ, REG_EXPAND_SZ, REG_DWORD, REG_QWORD, REG_BINARY, REG_NONE}) {
+  for (DWORD type :
+       {REG_SZ, REG_MULTI_SZ, REG_EXPAND_SZ, REG_DWORD, REG_QWORD, REG_BINARY, REG_NONE}) {
     if (Lower(TypeName(type)) == Lower(name)) return type;
   }
   Usage("add", "unknown type " + name);
@@ -436,7 +456,8 @@ uint64_t Number(const std::string& text, uint64_t max) {
 }
 
 std::vector<uint8_t> HexBytes(const std::string& text) {
-  if (text.size() % 2 != 0 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+  if (text.size() % 2 != 0 ||
+      text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
     Usage("add", "binary data is pairs of hex digits");
   }
   std::vector<uint8_t> bytes;
@@ -466,8 +487,10 @@ std::vector<uint8_t> EncodeData(DWORD type, const Arguments& a) {
   std::string data = a.Value("d");
   switch (type) {
     case REG_SZ:
-    case REG_EXPAND_SZ: return Utf16Bytes(machine::FromUtf8(data) + u'\0');
-    case REG_MULTI_SZ: return MultiString(data, a.Has("s") ? a.Value("s") : "\\0");
+    case REG_EXPAND_SZ:
+      return Utf16Bytes(machine::FromUtf8(data) + u'\0');
+    case REG_MULTI_SZ:
+      return MultiString(data, a.Has("s") ? a.Value("s") : "\\0");
     case REG_DWORD: {
       uint64_t number = data.empty() ? 0 : Number(data, 0xFFFFFFFFu);
       std::vector<uint8_t> bytes(4);
@@ -480,13 +503,19 @@ std::vector<uint8_t> EncodeData(DWORD type, const Arguments& a) {
       for (int i = 0; i < 8; ++i) bytes[i] = static_cast<uint8_t>(number >> (8 * i));
       return bytes;
     }
-    default: return HexBytes(data);
+    default:
+      return HexBytes(data);
   }
 }
 
 void Add(const std::vector<std::string>& args) {
   Arguments a = Parse("add", args,
-                      {{"v", true}, {"ve", false}, {"t", true}, {"s", true}, {"d", true}, {"f", false},
+                      {{"v", true},
+                       {"ve", false},
+                       {"t", true},
+                       {"s", true},
+                       {"d", true},
+                       {"f", false},
                        {"reg:64", false}});
   if (a.positional.size() != 1) Usage("add", "give one key name");
   if (a.Has("v") && a.Has("ve")) Usage("add", "/v and /ve exclude each other");
@@ -503,7 +532,8 @@ void Add(const std::vector<std::string>& args) {
   if (a.Has("v") || a.Has("ve")) {
     std::u16string valueName = machine::FromUtf8(a.Value("v"));
     DWORD size = 0;
-    bool exists = RegQueryValueExW(key, valueName.c_str(), nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS;
+    bool exists =
+        RegQueryValueExW(key, valueName.c_str(), nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS;
     std::string shown = valueName.empty() ? "(Default)" : a.Value("v");
     if (exists && !a.Has("f") && !Confirm("Value " + shown + " exists, overwrite(Yes/No)?")) {
       throw ToolFailure("The operation was canceled by the user.");
@@ -527,8 +557,8 @@ void DeleteTree(HKEY parent, const std::u16string& path) {
 }
 
 void Delete(const std::vector<std::string>& args) {
-  Arguments a = Parse("delete", args, {{"v", true}, {"ve", false}, {"va", false}, {"f", false},
-                                       {"reg:64", false}});
+  Arguments a = Parse("delete", args,
+                      {{"v", true}, {"ve", false}, {"va", false}, {"f", false}, {"reg:64", false}});
   if (a.positional.size() != 1) Usage("delete", "give one key name");
   if (a.Has("v") + a.Has("ve") + a.Has("va") > 1) Usage("delete", "give one of /v, /ve and /va");
   quaver_machine::UseMachine();
@@ -555,8 +585,8 @@ void Delete(const std::vector<std::string>& args) {
     if (name.root == HKEY_LOCAL_MACHINE && name.path.find(u'\\') == std::u16string::npos) {
       Fail("Access is denied.");
     }
-    if (!a.Has("f") && !Confirm("Permanently delete the registry key " + machine::ToUtf8(name.Shown()) +
-                                " (Yes/No)?")) {
+    if (!a.Has("f") && !Confirm("Permanently delete the registry key " +
+                                machine::ToUtf8(name.Shown()) + " (Yes/No)?")) {
       cancelled();
     }
     DeleteTree(name.root, name.path);
@@ -639,8 +669,8 @@ void Run(const std::vector<std::string>& args) {
   static const struct {
     const char* name;
     void (*run)(const std::vector<std::string>&);
-  } operations[] = {{"query", Query}, {"add", Add}, {"delete", Delete}, {"export", Export},
-                    {"import", Import}};
+  } operations[] = {
+      {"query", Query}, {"add", Add}, {"delete", Delete}, {"export", Export}, {"import", Import}};
   std::vector<std::string> rest(args.begin() + 1, args.end());
   for (const auto& operation : operations) {
     if (Lower(args[0]) != operation.name) continue;
@@ -650,13 +680,14 @@ void Run(const std::vector<std::string>& args) {
     }
     return operation.run(rest);
   }
-  throw ToolFailure("ERROR: Invalid syntax: unknown operation " + args[0] +
-                        ".\nType \"REG /?\" for usage.",
-                    ToolFailure::kUsage);
+  throw ToolFailure(
+      "ERROR: Invalid syntax: unknown operation " + args[0] + ".\nType \"REG /?\" for usage.",
+      ToolFailure::kUsage);
 }
 
 void AddRegistryCommands(CLI::App& app) {
-  CLI::App* reg = app.add_subcommand("reg", "Query and change the image's registry, as reg.exe does");
+  CLI::App* reg =
+      app.add_subcommand("reg", "Query and change the image's registry, as reg.exe does");
   reg->footer(kUsage);
   reg->prefix_command();
   reg->fallthrough(false);  // everything after "reg" is its own

@@ -17,11 +17,16 @@ using quaver_machine::ToolFailure;
 
 std::string ServiceErrorText(DWORD error) {
   switch (error) {
-    case ERROR_ACCESS_DENIED: return "Access is denied.";
-    case ERROR_INVALID_NAME: return "The specified service name is invalid.";
-    case ERROR_INVALID_DATA: return machine::services::LastServicesError();
-    case ERROR_INVALID_SERVICE_CONTROL: return "The requested control is not valid for this service.";
-    case ERROR_SERVICE_ALREADY_RUNNING: return "An instance of the service is already running.";
+    case ERROR_ACCESS_DENIED:
+      return "Access is denied.";
+    case ERROR_INVALID_NAME:
+      return "The specified service name is invalid.";
+    case ERROR_INVALID_DATA:
+      return machine::services::LastServicesError();
+    case ERROR_INVALID_SERVICE_CONTROL:
+      return "The requested control is not valid for this service.";
+    case ERROR_SERVICE_ALREADY_RUNNING:
+      return "An instance of the service is already running.";
     case ERROR_SERVICE_DISABLED:
       return "The service cannot be started, either because it is disabled or because it has no "
              "enabled devices associated with it.";
@@ -29,8 +34,10 @@ std::string ServiceErrorText(DWORD error) {
       return "The specified service does not exist as an installed service.";
     case ERROR_SERVICE_CANNOT_ACCEPT_CTRL:
       return "The service cannot accept control messages at this time.";
-    case ERROR_SERVICE_NOT_ACTIVE: return "The service has not been started.";
-    default: return quaver_machine::WindowsErrorText(error);
+    case ERROR_SERVICE_NOT_ACTIVE:
+      return "The service has not been started.";
+    default:
+      return quaver_machine::WindowsErrorText(error);
   }
 }
 
@@ -56,8 +63,8 @@ class Handle {
 };
 
 const char* StateText(DWORD state) {
-  static const char* const names[] = {"UNKNOWN",      "STOPPED",          "START_PENDING",
-                                      "STOP_PENDING", "RUNNING",          "CONTINUE_PENDING",
+  static const char* const names[] = {"UNKNOWN",       "STOPPED", "START_PENDING",
+                                      "STOP_PENDING",  "RUNNING", "CONTINUE_PENDING",
                                       "PAUSE_PENDING", "PAUSED"};
   return state < std::size(names) ? names[state] : "UNKNOWN";
 }
@@ -168,7 +175,8 @@ void QueryConfig(const std::string& name) {
             << "        BINARY_PATH_NAME   : " << file.GetOr(section, "BinaryPath", "") << "\n"
             << "        LOAD_ORDER_GROUP   : \n"
             << "        TAG                : 0\n"
-            << "        DISPLAY_NAME       : " << file.GetOr(section, "DisplayName", section) << "\n"
+            << "        DISPLAY_NAME       : " << file.GetOr(section, "DisplayName", section)
+            << "\n"
             << "        DEPENDENCIES       : \n"
             << "        SERVICE_START_NAME : LocalSystem\n";
 }
@@ -235,7 +243,8 @@ void RunQuery(const std::vector<std::string>& args) {
 const Operation kOperations[] = {
     {"query", kQueryUsage, RunQuery},
     {"qc", kQcUsage, [](const std::vector<std::string>& a) { RunNamed(a, QueryConfig, kQcUsage); }},
-    {"start", kStartUsage, [](const std::vector<std::string>& a) { RunNamed(a, Start, kStartUsage); }},
+    {"start", kStartUsage,
+     [](const std::vector<std::string>& a) { RunNamed(a, Start, kStartUsage); }},
     {"stop", kStopUsage, [](const std::vector<std::string>& a) { RunNamed(a, Stop, kStopUsage); }},
 };
 
@@ -261,7 +270,8 @@ void Run(const std::vector<std::string>& args) {
 }
 
 void AddServiceCommands(CLI::App& app) {
-  CLI::App* sc = app.add_subcommand("sc", "Query, start and stop the image's services, as sc.exe does");
+  CLI::App* sc =
+      app.add_subcommand("sc", "Query, start and stop the image's services, as sc.exe does");
   sc->footer(kUsage);
   sc->prefix_command();
   sc->fallthrough(false);  // everything after "sc" is its own

@@ -79,8 +79,9 @@ std::string WindowsErrorText(DWORD error) {
       {267, "The directory name is invalid."},
       {1060, "The specified service does not exist as an installed service."},
       {1332, "No mapping between account names and security IDs was done."},
-      {1358, "Unable to complete the requested operation because of either a catastrophic media "
-             "failure or a data structure corruption on the disk."},
+      {1358,
+       "Unable to complete the requested operation because of either a catastrophic media "
+       "failure or a data structure corruption on the disk."},
       {1722, "The RPC server is unavailable."},
   };
   const auto it = texts.find(error);

@@ -1,7 +1,6 @@
 #include "tools/quaver-setup/QuaverSetup.h"
 
 #include <CLI/CLI.hpp>
-
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -81,7 +80,8 @@ bool ChooseSites(const Options& o, IQVSetupCore& core, SetupUi& ui, std::ostream
     status = kFailed;
     return false;
   }
-  for (uint32_t i = 0; i < list.allSites.GetCount(); ++i) list.allSites.GetValueAt(i).enabled = false;
+  for (uint32_t i = 0; i < list.allSites.GetCount(); ++i)
+    list.allSites.GetValueAt(i).enabled = false;
   list.enableAll = o.sites == "all";
   if (!list.enableAll) {
     std::stringstream ids(o.sites);
@@ -113,8 +113,10 @@ int Report(const IQVSetupCore& core, std::ostream& out) {
     return kFailed;
   }
   if (core.report.GetLength() != 0) {
-    out << ForTerminal("IIS Quaver Pro v4.0 is installed successfully with the following "
-                       "omissions:\r\n\r\n" + Widen(core.report))
+    out << ForTerminal(
+               "IIS Quaver Pro v4.0 is installed successfully with the following "
+               "omissions:\r\n\r\n" +
+               Widen(core.report))
         << "\n";
     return kInstalledWithOmissions;
   }
@@ -134,8 +136,8 @@ int Install(const Options& o, std::ostream& out, std::ostream& err, bool drawPro
   ConsoleSetupUi ui(err, drawProgress);
   IQVSetupCore core(&ui);
   core.installDir = FromUtf8(o.dir);
-  core.extensibilityMode = o.mode == "pipeline" ? IQVSetupCore::ModePipeline
-                                                : IQVSetupCore::ModeIsapi;
+  core.extensibilityMode =
+      o.mode == "pipeline" ? IQVSetupCore::ModePipeline : IQVSetupCore::ModeIsapi;
   core.createIisBackup = !o.noBackup;
   core.addWebRootAccess = !o.noWebRootAccess;
   core.allowScriptExecution = !o.noScriptExecution;

@@ -1,7 +1,6 @@
 #include "tools/quaver-setup/WindowMode.h"
 
 #include <CLI/CLI.hpp>
-
 #include <algorithm>
 #include <filesystem>
 
@@ -13,7 +12,9 @@
 namespace quaver_setup {
 
 bool WantsWindow(const std::vector<std::string>& args) {
-  auto asks = [&args](const char* flag) { return std::find(args.begin(), args.end(), flag) != args.end(); };
+  auto asks = [&args](const char* flag) {
+    return std::find(args.begin(), args.end(), flag) != args.end();
+  };
   return !asks("--unattended") && !asks("--help") && !asks("-h") && HasWindowDisplay();
 }
 
@@ -35,7 +36,8 @@ int RunWindow(int argc, char** argv, const std::vector<std::string>& args, std::
   MediaDrive drive;
   std::string error;
   if (!drive.Mount(machine::RequireMachine().Root(),
-                   media.empty() ? std::filesystem::current_path() : std::filesystem::path(media), error)) {
+                   media.empty() ? std::filesystem::current_path() : std::filesystem::path(media),
+                   error)) {
     err << "quaver-setup: " << error << "\n";
     return kFailed;
   }

@@ -27,12 +27,22 @@ namespace {
 enum { kEdit = 10, kCheck = 11, kList = 12, kBar = 13, kLabel = 14 };
 
 DialogTemplate Exterior(UINT id) {
-  return DialogTemplate{id, 286, 162, u"Probe", u"MS Shell Dlg", 8,
+  return DialogTemplate{id,
+                        286,
+                        162,
+                        u"Probe",
+                        u"MS Shell Dlg",
+                        8,
                         {{20, ControlKind::Static, u"Exterior", 115, 8, 160, 20, StyleBold}}};
 }
 
 DialogTemplate Interior() {
-  return DialogTemplate{201, 286, 117, u"Probe", u"MS Shell Dlg", 8,
+  return DialogTemplate{201,
+                        286,
+                        117,
+                        u"Probe",
+                        u"MS Shell Dlg",
+                        8,
                         {{kEdit, ControlKind::Edit, u"", 7, 5, 200, 12, StyleNone},
                          {kCheck, ControlKind::CheckBox, u"Check me", 7, 22, 200, 10, StyleNone},
                          {kList, ControlKind::ListView, u"", 7, 36, 270, 40, StyleReport},

@@ -37,7 +37,8 @@ namespace {
 // a person.
 class AnsweringHost : public QtWizardHost {
  public:
-  int MessageBox(const CPropertyPage*, const CSPWString& text, const CSPWString& caption, UINT) override {
+  int MessageBox(const CPropertyPage*, const CSPWString& text, const CSPWString& caption,
+                 UINT) override {
     boxes.push_back(wizardtest::Utf8(caption) + ": " + wizardtest::Utf8(text));
     return IDOK;
   }
@@ -56,7 +57,8 @@ class Screenshots {
   void Take(QWidget& window, const char* name) {
     if (folder.isEmpty()) return;
     QCoreApplication::processEvents();
-    EXPECT_TRUE(window.grab().save(folder + QLatin1Char('/') + QLatin1String(name) + ".png")) << name;
+    EXPECT_TRUE(window.grab().save(folder + QLatin1Char('/') + QLatin1String(name) + ".png"))
+        << name;
   }
 
  private:
@@ -70,7 +72,8 @@ T* Find(QWidget& root, const QString& name) {
 
 QWidget* Control(QtSheetWindow& window, int id) {
   QtPageView* view = window.ActiveView();
-  return view != nullptr ? view->findChild<QWidget*>(QStringLiteral("control_%1").arg(id)) : nullptr;
+  return view != nullptr ? view->findChild<QWidget*>(QStringLiteral("control_%1").arg(id))
+                         : nullptr;
 }
 
 void ClickButton(QtSheetWindow& window, const char* name) {
@@ -88,7 +91,8 @@ void ClickBox(QtSheetWindow& window, int id) {
 
 QString HeaderTitle(QtSheetWindow& window) {
   QWidget* header = Find<QWidget>(window, QStringLiteral("header"));
-  return header->isVisible() ? Find<QLabel>(window, QStringLiteral("headerTitle"))->text() : QString();
+  return header->isVisible() ? Find<QLabel>(window, QStringLiteral("headerTitle"))->text()
+                             : QString();
 }
 
 TEST(FolderBrowserWindow, ShowsTheSimulatedServersDrivesAndFolders) {
@@ -112,7 +116,8 @@ void PlaceDemoMedia(WizardTestImage& image) {
     QFile file(QStringLiteral(QUAVER_DEMO_MEDIA "/") + QLatin1String(name));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name;
     const QByteArray bytes = file.readAll();
-    image.WriteHostFile(std::string("drive_c/") + name, std::string(bytes.constData(), bytes.size()));
+    image.WriteHostFile(std::string("drive_c/") + name,
+                        std::string(bytes.constData(), bytes.size()));
   }
 }
 
@@ -213,7 +218,8 @@ TEST_P(SetupWizardWindow, ClickThroughFromWelcomeToFinishInstallsTheProduct) {
   const std::string iis =
       image.ReadHostFile("drive_c/Windows/System32/inetsrv/config/applicationHost.config");
   EXPECT_NE(iis.find(c.modeButton == 1021 ? "QuaverModule" : "iquaver.dll"), std::string::npos);
-  EXPECT_NE(image.ReadHostFile("shell.log").find("file=C:\\Program Files\\Corvane\\Quaver\\iquaverctlld.exe"),
+  EXPECT_NE(image.ReadHostFile("shell.log")
+                .find("file=C:\\Program Files\\Corvane\\Quaver\\iquaverctlld.exe"),
             std::string::npos);
 }
 
