@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake g++ make pkg-config zlib1g-dev libdeflate-dev libpugixml-dev nlohmann-json3-dev libcli11-dev
           libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev liblnk-utils
-          qt6-base-dev xvfb xauth)
+          qt6-base-dev xvfb xauth ccache)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
