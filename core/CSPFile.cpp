@@ -27,8 +27,8 @@ bool CSPFile::OpenWith(const void* fileName, bool wide, uint32_t mode, DWORD dis
   if (fileName == nullptr) return Fail("Passed null pointer as a filename");
   DWORD access = AccessFromMode(mode);
   DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
-  HANDLE opened = wide ? CreateFileW(static_cast<const char16_t*>(fileName), access, share, nullptr,
-                                     disposition, FILE_ATTRIBUTE_NORMAL, nullptr)
+  HANDLE opened = wide ? CreateFileW(as_wcstr(static_cast<const char16_t*>(fileName)), access,
+                                     share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr)
                        : CreateFileA(static_cast<const char*>(fileName), access, share, nullptr,
                                      disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (opened == INVALID_HANDLE_VALUE || opened == nullptr) return Fail("Cannot open file");

@@ -657,7 +657,7 @@ bool CSPString::Utf8ToWide(CSPWString& out) const {
   std::unique_ptr<char16_t[]> units(new (std::nothrow) char16_t[count]);
   if (!units) CSPThrowOutOfMemory();
   const int converted = MultiByteToWideChar(CP_UTF8, 0, GetString(), static_cast<int>(count),
-                                            units.get(), static_cast<int>(count));
+                                            as_wcstr(units.get()), static_cast<int>(count));
   if (converted <= 0) return false;
   out.Clear();
   out.Append(units.get(), static_cast<uint32_t>(converted));
@@ -676,7 +676,7 @@ bool CSPWString::WideToUtf8(CSPString& out) const {
   std::unique_ptr<char[]> bytes(new (std::nothrow) char[size_t(count) * 3]);
   if (!bytes) CSPThrowOutOfMemory();
   const int converted =
-      WideCharToMultiByte(CP_UTF8, 0, GetString(), static_cast<int>(count), bytes.get(),
+      WideCharToMultiByte(CP_UTF8, 0, as_wcstr(GetString()), static_cast<int>(count), bytes.get(),
                           static_cast<int>(count * 3), nullptr, nullptr);
   if (converted <= 0) return false;
   out.Clear();

@@ -26,7 +26,8 @@ CSPWString LookUp(const CSPWString& name) {
   for (;;) {
     std::unique_ptr<char16_t[]> buffer(new (std::nothrow) char16_t[size]);
     if (!buffer) CSPThrowOutOfMemory();
-    const DWORD count = GetEnvironmentVariableW(name.GetString(), buffer.get(), size);
+    const DWORD count =
+        GetEnvironmentVariableW(as_wcstr(name.GetString()), as_wcstr(buffer.get()), size);
     CSPWString value;
     if (count < size) {  // 0: undefined or empty
       value.Append(buffer.get(), count);

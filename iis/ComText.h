@@ -8,7 +8,7 @@
 class ComText {
  public:
   explicit ComText(const CSPWString& text)
-      : bstr(SysAllocStringLen(text.GetString(), text.GetLength())) {}
+      : bstr(SysAllocStringLen(as_wcstr(text.GetString()), text.GetLength())) {}
   ~ComText() { SysFreeString(bstr); }
   ComText(const ComText&) = delete;
   ComText& operator=(const ComText&) = delete;
@@ -20,7 +20,7 @@ class ComText {
   static CSPWString Take(BSTR returned) {
     CSPWString text;
     if (returned != nullptr) {
-      text.Append(returned, SysStringLen(returned));
+      text.Append(as_u16cstr(returned), SysStringLen(returned));
       SysFreeString(returned);
     }
     return text;

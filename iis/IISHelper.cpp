@@ -129,7 +129,7 @@ bool IISHelper::Backup(const CSPWString& name) {
   if (!BackupConfigFile(name, FileBackup::Take)) return false;
   if (metabase == nullptr) return true;
   CloseOpenKey();
-  return SUCCEEDED(metabase->Backup(name, MD_BACKUP_NEXT_VERSION,
+  return SUCCEEDED(metabase->Backup(as_wcstr(name), MD_BACKUP_NEXT_VERSION,
                                     MD_BACKUP_SAVE_FIRST | MD_BACKUP_FORCE_BACKUP));
 }
 
@@ -138,7 +138,7 @@ bool IISHelper::Restore(const CSPWString& name) {
   if (!BackupConfigFile(name, FileBackup::Restore)) return false;
   if (metabase == nullptr) return true;
   CloseOpenKey();
-  return SUCCEEDED(metabase->Restore(name, MD_BACKUP_HIGHEST_VERSION, 0));
+  return SUCCEEDED(metabase->Restore(as_wcstr(name), MD_BACKUP_HIGHEST_VERSION, 0));
 }
 
 bool IISHelper::DeleteBackup(const CSPWString& name) {
@@ -146,5 +146,5 @@ bool IISHelper::DeleteBackup(const CSPWString& name) {
   if (!BackupConfigFile(name, FileBackup::Delete)) return false;
   if (metabase == nullptr) return true;
   CloseOpenKey();
-  return SUCCEEDED(metabase->DeleteBackup(name, MD_BACKUP_HIGHEST_VERSION));
+  return SUCCEEDED(metabase->DeleteBackup(as_wcstr(name), MD_BACKUP_HIGHEST_VERSION));
 }

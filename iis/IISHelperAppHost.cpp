@@ -211,7 +211,7 @@ bool IISHelper::CreateElement(const CSPWString& name) {
   VARIANT value;
   VariantInit(&value);
   value.vt = VT_BSTR;
-  value.bstrVal = SysAllocStringLen(name.GetString(), name.GetLength());
+  value.bstrVal = SysAllocStringLen(as_wcstr(name.GetString()), name.GetLength());
   const HRESULT hr = property->put_Value(value);
   VariantClear(&value);
   if (FAILED(hr)) return false;

@@ -42,7 +42,7 @@ bool IISHelper::BackupConfigFile(const CSPWString& name, FileBackup step) {
     case FileBackup::Restore:
       return CopyWholeFile(backup, file);
     case FileBackup::Delete:
-      return DeleteFileW(backup) != FALSE;
+      return DeleteFileW(as_wcstr(backup)) != FALSE;
   }
   return false;
 }

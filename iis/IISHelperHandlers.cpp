@@ -12,7 +12,7 @@ bool SetText(IISHelper& iis, const char16_t* name, const CSPWString& text,
   VARIANT value;
   VariantInit(&value);
   value.vt = VT_BSTR;
-  value.bstrVal = SysAllocStringLen(written.GetString(), written.GetLength());
+  value.bstrVal = SysAllocStringLen(as_wcstr(written.GetString()), written.GetLength());
   const bool set = iis.SetElementProperty(name, value);
   VariantClear(&value);
   return set;

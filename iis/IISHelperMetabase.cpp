@@ -42,8 +42,8 @@ std::vector<char16_t> JoinMultiString(const CSPList<CSPWString>& strings) {
 bool IISHelper::OpenKey(const CSPWString& path) {
   if (metabase == nullptr || !CloseOpenKey()) return false;
   METADATA_HANDLE handle = 0;
-  if (FAILED(metabase->OpenKey(METADATA_MASTER_ROOT_HANDLE, path, kReadWrite, kOpenTimeOut,
-                               &handle))) {
+  if (FAILED(metabase->OpenKey(METADATA_MASTER_ROOT_HANDLE, as_wcstr(path), kReadWrite,
+                               kOpenTimeOut, &handle))) {
     return false;
   }
   openKeyHandle = handle;
@@ -59,11 +59,11 @@ bool IISHelper::CloseKey() {
 }
 
 bool IISHelper::AddKey(const CSPWString& path) {
-  return HasOpenKey() && SUCCEEDED(metabase->AddKey(openKeyHandle, path));
+  return HasOpenKey() && SUCCEEDED(metabase->AddKey(openKeyHandle, as_wcstr(path)));
 }
 
 bool IISHelper::DeleteKey(const CSPWString& path) {
-  return HasOpenKey() && SUCCEEDED(metabase->DeleteKey(openKeyHandle, path));
+  return HasOpenKey() && SUCCEEDED(metabase->DeleteKey(openKeyHandle, as_wcstr(path)));
 }
 
 bool IISHelper::EnumKeys(CSPList<CSPWString>& keys, const CSPWString& path) {
@@ -71,7 +71,7 @@ bool IISHelper::EnumKeys(CSPList<CSPWString>& keys, const CSPWString& path) {
   if (!HasOpenKey()) return false;
   char16_t name[METADATA_MAX_NAME_LEN + 1];
   for (DWORD index = 0;; ++index) {
-    const HRESULT hr = metabase->EnumKeys(openKeyHandle, path, name, index);
+    const HRESULT hr = metabase->EnumKeys(openKeyHandle, as_wcstr(path), as_wcstr(name), index);
     if (hr == HRESULT_FROM_WIN32(ERROR_NO_MORE_ITEMS)) return true;
     if (FAILED(hr)) {
       keys.RemoveAll(true);
@@ -85,12 +85,14 @@ bool IISHelper::GetDataPaths(uint32_t id, CSPList<CSPWString>& paths, const CSPW
   if (!HasOpenKey()) return false;
   std::vector<char16_t> buffer(1);
   DWORD required = 0;
-  HRESULT hr = metabase->GetDataPaths(openKeyHandle, path, id, ALL_METADATA,
-                                      static_cast<DWORD>(buffer.size()), buffer.data(), &required);
+  HRESULT hr =
+      metabase->GetDataPaths(openKeyHandle, as_wcstr(path), id, ALL_METADATA,
+                             static_cast<DWORD>(buffer.size()), as_wcstr(buffer.data()), &required);
   if (IsBufferTooSmall(hr)) {
     buffer.assign(required, 0);
-    hr = metabase->GetDataPaths(openKeyHandle, path, id, ALL_METADATA,
-                                static_cast<DWORD>(buffer.size()), buffer.data(), &required);
+    hr = metabase->GetDataPaths(openKeyHandle, as_wcstr(path), id, ALL_METADATA,
+                                static_cast<DWORD>(buffer.size()), as_wcstr(buffer.data()),
+                                &required);
   }
   if (FAILED(hr)) return false;
   CSPList<CSPWString> found;
@@ -111,12 +113,12 @@ HRESULT IISHelper::ReadData(uint32_t id, uint32_t dataType, const CSPWString& pa
     record = METADATA_RECORD{};
     record.dwMDIdentifier = id;
     record.dwMDAttributes = METADATA_NO_ATTRIBUTES;
-    record.dwMDUserType = ALL_METADATA_USER_TYPE;
+    record.dwMDUserType = ALL_METADATA;
     record.dwMDDataType = dataType;
     record.dwMDDataLen = static_cast<DWORD>(buffer.size());
     record.pbMDData = buffer.data();
     DWORD required = 0;
-    const HRESULT hr = metabase->GetData(openKeyHandle, path, &record, &required);
+    const HRESULT hr = metabase->GetData(openKeyHandle, as_wcstr(path), &record, &required);
     if (attempt > 0 || !IsBufferTooSmall(hr)) return hr;
     buffer.assign(required, 0);
   }
@@ -132,7 +134,7 @@ bool IISHelper::WriteData(uint32_t id, uint32_t dataType, uint32_t attributes, u
   record.dwMDDataType = dataType;
   record.dwMDDataLen = bytes;
   record.pbMDData = static_cast<unsigned char*>(const_cast<void*>(data));
-  return SUCCEEDED(metabase->SetData(openKeyHandle, path, &record));
+  return SUCCEEDED(metabase->SetData(openKeyHandle, as_wcstr(path), &record));
 }
 
 bool IISHelper::GetStringData(uint32_t id, CSPWString& value, uint32_t& attributes,
@@ -196,5 +198,6 @@ bool IISHelper::SetDwordData(uint32_t id, uint32_t value, uint32_t attributes, u
 }
 
 bool IISHelper::DeleteData(uint32_t id, const CSPWString& path) {
-  return HasOpenKey() && SUCCEEDED(metabase->DeleteData(openKeyHandle, path, id, ALL_METADATA));
+  return HasOpenKey() &&
+         SUCCEEDED(metabase->DeleteData(openKeyHandle, as_wcstr(path), id, ALL_METADATA));
 }

@@ -14,7 +14,7 @@ bool IISHelper::AddGlobalModule(const CSPWString& moduleName, const CSPWString& 
   VARIANT value;
   VariantInit(&value);
   value.vt = VT_BSTR;
-  value.bstrVal = SysAllocStringLen(image.GetString(), image.GetLength());
+  value.bstrVal = SysAllocStringLen(as_wcstr(image.GetString()), image.GetLength());
   const bool set = SetElementProperty(u"image", value);
   VariantClear(&value);
   return set && LockAndAppend();

@@ -65,10 +65,10 @@ CSPWString IISHelper::ScriptMapExecutable(const CSPWString& executable) const {
   if (majorVersion >= 7) return executable;
   const CSPWString quoted = u"\"" + executable + u"\"";
   if (majorVersion == 6) return quoted;
-  const DWORD needed = GetShortPathNameW(executable, nullptr, 0);
+  const DWORD needed = GetShortPathNameW(as_wcstr(executable), nullptr, 0);
   if (needed == 0) return quoted;
   std::vector<char16_t> shortPath(needed, 0);
-  const DWORD written = GetShortPathNameW(executable, shortPath.data(), needed);
+  const DWORD written = GetShortPathNameW(as_wcstr(executable), as_wcstr(shortPath.data()), needed);
   if (written == 0 || written >= needed) return quoted;
   return CSPWString(shortPath.data());
 }

@@ -120,7 +120,7 @@ bool WSAccessList::Load(const CSPString& shownName, const char* narrowName,
   PACL sacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   PACL* wanted = listKind == Dacl ? &dacl : &sacl;
-  DWORD error = wideName ? GetNamedSecurityInfoW(wideName, type, info, nullptr, nullptr,
+  DWORD error = wideName ? GetNamedSecurityInfoW(as_wcstr(wideName), type, info, nullptr, nullptr,
                                                  listKind == Dacl ? wanted : nullptr,
                                                  listKind == Sacl ? wanted : nullptr, &descriptor)
                 : narrowName
@@ -181,8 +181,8 @@ bool WSAccessList::Save(const CSPString& shownName, const char* narrowName,
   // The functions take the name as a writable pointer without writing it.
   if (wideName) {
     CSPWString copy(wideName);
-    error = SetNamedSecurityInfoW(const_cast<char16_t*>(copy.GetString()), type, info, nullptr,
-                                  nullptr, dacl, sacl);
+    error = SetNamedSecurityInfoW(as_wcstr(const_cast<char16_t*>(copy.GetString())), type, info,
+                                  nullptr, nullptr, dacl, sacl);
   } else if (narrowName) {
     CSPString copy(narrowName);
     error = SetNamedSecurityInfoA(const_cast<char*>(copy.GetString()), type, info, nullptr, nullptr,

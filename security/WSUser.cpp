@@ -164,7 +164,8 @@ bool WSUser::SetNameWide(const CSPWString& text) {
   DWORD sidSize = 0;
   DWORD domainSize = 0;
   SID_NAME_USE use = SidTypeUnknown;
-  LookupAccountNameW(domain, name, nullptr, &sidSize, nullptr, &domainSize, &use);
+  LookupAccountNameW(as_wcstr(domain), as_wcstr(name), nullptr, &sidSize, nullptr, &domainSize,
+                     &use);
   if (sidSize == 0) {
     lastError = CSPString("User '") + name + "' does not exist";
     Reset();
@@ -183,7 +184,8 @@ bool WSUser::SetNameWide(const CSPWString& text) {
     lastError = kOutOfMemory;
     return false;
   }
-  if (!LookupAccountNameW(domain, name, sid, &sidSize, domainBuffer.Get(), &domainSize, &use)) {
+  if (!LookupAccountNameW(as_wcstr(domain), as_wcstr(name), sid, &sidSize,
+                          as_wcstr(domainBuffer.Get()), &domainSize, &use)) {
     lastError =
         CSPString("A system error occured while retrieving security identifier for user '") + name +
         "'";
@@ -215,7 +217,7 @@ bool WSUser::LookupSid() {
   DWORD nameSize = 0;
   DWORD domainSize = 0;
   SID_NAME_USE use = SidTypeUnknown;
-  LookupAccountSidW(domain, sid, nullptr, &nameSize, nullptr, &domainSize, &use);
+  LookupAccountSidW(as_wcstr(domain), sid, nullptr, &nameSize, nullptr, &domainSize, &use);
   if (nameSize == 0) {
     if (GetLastError() == ERROR_NONE_MAPPED) {
       domain.Clear();
@@ -234,8 +236,8 @@ bool WSUser::LookupSid() {
     lastError = kOutOfMemory;
     return false;
   }
-  if (!LookupAccountSidW(domain, sid, nameBuffer.Get(), &nameSize, domainBuffer.Get(), &domainSize,
-                         &use)) {
+  if (!LookupAccountSidW(as_wcstr(domain), sid, as_wcstr(nameBuffer.Get()), &nameSize,
+                         as_wcstr(domainBuffer.Get()), &domainSize, &use)) {
     Reset();
     lastError = "A system error occured while retrieving user name from security identifier";
     return false;

@@ -16,16 +16,16 @@ const char16_t kUninstallObject[] =
     u"MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\IIS Quaver";
 
 bool IsDirectory(const CSPWString& path) {
-  const DWORD attributes = GetFileAttributesW(path);
+  const DWORD attributes = GetFileAttributesW(as_wcstr(path));
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool CreatedOrThere(const CSPWString& path, LPSECURITY_ATTRIBUTES security) {
-  return CreateDirectoryW(path, security) || GetLastError() == ERROR_ALREADY_EXISTS;
+  return CreateDirectoryW(as_wcstr(path), security) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
 bool SystemFolderFits(char16_t (&buffer)[MAX_PATH]) {
-  const UINT length = GetSystemDirectoryW(buffer, MAX_PATH);
+  const UINT length = GetSystemDirectoryW(as_wcstr(buffer), MAX_PATH);
   return length != 0 && length < MAX_PATH;
 }
 
@@ -67,7 +67,7 @@ bool IQVSetupCore::CheckDiskSpace() {
   ULARGE_INTEGER free{};
   const CSPWString drive =
       installDir.Mid(0, installDir.GetLength() < 2 ? installDir.GetLength() : 2);
-  if (!GetDiskFreeSpaceExW(drive, &available, &total, &free)) {
+  if (!GetDiskFreeSpaceExW(as_wcstr(drive), &available, &total, &free)) {
     Message(u"Cannot retrieve disk free space information.\nSetup cannot continue.", kFatal,
             kError);
     return false;
@@ -144,27 +144,27 @@ bool IQVSetupCore::CreateDirectories() {
 }
 
 void IQVSetupCore::RemoveDirectories() {
-  RemoveDirectoryW(rootDir + u"\\Quaver");
+  RemoveDirectoryW(as_wcstr(rootDir + u"\\Quaver"));
   StepProgress(-1);
-  RemoveDirectoryW(rootDir);
+  RemoveDirectoryW(as_wcstr(rootDir));
   StepProgress(-1);
 }
 
 bool IQVSetupCore::RemoveModulesFolder(const CSPWString& path) {
   WIN32_FIND_DATAW entry{};
-  HANDLE listing = FindFirstFileW(path + u"\\*.*", &entry);
+  HANDLE listing = FindFirstFileW(as_wcstr(path + u"\\*.*"), &entry);
   if (listing == INVALID_HANDLE_VALUE) return false;
   do {
-    const CSPWString name(entry.cFileName);
+    const CSPWString name(as_u16cstr(entry.cFileName));
     const CSPWString full = path + u"\\" + name;
     if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
       if (name != u"." && name != u"..") RemoveModulesFolder(full);
     } else {
-      DeleteFileW(full);
+      DeleteFileW(as_wcstr(full));
     }
   } while (FindNextFileW(listing, &entry));
   FindClose(listing);
-  RemoveDirectoryW(path);
+  RemoveDirectoryW(as_wcstr(path));
   return true;
 }
 
@@ -172,7 +172,7 @@ CSPWString IQVSetupCore::GetDefaultBaseDir() {
   char16_t buffer[MAX_PATH] = {};
   // The system folder stands in when there is no Program Files folder; with
   // neither, the field starts empty rather than with a half-written path.
-  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, buffer)) &&
+  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, as_wcstr(buffer))) &&
       !SystemFolderFits(buffer)) {
     buffer[0] = u'\0';
   }

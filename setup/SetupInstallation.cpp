@@ -26,7 +26,7 @@ void ConnectForBackup(IISHelper& iis, int32_t mode) {
 }
 
 bool IsDirectory(const CSPWString& path) {
-  const DWORD attributes = GetFileAttributesW(path);
+  const DWORD attributes = GetFileAttributesW(as_wcstr(path));
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 

@@ -77,16 +77,16 @@ bool IQVSetupCore::RegisterProduct() {
 void IQVSetupCore::UnregisterProduct() {
   HKEY software = nullptr;
   HKEY maker = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software", 0, KEY_ALL_ACCESS, &software) ==
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, as_wcstr(u"Software"), 0, KEY_ALL_ACCESS, &software) ==
           ERROR_SUCCESS &&
-      RegOpenKeyExW(software, u"Corvane", 0, KEY_ALL_ACCESS, &maker) == ERROR_SUCCESS) {
-    RegDeleteKeyW(maker, u"Quaver");
+      RegOpenKeyExW(software, as_wcstr(u"Corvane"), 0, KEY_ALL_ACCESS, &maker) == ERROR_SUCCESS) {
+    RegDeleteKeyW(maker, as_wcstr(u"Quaver"));
     DWORD subKeys = 0;
     DWORD values = 0;
     if (RegQueryInfoKeyW(maker, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values,
                          nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
         subKeys == 0 && values == 0) {
-      RegDeleteKeyW(software, u"Corvane");
+      RegDeleteKeyW(software, as_wcstr(u"Corvane"));
     }
   }
   if (maker != nullptr) RegCloseKey(maker);
@@ -126,7 +126,7 @@ bool IQVSetupCore::CreateDesktopIcon() {
   PIDLIST_ABSOLUTE location = nullptr;
   char16_t desktop[MAX_PATH] = {};
   if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOPDIRECTORY, &location))) return false;
-  const bool found = SHGetPathFromIDListW(location, desktop);
+  const bool found = SHGetPathFromIDListW(location, as_wcstr(desktop));
   ILFree(location);
   if (!found) return false;
   CSPWString linkPath = WithBackslash(CSPWString(desktop)) + u"IIS Quaver Control Center.lnk";
@@ -138,11 +138,12 @@ bool IQVSetupCore::CreateDesktopIcon() {
   IShellLinkW* link = static_cast<IShellLinkW*>(object);
   IPersistFile* file = nullptr;
   const bool saved =
-      SUCCEEDED(link->SetDescription(u"IIS Quaver Control Center")) &&
-      SUCCEEDED(link->SetIconLocation(target, 0)) &&
-      SUCCEEDED(link->SetWorkingDirectory(installDir)) && SUCCEEDED(link->SetPath(target)) &&
+      SUCCEEDED(link->SetDescription(as_wcstr(u"IIS Quaver Control Center"))) &&
+      SUCCEEDED(link->SetIconLocation(as_wcstr(target), 0)) &&
+      SUCCEEDED(link->SetWorkingDirectory(as_wcstr(installDir))) &&
+      SUCCEEDED(link->SetPath(as_wcstr(target))) &&
       SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
-      SUCCEEDED(file->Save(linkPath, TRUE));
+      SUCCEEDED(file->Save(as_wcstr(linkPath), TRUE));
   if (file != nullptr) file->Release();
   link->Release();
   return saved;

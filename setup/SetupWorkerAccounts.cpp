@@ -36,7 +36,8 @@ bool ResolvePoolAccount(const CSPWString& poolName, WSUser& account) {
   char16_t domain[256];
   DWORD domainSize = 256;
   SID_NAME_USE use = SidTypeUnknown;
-  return LookupAccountNameW(nullptr, fullName, sid, &sidSize, domain, &domainSize, &use) &&
+  return LookupAccountNameW(nullptr, as_wcstr(fullName), sid, &sidSize, as_wcstr(domain),
+                            &domainSize, &use) &&
          account.SetSid(sid) && account.GetName().GetLength() > 0;
 }
 

@@ -34,21 +34,25 @@ template <>
 struct RegistryCalls<char16_t> {
   static constexpr DWORD kFirstQueryBytes = 1024;
   static LSTATUS Open(HKEY parent, const char16_t* subKey, REGSAM access, HKEY* result) {
-    return RegOpenKeyExW(parent, subKey, 0, access, result);
+    return RegOpenKeyExW(parent, as_wcstr(subKey), 0, access, result);
   }
   static LSTATUS Create(HKEY parent, const char16_t* subKey, REGSAM access,
                         LPSECURITY_ATTRIBUTES security, HKEY* result) {
-    return RegCreateKeyExW(parent, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, access, security,
-                           result, nullptr);
+    return RegCreateKeyExW(parent, as_wcstr(subKey), 0, nullptr, REG_OPTION_NON_VOLATILE, access,
+                           security, result, nullptr);
   }
   static LSTATUS Query(HKEY key, const char16_t* name, DWORD* type, BYTE* data, DWORD* size) {
-    return RegQueryValueExW(key, name, nullptr, type, data, size);
+    return RegQueryValueExW(key, as_wcstr(name), nullptr, type, data, size);
   }
   static LSTATUS Set(HKEY key, const char16_t* name, DWORD type, const BYTE* data, DWORD size) {
-    return RegSetValueExW(key, name, 0, type, data, size);
+    return RegSetValueExW(key, as_wcstr(name), 0, type, data, size);
   }
-  static LSTATUS DeleteKey(HKEY key, const char16_t* subKey) { return RegDeleteKeyW(key, subKey); }
-  static LSTATUS DeleteValue(HKEY key, const char16_t* name) { return RegDeleteValueW(key, name); }
+  static LSTATUS DeleteKey(HKEY key, const char16_t* subKey) {
+    return RegDeleteKeyW(key, as_wcstr(subKey));
+  }
+  static LSTATUS DeleteValue(HKEY key, const char16_t* name) {
+    return RegDeleteValueW(key, as_wcstr(name));
+  }
 };
 
 template <class C>

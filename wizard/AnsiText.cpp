@@ -13,6 +13,6 @@ CSPWString AnsiToWide(const char* bytes, uint32_t length) {
   if (needed <= 0) return text;
   std::vector<WCHAR> wide(static_cast<size_t>(needed));
   int written = MultiByteToWideChar(CP_THREAD_ACP, 0, bytes, size, wide.data(), needed);
-  if (written > 0) text.Append(wide.data(), static_cast<uint32_t>(written));
+  if (written > 0) text.Append(as_u16cstr(wide.data()), static_cast<uint32_t>(written));
   return text;
 }

@@ -34,7 +34,7 @@ class CDlgItem {
 
   // List view.
   DWORD extendedStyle = 0;
-  std::vector<HBITMAP> images;  // the normal image list
+  std::vector<PictureId> images;  // the normal image list
   std::vector<ListViewColumn> columns;
   std::vector<ListViewRow> rows;
 

@@ -27,7 +27,7 @@ BOOL CIQVSetupApp::InitInstance() {
 
   if (sheet.pageFinish.launch == 1 && !sheet.core.failed) {
     CSPWString program = sheet.pageInstallPath.destination + u"\\iquaverctlld.exe";
-    ShellExecuteW(nullptr, u"open", program, nullptr, nullptr, SW_SHOW);
+    ShellExecuteW(nullptr, as_wcstr(u"open"), as_wcstr(program), nullptr, nullptr, SW_SHOW);
   }
   header.DeleteObject();
   watermark.DeleteObject();

@@ -17,7 +17,7 @@ BOOL CMainSheet::OnInitDialog() {
   return result;
 }
 
-void CMainSheet::SetUpWizard(HBITMAP header, HBITMAP watermark) {
+void CMainSheet::SetUpWizard(PictureId header, PictureId watermark) {
   CPropertyPage* pages[] = {&pageWelcome,  &pageLicense, &pageInstallPath, &pageMode,
                             &pageWebsites, &pageOptions, &pageProgress,    &pageFinish};
   for (CPropertyPage* page : pages) page->m_psp.dwFlags &= ~static_cast<DWORD>(PSP_HASHELP);

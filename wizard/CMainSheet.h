@@ -36,7 +36,7 @@ class CMainSheet : public CPropertySheet {
 
   // Page and sheet flags, header titles and bitmaps, and the pages in
   // index order: everything between constructing the sheet and its run.
-  void SetUpWizard(HBITMAP header, HBITMAP watermark);
+  void SetUpWizard(PictureId header, PictureId watermark);
 
   // Starts the installation thread on the bound progress controls.
   void StartInstallation();
@@ -53,7 +53,7 @@ class CMainSheet : public CPropertySheet {
   CPageOptions pageOptions;
   CPageProgress pageProgress;
   CPageFinish pageFinish;
-  HICON bigIcon;
+  PictureId bigIcon;
 };
 
 IQVSetupCore& SetupStateOf(const CPropertyPage& page);

@@ -23,8 +23,8 @@ DialogTemplate LicenseTemplate() {
 // The whole file, or false when it cannot be opened, held or read; the
 // page then shows no text and the user can still agree.
 bool ReadLicense(CSPWString& text) {
-  HANDLE file = CreateFileW(u"license.txt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(as_wcstr(u"license.txt"), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   const DWORD size = GetFileSize(file, nullptr);
   std::unique_ptr<char[]> bytes;

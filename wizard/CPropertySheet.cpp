@@ -66,7 +66,7 @@ void CPropertySheet::CancelToClose() {
   dispatcher.Send([this] { cancelIsClose = true; });
 }
 
-void CPropertySheet::SetIcon(HICON icon, BOOL big) {
+void CPropertySheet::SetIcon(PictureId icon, BOOL big) {
   if (big) bigIcon = icon;
 }
 

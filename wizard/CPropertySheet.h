@@ -18,8 +18,8 @@ class WizardHost;
 
 struct PropSheetHeader {
   DWORD dwFlags = PSH_WIZARD;
-  HBITMAP hbmWatermark = 0;
-  HBITMAP hbmHeader = 0;
+  PictureId hbmWatermark = 0;
+  PictureId hbmHeader = 0;
 };
 
 class CPropertySheet {
@@ -53,7 +53,7 @@ class CPropertySheet {
   void SetFinishText(const CSPWString& text);  // PSM_SETFINISHTEXT
   void CancelToClose();                        // PSM_CANCELTOCLOSE
   BOOL PressButton(int button);                // PSM_PRESSBUTTON, sent
-  void SetIcon(HICON icon, BOOL big);          // WM_SETICON
+  void SetIcon(PictureId icon, BOOL big);      // WM_SETICON
   void SetWindowText(const CSPWString& text) { windowText = text; }
   const CSPWString& GetWindowText() const { return windowText; }
   void EndDialog(INT_PTR result);
@@ -63,7 +63,7 @@ class CPropertySheet {
   DWORD GetWizardButtons() const { return buttons; }
   bool IsCancelClose() const { return cancelIsClose; }  // Cancel reads "Close", disabled
   const CSPWString& GetFinishText() const { return finishText; }
-  HICON GetBigIcon() const { return bigIcon; }
+  PictureId GetBigIcon() const { return bigIcon; }
   bool IsEnded() const { return ended; }
   INT_PTR GetResult() const { return result; }
 
@@ -77,7 +77,7 @@ class CPropertySheet {
   CSPWString windowText;
   CSPWString finishText;
   DWORD buttons = PSWIZB_NEXT;
-  HICON bigIcon = 0;
+  PictureId bigIcon = 0;
   int active = -1;
   bool created = false;
   bool cancelIsClose = false;

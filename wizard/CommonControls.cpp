@@ -31,7 +31,7 @@ int CImageList::Add(CBitmap* bitmap, DWORD) {
 
 void CListCtrl::SetImageList(CImageList* list, int which) {
   if (which != LVSIL_NORMAL) return;
-  std::vector<HBITMAP> images = list != nullptr ? list->Images() : std::vector<HBITMAP>();
+  std::vector<PictureId> images = list != nullptr ? list->Images() : std::vector<PictureId>();
   Send([&](CDlgItem& item) { item.images = images; });
 }
 

@@ -11,22 +11,22 @@ class CBitmap {
  public:
   BOOL LoadBitmap(UINT resourceId);  // false for a number with no picture
   BOOL DeleteObject();
-  HBITMAP GetSafeHandle() const { return handle; }
-  operator HBITMAP() const { return handle; }  // NOLINT: as the framework's
+  PictureId GetSafeHandle() const { return handle; }
+  operator PictureId() const { return handle; }  // NOLINT: as the framework's
 
  private:
-  HBITMAP handle = 0;
+  PictureId handle = 0;
 };
 
 class CImageList {
  public:
   BOOL Create(int cx, int cy, UINT flags, int initial, int grow);
   int Add(CBitmap* bitmap, DWORD maskColour);  // index of the image, -1 on failure
-  const std::vector<HBITMAP>& Images() const { return images; }
+  const std::vector<PictureId>& Images() const { return images; }
 
  private:
   bool created = false;
-  std::vector<HBITMAP> images;
+  std::vector<PictureId> images;
 };
 
 class CListCtrl : public CWnd {

@@ -12,7 +12,7 @@ bool AlreadyThere(DWORD error) {
 }
 
 bool MakeLevel(const CSPWString& path) {
-  if (CreateDirectoryW(path.GetString(), nullptr)) return true;
+  if (CreateDirectoryW(as_wcstr(path.GetString()), nullptr)) return true;
   DWORD error = GetLastError();
   // A drive root answers access denied rather than "exists".
   return error == ERROR_ACCESS_DENIED || AlreadyThere(error);
@@ -24,7 +24,8 @@ bool CreateDirectoryPath(const CSPWString& path) {
   // Most calls name a folder that is there already, or one whose parent is:
   // one call settles those. Anything else takes the walk, which gives the
   // same answer for them.
-  if (CreateDirectoryW(path.GetString(), nullptr) || AlreadyThere(GetLastError())) return true;
+  if (CreateDirectoryW(as_wcstr(path.GetString()), nullptr) || AlreadyThere(GetLastError()))
+    return true;
   const uint32_t length = path.GetLength();
   uint32_t i = 0;
   for (;;) {
@@ -38,7 +39,7 @@ bool CreateDirectoryPath(const CSPWString& path) {
     i = slash + 1;
     if (i == length) return true;
   }
-  if (CreateDirectoryW(path.GetString(), nullptr)) return true;
+  if (CreateDirectoryW(as_wcstr(path.GetString()), nullptr)) return true;
   return AlreadyThere(GetLastError());
 }
 
@@ -68,7 +69,8 @@ bool UpdateComponent::RunRemoveFile() {
   CSPWString directory = ResolveDirectory("PATH", true);
   CSPWString file = ResolveFile("FILENAME", directory);
   logText = CSPString("REMOVE FILE: ") + file;
-  if (DeleteFileW(file.GetString()) || GetLastError() == ERROR_FILE_NOT_FOUND) return true;
+  if (DeleteFileW(as_wcstr(file.GetString())) || GetLastError() == ERROR_FILE_NOT_FOUND)
+    return true;
   return Fail("File system error. Cannot remove file.");
 }
 
@@ -82,7 +84,7 @@ bool UpdateComponent::RunCreateDirectory() {
 bool UpdateComponent::RunRemoveDirectory() {
   CSPWString directory = ResolveDirectory("PATH", false);
   logText = CSPString("REMOVE DIRECTORY: ") + directory;
-  if (RemoveDirectoryW(directory.GetString()) || GetLastError() == ERROR_FILE_NOT_FOUND) {
+  if (RemoveDirectoryW(as_wcstr(directory.GetString())) || GetLastError() == ERROR_FILE_NOT_FOUND) {
     return true;
   }
   return Fail("File system error. Cannot remove directory.");

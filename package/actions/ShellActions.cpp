@@ -20,7 +20,8 @@ bool UpdateComponent::RunExecuteFile() {
   bool written = RunCreateFile();
   logText = CSPString("EXECUTE FILE: ") + file;
   if (!written) return false;
-  HINSTANCE started = ShellExecuteW(nullptr, u"Open", file.GetString(), nullptr, nullptr, SW_HIDE);
+  HINSTANCE started = ShellExecuteW(nullptr, as_wcstr(u"Open"), as_wcstr(file.GetString()), nullptr,
+                                    nullptr, SW_HIDE);
   if (reinterpret_cast<INT_PTR>(started) > kShellExecuteFailed) return true;
   return Fail("Cannot execute command file");
 }
@@ -31,19 +32,21 @@ bool UpdateComponent::RunCreateSymbolicLink() {
   CSPWString target = ResolveFile("TARGET", directory);
   logText = CSPString("CREATE SYMLINK: ") + link + " ==> " + target;
   if (!CreateDirectoryPath(directory)) return Fail("File system error. Cannot create directory.");
-  if (GetFileAttributesW(link.GetString()) != INVALID_FILE_ATTRIBUTES) {
+  if (GetFileAttributesW(as_wcstr(link.GetString())) != INVALID_FILE_ATTRIBUTES) {
     if ((Options() & kKeepExisting) != 0) return true;
-    DeleteFileW(link.GetString());
+    DeleteFileW(as_wcstr(link.GetString()));
   }
-  HMODULE kernel = LoadLibraryW(u"Kernel32.dll");
+  HMODULE kernel = LoadLibraryW(as_wcstr(u"Kernel32.dll"));
   if (kernel == nullptr) return FailAlways("System error. Cannot load Kernel32.dll.");
-  auto create =
-      reinterpret_cast<CreateSymbolicLinkFunction>(GetProcAddress(kernel, "CreateSymbolicLinkW"));
+  // Through void(*)(), which matches any function type, since the SDK's
+  // FARPROC has a result that the export's type does not share.
+  auto create = reinterpret_cast<CreateSymbolicLinkFunction>(
+      reinterpret_cast<void (*)()>(GetProcAddress(kernel, "CreateSymbolicLinkW")));
   if (create == nullptr) {
     FreeLibrary(kernel);
     return FailAlways("System error. Cannot load function CreateSymbolicLinkW from Kernel32.dll.");
   }
-  bool created = create(link.GetString(), target.GetString(), 0) != 0;
+  bool created = create(as_wcstr(link.GetString()), as_wcstr(target.GetString()), 0) != 0;
   FreeLibrary(kernel);
   if (!created) return Fail("File system error. Cannot create symbolic link.");
   return true;

@@ -18,7 +18,7 @@ bool ProgramsFolder(int csidl, CSPWString& folder) {
   PIDLIST_ABSOLUTE location = nullptr;
   if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &location))) return false;
   char16_t path[MAX_PATH] = {};
-  bool found = SHGetPathFromIDListW(location, path) != FALSE;
+  bool found = SHGetPathFromIDListW(location, as_wcstr(path)) != FALSE;
   ILFree(location);
   if (!found) return false;
   folder = path;
@@ -34,7 +34,7 @@ CSPWString FromAnsi(const CSPString& text) {
   int units = MultiByteToWideChar(CP_ACP, 0, text.GetString(), length, nullptr, 0);
   if (units <= 0) return CSPWString(text);
   std::vector<char16_t> wide(static_cast<size_t>(units) + 1, u'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.GetString(), length, wide.data(), units);
+  MultiByteToWideChar(CP_ACP, 0, text.GetString(), length, as_wcstr(wide.data()), units);
   return CSPWString(wide.data());
 }
 
@@ -50,7 +50,7 @@ bool UpdateComponent::RunCreateShortcut() {
     return Fail("Cannot retrieve Start|Programs folder location");
   }
   folder += CSPWString(Text("SHORTCUT_FOLDER"));
-  if (!CreateDirectoryW(folder.GetString(), nullptr)) {
+  if (!CreateDirectoryW(as_wcstr(folder.GetString()), nullptr)) {
     DWORD error = GetLastError();
     if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) {
       return Fail("Cannot create program shortcut");
@@ -63,10 +63,10 @@ bool UpdateComponent::RunCreateShortcut() {
     return Fail("Cannot create program shortcut object");
   }
   const CSPWString description(Text("DESCRIPTION"));
-  if (FAILED(link->SetDescription(description.GetString())) ||
-      FAILED(link->SetIconLocation(target.GetString(), 0)) ||
-      FAILED(link->SetWorkingDirectory(directory.GetString())) ||
-      FAILED(link->SetPath(target.GetString()))) {
+  if (FAILED(link->SetDescription(as_wcstr(description.GetString()))) ||
+      FAILED(link->SetIconLocation(as_wcstr(target.GetString()), 0)) ||
+      FAILED(link->SetWorkingDirectory(as_wcstr(directory.GetString()))) ||
+      FAILED(link->SetPath(as_wcstr(target.GetString())))) {
     return Fail("Cannot initialize program shortcut object");
   }
   ComRef<IPersistFile> file;
@@ -74,7 +74,8 @@ bool UpdateComponent::RunCreateShortcut() {
     return Fail("Cannot create program shortcut file object");
   }
   const CSPWString path = folder + FromAnsi(Text("SHORTCUT_FILENAME"));
-  if (FAILED(file->Save(path.GetString(), TRUE))) return Fail("Cannot save program shortcut file");
+  if (FAILED(file->Save(as_wcstr(path.GetString()), TRUE)))
+    return Fail("Cannot save program shortcut file");
   return true;
 }
 
@@ -92,9 +93,9 @@ bool UpdateComponent::RunRemoveShortcut() {
   }
   user += folderName;
   common += folderName;
-  if (!DeleteFileW((common + u"\\" + fileName).GetString())) {
+  if (!DeleteFileW(as_wcstr((common + u"\\" + fileName).GetString()))) {
     DWORD commonError = GetLastError();
-    if (!DeleteFileW((user + u"\\" + fileName).GetString())) {
+    if (!DeleteFileW(as_wcstr((user + u"\\" + fileName).GetString()))) {
       DWORD userError = GetLastError();
       if (commonError != kFileInvalid && userError != kFileInvalid) {
         return Fail("Cannot remove program shortcut");
@@ -102,7 +103,7 @@ bool UpdateComponent::RunRemoveShortcut() {
     }
   }
   // Each folder goes only when nothing else is left in it.
-  RemoveDirectoryW(user.GetString());
-  RemoveDirectoryW(common.GetString());
+  RemoveDirectoryW(as_wcstr(user.GetString()));
+  RemoveDirectoryW(as_wcstr(common.GetString()));
   return true;
 }

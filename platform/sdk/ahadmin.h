@@ -1,8 +1,11 @@
 // The application-host administration interfaces (ahadmin.h): the IIS 7 and
 // later configuration system as COM objects. The method order of each
-// interface is the documented one.
+// interface is the documented one. The SDK's headers of mingw-w64 lack this
+// file, so both builds take these declarations, with the published IIDs and
+// CLSIDs; platform/win.h includes them after the COM declarations.
 //
-// Deviations of the stand-in, all in what callers may observe:
+// Deviations of the simulated server's implementation (platform/apphost/),
+// all in what callers may observe; on Windows, IIS answers:
 // - Only the configuration file MACHINE/WEBROOT/APPHOST exists (there are no
 //   web.config files); commit paths and configuration files elsewhere are
 //   refused with ERROR_NOT_SUPPORTED.
@@ -17,8 +20,7 @@
 //   collection at once, so the indexes of the entries after it move down.
 #pragma once
 
-#include "platform/win/errors.h"
-#include "platform/win/oleauto.h"
+#include "platform/win.h"
 
 // Win32 codes the configuration system answers with (winerror.h).
 #ifndef ERROR_LOCK_VIOLATION
