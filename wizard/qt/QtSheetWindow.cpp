@@ -63,7 +63,9 @@ QtSheetWindow::QtSheetWindow(CPropertySheet& sheet, QWidget* parent)
   auto* area = new QWidget(this);
   BuildPageArea(area);
   column->addWidget(area);
-  column->addWidget(Rule(this));
+  QFrame* buttonRule = Rule(this);
+  buttonRule->setObjectName(QStringLiteral("buttonRule"));
+  column->addWidget(buttonRule);
   BuildButtons(column);
   // One of the two page areas is shown at a time.
   interior->hide();
@@ -85,24 +87,32 @@ void QtSheetWindow::BuildPageArea(QWidget* area) {
   const int width = pageWidth + 2 * margin;
   const int height =
       std::max(exteriorHeight, units.ToPixelsY(kLeastHeaderHeight) + kRuleHeight + interiorHeight);
-  const int headerHeight = height - kRuleHeight - interiorHeight;
   area->setFixedSize(width, height);
+  BuildExterior(area, pageWidth);
+  BuildInterior(area, height - kRuleHeight - interiorHeight);
+}
 
+void QtSheetWindow::BuildExterior(QWidget* area, int pageWidth) {
   exterior = new QWidget(area);
-  exterior->setGeometry(0, 0, width, height);
+  exterior->setGeometry(area->rect());
   PaintWhite(exterior);
   watermark = new QLabel(exterior);
   watermark->setScaledContents(true);
   if (sheet.m_psh.dwFlags & PSH_WATERMARK) {
     const QPixmap picture = WizardPicture(sheet.m_psh.hbmWatermark);
     watermark->setPixmap(picture);
-    watermark->setGeometry(0, 0, picture.width(), height);
+    watermark->setGeometry(0, 0, picture.width(), area->height());
   }
   exteriorPages = new QStackedWidget(exterior);
-  exteriorPages->setGeometry(0, 0, pageWidth, height);
+  exteriorPages->setGeometry(0, 0, pageWidth, area->height());
+}
 
+void QtSheetWindow::BuildInterior(QWidget* area, int headerHeight) {
+  const DialogBaseUnits& units = font.Units();
+  const int margin = units.ToPixelsX(kMargin);
+  const int width = area->width();
   interior = new QWidget(area);
-  interior->setGeometry(0, 0, width, height);
+  interior->setGeometry(area->rect());
   header = new QWidget(interior);
   header->setObjectName(QStringLiteral("header"));
   header->setGeometry(0, 0, width, headerHeight);
@@ -121,11 +131,12 @@ void QtSheetWindow::BuildPageArea(QWidget* area) {
   band->addWidget(headerTitle, 1);
   band->addWidget(headerPicture, 0, Qt::AlignRight | Qt::AlignTop);
   Rule(interior)->setGeometry(0, headerHeight, width, kRuleHeight);
+  const int pageTop = headerHeight + kRuleHeight;
   interiorPages = new QStackedWidget(interior);
-  interiorPages->setGeometry(margin, headerHeight + kRuleHeight, pageWidth, interiorHeight);
+  interiorPages->setGeometry(margin, pageTop, width - 2 * margin, area->height() - pageTop);
 }
 
-void QtSheetWindow::BuildButtons(QLayout* column) {
+void QtSheetWindow::BuildButtons(QVBoxLayout* column) {
   const DialogBaseUnits& units = font.Units();
   const int margin = units.ToPixelsX(kMargin);
   auto* buttons = new QHBoxLayout();
@@ -147,7 +158,7 @@ void QtSheetWindow::BuildButtons(QLayout* column) {
   buttons->addWidget(finish);
   buttons->addSpacing(margin);
   buttons->addWidget(cancel);
-  static_cast<QBoxLayout*>(column)->addLayout(buttons);
+  column->addLayout(buttons);
 
   connect(back, &QPushButton::clicked, this, [this] { Press(PSBTN_BACK); });
   connect(next, &QPushButton::clicked, this, [this] { Press(PSBTN_NEXT); });

@@ -18,6 +18,7 @@ class CPropertySheet;
 class QLabel;
 class QPushButton;
 class QStackedWidget;
+class QVBoxLayout;
 class QtPageView;
 
 class QtSheetWindow : public QDialog {
@@ -39,7 +40,9 @@ class QtSheetWindow : public QDialog {
 
  private:
   void BuildPageArea(QWidget* area);
-  void BuildButtons(QLayout* column);
+  void BuildExterior(QWidget* area, int pageWidth);
+  void BuildInterior(QWidget* area, int headerHeight);
+  void BuildButtons(QVBoxLayout* column);
   void Press(int button);
   void Redraw();
   void ShowButtons();

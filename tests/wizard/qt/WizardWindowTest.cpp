@@ -139,6 +139,17 @@ TEST_P(SetupWizardWindow, ClickThroughFromWelcomeToFinishInstallsTheProduct) {
       EXPECT_EQ(block.lineCount(), 1) << block.text().toStdString();
     ClickBox(window, 1002);
     ExpectTextsFit(window);
+    // The credit line closes the page area, right on the button rule.
+    StaticText* credit = nullptr;
+    for (QWidget* widget : window.ActiveView()->findChildren<QWidget*>()) {
+      auto* text = dynamic_cast<StaticText*>(widget);
+      if (text != nullptr && text->Text() == QStringLiteral("Corvane Quaver Setup")) credit = text;
+    }
+    ASSERT_NE(credit, nullptr);
+    const int gap = Find<QWidget>(window, QStringLiteral("buttonRule"))->y() -
+                    credit->mapTo(&window, QPoint(0, credit->height())).y();
+    EXPECT_GE(gap, 0);
+    EXPECT_LE(gap, 4);  // the template's last 2 dialog units
     shots.Take(window, "page1-license");
     ClickButton(window, "next");
 
