@@ -64,24 +64,47 @@ std::vector<CDlgItem*> CPropertyPage::RadioGroup(int firstId) {
   return group;
 }
 
+// The run of radio buttons around `item`: from the nearest one that starts
+// a group (or follows another kind of control) to the next such start.
+std::vector<CDlgItem*> CPropertyPage::GroupAround(const CDlgItem* item) {
+  std::vector<CDlgItem*> group;
+  for (CDlgItem& other : controls) {
+    bool starts =
+        other.layout.kind != ControlKind::RadioButton || (other.layout.style & StyleGroup);
+    if (starts && &other > item) break;
+    if (starts) group.clear();
+    if (other.layout.kind == ControlKind::RadioButton) group.push_back(&other);
+  }
+  return group;
+}
+
 void CPropertyPage::ClickControl(int id) {
   CDlgItem* item = GetDlgItem(id);
   if (item == nullptr || !item->enabled || !item->visible) return;
   if (item->layout.kind == ControlKind::CheckBox) {
     item->checked = !item->checked;
   } else if (item->layout.kind == ControlKind::RadioButton) {
-    // The group is the run of radio buttons around this one.
-    std::vector<CDlgItem*> group;
-    for (CDlgItem& other : controls) {
-      bool starts =
-          other.layout.kind != ControlKind::RadioButton || (other.layout.style & StyleGroup);
-      if (starts && &other > item) break;
-      if (starts) group.clear();
-      if (other.layout.kind == ControlKind::RadioButton) group.push_back(&other);
-    }
-    for (CDlgItem* other : group) other->checked = other == item;
+    for (CDlgItem* other : GroupAround(item)) other->checked = other == item;
   }
   OnCommand(id, BN_CLICKED);
+}
+
+int CPropertyPage::MoveInGroup(int id, int direction) {
+  CDlgItem* item = GetDlgItem(id);
+  if (item == nullptr || item->layout.kind != ControlKind::RadioButton || direction == 0) return id;
+  const std::vector<CDlgItem*> group = GroupAround(item);
+  const int count = static_cast<int>(group.size());
+  int at = 0;
+  while (group[static_cast<size_t>(at)] != item) ++at;
+  // Disabled and hidden buttons are passed over; the ends wrap round.
+  for (int step = 1; step < count; ++step) {
+    CDlgItem* next =
+        group[static_cast<size_t>((at + (direction > 0 ? step : count - step)) % count)];
+    if (!next->enabled || !next->visible) continue;
+    ClickControl(next->layout.id);
+    return next->layout.id;
+  }
+  return id;
 }
 
 void CPropertyPage::TypeText(int id, const CSPWString& text) {

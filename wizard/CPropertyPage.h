@@ -61,12 +61,18 @@ class CPropertyPage {
 
   // Window side: what the user does to an enabled control.
   void ClickControl(int id);  // check box toggles, radio button checks its group
+  // An arrow key on radio button `id`: the focus goes to the previous
+  // (direction < 0) or next enabled button of its group, round the ends,
+  // and that button is clicked, as the dialog manager does with automatic
+  // radio buttons. Answers the identifier that has the focus now.
+  int MoveInGroup(int id, int direction);
   void TypeText(int id, const CSPWString& text);
   void CheckRow(int id, int row, bool checked);
 
  private:
   friend class CPropertySheet;
   void Create();
+  std::vector<CDlgItem*> GroupAround(const CDlgItem* item);
 
   DialogTemplate dialog;
   CPropertySheet* sheet = nullptr;

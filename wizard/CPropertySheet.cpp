@@ -5,7 +5,12 @@
 #include "wizard/WizardHost.h"
 
 CPropertySheet::CPropertySheet(const CSPWString& caption)
-    : windowText(caption), finishText(u"Finish") {}
+    : windowText(caption), finishText(u"Finish") {
+  dispatcher.SetAfterCallHandler([this] {
+    WizardHost* runner = GetHost();
+    if (runner != nullptr) runner->Invalidate(*this);
+  });
+}
 
 void CPropertySheet::AddPage(CPropertyPage* page) {
   if (page == nullptr) return;

@@ -61,7 +61,7 @@ class CPropertySheet {
   // Window side.
   void Create();  // once, by the host, before the sheet is shown
   DWORD GetWizardButtons() const { return buttons; }
-  bool IsCancelClose() const { return cancelIsClose; }  // Cancel reads "Close", disabled
+  bool IsCancelClose() const { return cancelIsClose; }  // Cancel greyed: nothing to undo
   const CSPWString& GetFinishText() const { return finishText; }
   PictureId GetBigIcon() const { return bigIcon; }
   bool IsEnded() const { return ended; }

@@ -22,4 +22,9 @@ class WizardHost {
                          const CSPWString& caption, UINT type) = 0;
   // True with the chosen folder's path; false when cancelled.
   virtual bool BrowseForFolder(const CSPWString& title, CSPWString& path) = 0;
+  // Called after every message the sheet or one of its controls has
+  // handled. A window shows the change from here on, also while a box that
+  // a later message opens is up: Windows repaints a changed control in any
+  // message loop, a message box's own included.
+  virtual void Invalidate(CPropertySheet& sheet) { (void)sheet; }
 };

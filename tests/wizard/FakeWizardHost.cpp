@@ -22,7 +22,7 @@ INT_PTR FakeWizardHost::RunModal(CPropertySheet& sheet) {
 
 int FakeWizardHost::MessageBox(const CPropertyPage* owner, const CSPWString& text,
                                const CSPWString& caption, UINT type) {
-  boxes.push_back(ShownBox{owner, Text(text), Text(caption), type});
+  boxes.push_back(ShownBox{owner, Text(text), Text(caption), type, invalidations});
   return boxAnswer;
 }
 
@@ -32,6 +32,11 @@ bool FakeWizardHost::BrowseForFolder(const CSPWString& title, CSPWString& path) 
   path = browseAnswers.front().c_str();
   browseAnswers.pop_front();
   return true;
+}
+
+void FakeWizardHost::Invalidate(CPropertySheet& sheet) {
+  ++invalidations;
+  if (onInvalidate) onInvalidate(sheet);
 }
 
 void Press(CPropertySheet& sheet, int button) {

@@ -21,6 +21,7 @@ struct ShownBox {
   std::u16string text;
   std::u16string caption;
   UINT type;
+  size_t invalidationsBefore;  // how often the sheet had changed when it opened
 };
 
 class FakeWizardHost : public WizardHost {
@@ -29,12 +30,15 @@ class FakeWizardHost : public WizardHost {
   int MessageBox(const CPropertyPage* owner, const CSPWString& text, const CSPWString& caption,
                  UINT type) override;
   bool BrowseForFolder(const CSPWString& title, CSPWString& path) override;
+  void Invalidate(CPropertySheet& sheet) override;
 
   std::vector<ShownBox> boxes;
   std::vector<std::u16string> browseTitles;
   std::deque<std::u16string> browseAnswers;  // empty: the user cancels
   int boxAnswer = IDOK;
   std::function<void(CPropertySheet&)> script;  // what the user does in a modal run
+  size_t invalidations = 0;
+  std::function<void(CPropertySheet&)> onInvalidate;  // what a window would repaint
 };
 
 // Presses a wizard button as the user would and lets posted messages arrive.

@@ -11,13 +11,24 @@
 #include "wizard/CDataExchange.h"
 #include "wizard/CPropertyPage.h"
 #include "wizard/CommonControls.h"
+#include "wizard/DialogUnits.h"
+#include "wizard/WizardSetupUi.h"
 
 using wizardtest::FakeWizardHost;
 using wizardtest::Press;
 
 namespace {
 
-enum { kEdit = 10, kCheck = 11, kRadioA = 12, kRadioB = 13, kLabel = 14, kBar = 15, kList = 16 };
+enum {
+  kEdit = 10,
+  kCheck = 11,
+  kRadioA = 12,
+  kRadioB = 13,
+  kRadioC = 17,
+  kLabel = 14,
+  kBar = 15,
+  kList = 16
+};
 
 DialogTemplate ProbeTemplate(UINT id) {
   return DialogTemplate{id,
@@ -31,6 +42,7 @@ DialogTemplate ProbeTemplate(UINT id) {
                          {kCheck, ControlKind::CheckBox, u"Agree", 5, 35, 100, 10, StyleNone},
                          {kRadioA, ControlKind::RadioButton, u"A", 5, 50, 50, 10, StyleGroup},
                          {kRadioB, ControlKind::RadioButton, u"B", 5, 60, 50, 10, StyleNone},
+                         {kRadioC, ControlKind::RadioButton, u"C", 60, 60, 50, 10, StyleNone},
                          {kLabel, ControlKind::Static, u"0%", 5, 75, 50, 8, StyleNone},
                          {kBar, ControlKind::ProgressBar, u"", 5, 85, 200, 10, StyleNone},
                          {kList, ControlKind::ListView, u"", 5, 95, 200, 20, StyleReport}}};
@@ -189,6 +201,48 @@ TEST_F(PropertySheetTest, UserActionsReachThePageAsCommands) {
   EXPECT_EQ(commands, expected);
 }
 
+struct ArrowCase {
+  const char* name;
+  int from;
+  int direction;
+  bool bDisabled;
+  int expected;  // focused and checked afterwards
+};
+
+class RadioArrows : public PropertySheetTest, public ::testing::WithParamInterface<ArrowCase> {};
+
+TEST_P(RadioArrows, MoveAndCheckWithinTheGroup) {
+  const ArrowCase& c = GetParam();
+  ProbePage& page = Page(0);
+  page.GetDlgItem(kRadioB)->enabled = !c.bDisabled;
+  EXPECT_EQ(page.MoveInGroup(c.from, c.direction), c.expected);
+  for (int id : {kRadioA, kRadioB, kRadioC})
+    EXPECT_EQ(page.GetDlgItem(id)->checked, id == c.expected) << id;
+  EXPECT_EQ(log.back(), "200 command " + std::to_string(c.expected) + "/0");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, RadioArrows,
+    ::testing::Values(ArrowCase{"DownToNext", kRadioA, +1, false, kRadioB},
+                      ArrowCase{"UpToPrevious", kRadioB, -1, false, kRadioA},
+                      ArrowCase{"DownWrapsToFirst", kRadioC, +1, false, kRadioA},
+                      ArrowCase{"UpWrapsToLast", kRadioA, -1, false, kRadioC},
+                      ArrowCase{"DisabledIsPassedOver", kRadioA, +1, true, kRadioC}),
+    [](const ::testing::TestParamInfo<ArrowCase>& info) { return info.param.name; });
+
+TEST_F(PropertySheetTest, ArrowsLeaveOtherControlsAndLoneButtonsAlone) {
+  ProbePage& page = Page(0);
+  EXPECT_EQ(page.MoveInGroup(kCheck, +1), kCheck);
+  EXPECT_FALSE(page.GetDlgItem(kCheck)->checked);
+  page.GetDlgItem(kRadioB)->enabled = false;
+  page.GetDlgItem(kRadioC)->visible = false;
+  page.UpdateData(FALSE);  // choice 0: A checked
+  const size_t before = log.size();
+  EXPECT_EQ(page.MoveInGroup(kRadioA, +1), kRadioA);
+  EXPECT_TRUE(page.GetDlgItem(kRadioA)->checked);
+  EXPECT_EQ(log.size(), before);  // nothing clicked
+}
+
 TEST_F(PropertySheetTest, WizardButtonsArePostedAndFinishTextShowsFinishOnly) {
   Page(1).buttonsOnActive = PSWIZB_BACK;
   sheet.PressButton(PSBTN_NEXT);
@@ -251,6 +305,30 @@ TEST_F(PropertySheetTest, AWorkerDrivesControlsAndPressesNextThroughTheUiThread)
   EXPECT_EQ(wizardtest::Text(page.GetDlgItem(kLabel)->text), u"75%");
 }
 
+// A box that the installation opens right after changing a control finds
+// the window told of the change, so the change shows while the box is up.
+TEST_F(PropertySheetTest, ChangesReachTheHostBeforeAWorkersBoxOpens) {
+  ProbePage& page = Page(0);
+  std::vector<std::u16string> shownTexts;
+  host.onInvalidate = [&](CPropertySheet&) {
+    shownTexts.push_back(wizardtest::Text(page.GetDlgItem(kLabel)->text));
+  };
+  WizardSetupUi ui(sheet);
+  std::atomic<bool> finished{false};
+  std::thread worker([&] {
+    page.label.SetWindowText(u"3%");
+    ui.ShowMessageBox(nullptr, u"Warning", u"Unknown user", MB_ICONEXCLAMATION);
+    finished = true;
+    sheet.Dispatcher().NotifyAll();
+  });
+  sheet.Dispatcher().PumpUntil([&] { return finished.load(); });
+  worker.join();
+  ASSERT_EQ(host.boxes.size(), 1u);
+  const size_t before = host.boxes[0].invalidationsBefore;
+  ASSERT_GE(before, 1u);
+  EXPECT_EQ(shownTexts[before - 1], u"3%");
+}
+
 TEST_F(PropertySheetTest, ProgressStaysWithinItsRange) {
   CProgressCtrl& bar = Page(0).bar;
   bar.SetRange(0, 3);
@@ -283,6 +361,49 @@ TEST_F(PropertySheetTest, ListRowsKeepTextSubItemsAndChecks) {
   EXPECT_FALSE(list.GetCheck(row));
   list.DeleteAllItems();
   EXPECT_EQ(list.GetItemCount(), 0);
+}
+
+struct UnitsCase {
+  const char* name;
+  int sampleWidth;  // extent of the 52 letters
+  int height;
+  int baseWidth;
+  int baseHeight;
+  int pageWidth;   // 286 units
+  int pageHeight;  // 117 units
+};
+
+class DialogUnitsFromTheFont : public ::testing::TestWithParam<UnitsCase> {};
+
+TEST_P(DialogUnitsFromTheFont, FollowTheAverageLetterWidthAndTheHeight) {
+  const UnitsCase& c = GetParam();
+  DialogBaseUnits units(c.sampleWidth, c.height);
+  EXPECT_EQ(units.BaseWidth(), c.baseWidth);
+  EXPECT_EQ(units.BaseHeight(), c.baseHeight);
+  EXPECT_EQ(units.ToPixelsX(286), c.pageWidth);
+  EXPECT_EQ(units.ToPixelsY(117), c.pageHeight);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fonts, DialogUnitsFromTheFont,
+    ::testing::Values(UnitsCase{"EightPointShellFont", 330, 13, 6, 13, 429, 190},
+                      UnitsCase{"WiderFont", 359, 13, 7, 13, 501, 190},
+                      UnitsCase{"AverageRoundsUp", 338, 15, 7, 15, 501, 219},
+                      UnitsCase{"AverageRoundsDown", 337, 15, 6, 15, 429, 219},
+                      UnitsCase{"NoFontAtAll", 0, 0, 1, 1, 72, 15}),
+    [](const ::testing::TestParamInfo<UnitsCase>& info) { return info.param.name; });
+
+TEST(DialogUnits, ConvertAsMulDivRounds) {
+  DialogBaseUnits units(330, 13);
+  EXPECT_EQ(units.ToPixelsX(1), 2);    // 1.5
+  EXPECT_EQ(units.ToPixelsY(1), 2);    // 1.625
+  EXPECT_EQ(units.ToPixelsY(4), 7);    // 6.5
+  EXPECT_EQ(units.ToPixelsX(-1), -2);  // halves round away from zero
+  EXPECT_EQ(units.ToPixelsX(0), 0);
+  EXPECT_EQ(DialogBaseUnits::PointsToPixels(8, 96), 11);
+  EXPECT_EQ(DialogBaseUnits::PointsToPixels(12, 96), 16);
+  EXPECT_EQ(DialogBaseUnits::PointsToPixels(8, 120), 13);
+  EXPECT_EQ(DialogBaseUnits::PointsToPixels(9, 96), 12);
 }
 
 }  // namespace

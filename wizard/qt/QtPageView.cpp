@@ -2,7 +2,7 @@
 
 #include <QCheckBox>
 #include <QHeaderView>
-#include <QLabel>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -12,19 +12,25 @@
 
 #include "wizard/CPropertyPage.h"
 #include "wizard/qt/QtText.h"
+#include "wizard/qt/StaticText.h"
 #include "wizard/qt/WizardArt.h"
 
 QtPageView::QtPageView(CPropertyPage& page, std::function<void()> afterUserAction, QWidget* parent)
-    : QWidget(parent), page(page), afterUserAction(std::move(afterUserAction)) {
+    : QWidget(parent),
+      page(page),
+      font(page.Template()),
+      afterUserAction(std::move(afterUserAction)) {
   setObjectName(QStringLiteral("page_%1").arg(page.GetTemplateId()));
+  setFont(font.Font());
   const DialogTemplate& dialog = page.Template();
-  setFixedSize(ToPixelsX(dialog.cx), ToPixelsY(dialog.cy));
+  const DialogBaseUnits& units = font.Units();
+  setFixedSize(units.ToPixelsX(dialog.cx), units.ToPixelsY(dialog.cy));
   std::vector<CDlgItem>& controls = page.Controls();
   for (size_t i = 0; i < controls.size(); ++i) {
     QWidget* widget = Build(i, controls[i]);
     const ControlTemplate& place = controls[i].layout;
-    widget->setGeometry(ToPixelsX(place.x), ToPixelsY(place.y), ToPixelsX(place.cx),
-                        ToPixelsY(place.cy));
+    widget->setGeometry(units.ToPixelsX(place.x), units.ToPixelsY(place.y),
+                        units.ToPixelsX(place.cx), units.ToPixelsY(place.cy));
     if (place.id != IDC_STATIC) widget->setObjectName(QStringLiteral("control_%1").arg(place.id));
     widgets.emplace_back(i, widget);
   }
@@ -37,26 +43,51 @@ void QtPageView::UserAction(const std::function<void()>& action) {
   if (afterUserAction) afterUserAction();
 }
 
+QWidget* QtPageView::WidgetOf(int id) const {
+  const std::vector<CDlgItem>& controls = page.Controls();
+  for (const auto& [index, widget] : widgets) {
+    if (controls[index].layout.id == id) return widget;
+  }
+  return nullptr;
+}
+
+QWidget* QtPageView::FirstTabStop() const {
+  for (const auto& [index, widget] : widgets) {
+    if (widget->isEnabled() && !widget->isHidden() && (widget->focusPolicy() & Qt::TabFocus))
+      return widget;
+  }
+  return nullptr;
+}
+
+bool QtPageView::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
+  const auto* key = static_cast<QKeyEvent*>(event);
+  int direction = 0;
+  if (key->key() == Qt::Key_Up || key->key() == Qt::Key_Left) direction = -1;
+  if (key->key() == Qt::Key_Down || key->key() == Qt::Key_Right) direction = +1;
+  if (direction == 0 || (key->modifiers() & ~Qt::KeypadModifier) != 0) return false;
+  const int id = watched->property("controlId").toInt();
+  int focused = id;
+  UserAction([&] { focused = page.MoveInGroup(id, direction); });
+  if (QWidget* target = WidgetOf(focused)) target->setFocus(Qt::TabFocusReason);
+  return true;
+}
+
 QWidget* QtPageView::Build(size_t index, CDlgItem& item) {
   const int id = item.layout.id;
   switch (item.layout.kind) {
     case ControlKind::Static: {
-      auto* label = new QLabel(this);
-      label->setWordWrap(true);
-      label->setAlignment(((item.layout.style & StyleRight) ? Qt::AlignRight : Qt::AlignLeft) |
-                          Qt::AlignTop);
-      if (item.layout.style & StyleBold) {
-        QFont font = label->font();
-        font.setBold(true);
-        font.setPointSizeF(font.pointSizeF() * 1.5);
-        label->setFont(font);
-      }
+      auto* label = new StaticText(this);
+      label->SetRightAligned((item.layout.style & StyleRight) != 0);
+      if (item.layout.style & StyleBold) label->setFont(font.Bold(1.5));
       return label;
     }
     case ControlKind::Edit: {
       if (item.layout.style & StyleMultiLine) {
         auto* edit = new QPlainTextEdit(this);
         edit->setReadOnly((item.layout.style & StyleReadOnly) != 0);
+        // In a dialog, Tab leaves a multi-line edit as it leaves any control.
+        edit->setTabChangesFocus(true);
         return edit;
       }
       auto* edit = new QLineEdit(this);
@@ -74,6 +105,8 @@ QWidget* QtPageView::Build(size_t index, CDlgItem& item) {
       if (item.layout.kind == ControlKind::RadioButton) {
         auto* radio = new QRadioButton(this);
         radio->setAutoExclusive(false);  // the page's group logic decides
+        radio->setProperty("controlId", id);
+        radio->installEventFilter(this);
         button = radio;
       }
       if (button == nullptr) button = new QPushButton(this);
@@ -145,8 +178,8 @@ void QtPageView::Sync(QWidget* widget, const CDlgItem& item) {
   widget->setEnabled(item.enabled);
   widget->setVisible(item.visible);
   const QString text = ToQString(item.text);
-  if (auto* label = qobject_cast<QLabel*>(widget)) {
-    label->setText(text);
+  if (auto* label = dynamic_cast<StaticText*>(widget)) {
+    label->SetText(text);
   } else if (auto* line = qobject_cast<QLineEdit*>(widget)) {
     if (line->text() != text) line->setText(text);
   } else if (auto* plain = qobject_cast<QPlainTextEdit*>(widget)) {

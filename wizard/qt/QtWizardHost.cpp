@@ -39,6 +39,10 @@ void QtWizardHost::ServeQueue() {
   }
 }
 
+void QtWizardHost::Invalidate(CPropertySheet& sheet) {
+  if (window != nullptr && &window->Sheet() == &sheet) window->ScheduleRedraw();
+}
+
 int QtWizardHost::MessageBox(const CPropertyPage* owner, const CSPWString& text,
                              const CSPWString& caption, UINT type) {
   QMessageBox box(owner != nullptr ? static_cast<QWidget*>(window) : nullptr);

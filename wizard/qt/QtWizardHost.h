@@ -16,6 +16,7 @@ class QtWizardHost : public WizardHost {
   int MessageBox(const CPropertyPage* owner, const CSPWString& text, const CSPWString& caption,
                  UINT type) override;
   bool BrowseForFolder(const CSPWString& title, CSPWString& path) override;
+  void Invalidate(CPropertySheet& sheet) override;
 
   // The window of the sheet being run, or null.
   QtSheetWindow* Window() const { return window; }

@@ -167,7 +167,7 @@ TEST(SheetWindow, ClickThroughWithAWorkerDrivingTheProgress) {
     EXPECT_EQ(inner.bar.GetPos(), 3);
     QTest::qWait(20);
     EXPECT_EQ(sheet.GetActiveIndex(), 2);
-    EXPECT_EQ(Find<QPushButton>(window, "cancel")->text(), QStringLiteral("Close"));
+    EXPECT_EQ(Find<QPushButton>(window, "cancel")->text(), QStringLiteral("Cancel"));
     EXPECT_FALSE(Find<QPushButton>(window, "cancel")->isEnabled());
     EXPECT_FALSE(Find<QPushButton>(window, "next")->isVisible());
     Click(window, "finish");

@@ -6,12 +6,11 @@
 
 #include <QCheckBox>
 #include <QDir>
-#include <QFile>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTextBlock>
 #include <QTreeWidget>
 #include <cstdlib>
 #include <string>
@@ -19,6 +18,7 @@
 
 #include "FakeWizardHost.h"
 #include "QtTestApp.h"
+#include "WindowDriver.h"
 #include "WizardTestImage.h"
 #include "wizard/CIQVSetupApp.h"
 #include "wizard/CMainSheet.h"
@@ -27,8 +27,14 @@
 #include "wizard/qt/QtSheetWindow.h"
 #include "wizard/qt/QtText.h"
 #include "wizard/qt/QtWizardHost.h"
+#include "wizard/qt/StaticText.h"
 
+using wizardtest::Control;
+using wizardtest::ExpectTextsFit;
+using wizardtest::Find;
+using wizardtest::HeaderTitle;
 using wizardtest::Server;
+using wizardtest::StaticOf;
 using wizardtest::WizardTestImage;
 
 namespace {
@@ -65,17 +71,6 @@ class Screenshots {
   QString folder;
 };
 
-template <class T>
-T* Find(QWidget& root, const QString& name) {
-  return root.findChild<T*>(name);
-}
-
-QWidget* Control(QtSheetWindow& window, int id) {
-  QtPageView* view = window.ActiveView();
-  return view != nullptr ? view->findChild<QWidget*>(QStringLiteral("control_%1").arg(id))
-                         : nullptr;
-}
-
 void ClickButton(QtSheetWindow& window, const char* name) {
   QPushButton* button = Find<QPushButton>(window, QString::fromLatin1(name));
   ASSERT_NE(button, nullptr) << name;
@@ -87,12 +82,6 @@ void ClickBox(QtSheetWindow& window, int id) {
   auto* box = qobject_cast<QAbstractButton*>(Control(window, id));
   ASSERT_NE(box, nullptr) << id;
   QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
-}
-
-QString HeaderTitle(QtSheetWindow& window) {
-  QWidget* header = Find<QWidget>(window, QStringLiteral("header"));
-  return header->isVisible() ? Find<QLabel>(window, QStringLiteral("headerTitle"))->text()
-                             : QString();
 }
 
 TEST(FolderBrowserWindow, ShowsTheSimulatedServersDrivesAndFolders) {
@@ -108,17 +97,6 @@ TEST(FolderBrowserWindow, ShowsTheSimulatedServersDrivesAndFolders) {
   for (int i = 0; i < drive->childCount(); ++i) names << drive->child(i)->text(0);
   EXPECT_TRUE(names.contains(QStringLiteral("inetpub"))) << names.join(',').toStdString();
   EXPECT_TRUE(names.contains(QStringLiteral("Windows")));
-}
-
-// The demo setup media in the server's current directory, C:\.
-void PlaceDemoMedia(WizardTestImage& image) {
-  for (const char* name : {"Quaver_Pro_v4.0.9.cvsp", "license.txt"}) {
-    QFile file(QStringLiteral(QUAVER_DEMO_MEDIA "/") + QLatin1String(name));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name;
-    const QByteArray bytes = file.readAll();
-    image.WriteHostFile(std::string("drive_c/") + name,
-                        std::string(bytes.constData(), bytes.size()));
-  }
 }
 
 struct WindowCase {
@@ -143,13 +121,35 @@ TEST_P(SetupWizardWindow, ClickThroughFromWelcomeToFinishInstallsTheProduct) {
     CMainSheet& sheet = static_cast<CMainSheet&>(window.Sheet());
     EXPECT_EQ(window.windowTitle(), QStringLiteral("IIS Quaver Pro v4.0"));
     EXPECT_EQ(HeaderTitle(window), QString());
+    // "This setup tool will install\r\nIIS Quaver Pro v4.0": its own two
+    // lines, neither wrapped.
+    ASSERT_NE(StaticOf(window, 1014), nullptr);
+    EXPECT_EQ(StaticOf(window, 1014)->LineCount(), 2);
+    ExpectTextsFit(window);
     shots.Take(window, "page0-welcome");
     ClickButton(window, "next");
 
     EXPECT_EQ(HeaderTitle(window), QStringLiteral("License Agreement"));
     EXPECT_FALSE(Find<QPushButton>(window, QStringLiteral("next"))->isEnabled());
-    EXPECT_FALSE(qobject_cast<QPlainTextEdit*>(Control(window, 1008))->toPlainText().isEmpty());
+    auto* licence = qobject_cast<QPlainTextEdit*>(Control(window, 1008));
+    EXPECT_FALSE(licence->toPlainText().isEmpty());
+    // The licence's own lines fit the box: none wraps.
+    for (QTextBlock block = licence->document()->firstBlock(); block.isValid();
+         block = block.next())
+      EXPECT_EQ(block.lineCount(), 1) << block.text().toStdString();
     ClickBox(window, 1002);
+    ExpectTextsFit(window);
+    // The credit line closes the page area, right on the button rule.
+    StaticText* credit = nullptr;
+    for (QWidget* widget : window.ActiveView()->findChildren<QWidget*>()) {
+      auto* text = dynamic_cast<StaticText*>(widget);
+      if (text != nullptr && text->Text() == QStringLiteral("Corvane Quaver Setup")) credit = text;
+    }
+    ASSERT_NE(credit, nullptr);
+    const int gap = Find<QWidget>(window, QStringLiteral("buttonRule"))->y() -
+                    credit->mapTo(&window, QPoint(0, credit->height())).y();
+    EXPECT_GE(gap, 0);
+    EXPECT_LE(gap, 4);  // the template's last 2 dialog units
     shots.Take(window, "page1-license");
     ClickButton(window, "next");
 
@@ -157,14 +157,15 @@ TEST_P(SetupWizardWindow, ClickThroughFromWelcomeToFinishInstallsTheProduct) {
     auto* base = qobject_cast<QLineEdit*>(Control(window, 1000));
     base->clear();
     QTest::keyClicks(base, QStringLiteral("C:\\Program Files"));
-    EXPECT_EQ(qobject_cast<QLabel*>(Control(window, 1012))->text(),
-              QStringLiteral("C:\\Program Files\\Corvane\\Quaver"));
+    EXPECT_EQ(StaticOf(window, 1012)->Text(), QStringLiteral("C:\\Program Files\\Corvane\\Quaver"));
+    ExpectTextsFit(window);
     shots.Take(window, "page2-install-path");
     ClickButton(window, "next");
 
     ASSERT_EQ(sheet.GetActiveIndex(), CMainSheet::PageMode) << testing::PrintToString(host.boxes);
     EXPECT_TRUE(qobject_cast<QRadioButton*>(Control(window, 1021))->isChecked());
     ClickBox(window, c.modeButton);
+    ExpectTextsFit(window);
     shots.Take(window, "page3-mode");
     ClickButton(window, "next");
 
@@ -175,27 +176,38 @@ TEST_P(SetupWizardWindow, ClickThroughFromWelcomeToFinishInstallsTheProduct) {
     ClickBox(window, 1075);
     EXPECT_TRUE(list->isEnabled());
     list->topLevelItem(1)->setCheckState(0, Qt::Checked);
+    ExpectTextsFit(window);
     shots.Take(window, "page4-websites");
     ClickButton(window, "next");
 
     EXPECT_EQ(HeaderTitle(window), QStringLiteral("Installation Options"));
     EXPECT_EQ(Control(window, 1019)->isEnabled(), c.modeButton == 1022);
     ClickBox(window, 1003);
+    ExpectTextsFit(window);
     shots.Take(window, "page5-options");
     ClickButton(window, "next");
 
     EXPECT_EQ(HeaderTitle(window), QStringLiteral("Installing Files"));
     EXPECT_FALSE(Find<QPushButton>(window, QStringLiteral("back"))->isEnabled());
-    EXPECT_EQ(Find<QPushButton>(window, QStringLiteral("cancel"))->text(), QStringLiteral("Close"));
+    EXPECT_EQ(Find<QPushButton>(window, QStringLiteral("cancel"))->text(),
+              QStringLiteral("Cancel"));
     EXPECT_FALSE(Find<QPushButton>(window, QStringLiteral("cancel"))->isEnabled());
+    ExpectTextsFit(window);
     shots.Take(window, "page6-progress");
 
     ASSERT_TRUE(WaitFor([&] { return sheet.GetActiveIndex() == CMainSheet::PageFinish; }));
     reachedFinish = true;
     QCoreApplication::processEvents();
-    auto* percent = window.findChild<QWidget*>(QStringLiteral("page_110"))
-                        ->findChild<QLabel*>(QStringLiteral("control_1005"));
-    EXPECT_EQ(percent->text(), QStringLiteral("100%"));
+    auto* percent =
+        dynamic_cast<StaticText*>(window.findChild<QWidget*>(QStringLiteral("page_110"))
+                                      ->findChild<QWidget*>(QStringLiteral("control_1005")));
+    ASSERT_NE(percent, nullptr);
+    EXPECT_EQ(percent->Text(), QStringLiteral("100%"));
+    // Cancel-to-close greys Cancel; nothing reads "Close".
+    EXPECT_EQ(Find<QPushButton>(window, QStringLiteral("cancel"))->text(),
+              QStringLiteral("Cancel"));
+    EXPECT_FALSE(Find<QPushButton>(window, QStringLiteral("cancel"))->isEnabled());
+    ExpectTextsFit(window);
     report = qobject_cast<QPlainTextEdit*>(Control(window, 1011))->toPlainText().toStdString();
     shots.Take(window, "page7-finish");
     ClickBox(window, 1002);
